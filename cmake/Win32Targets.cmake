@@ -1,0 +1,48 @@
+# Cross-built targets: the program, the contract tests and the end-to-end driver.
+enable_language(RC)
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 WINVER=0x0400)
+
+file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
+if(NOT WIN32_PLATFORM_SOURCES)
+  return()
+endif()
+add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES})
+target_link_libraries(platform_win32 PUBLIC cordafix_core)
+target_compile_options(platform_win32 PRIVATE ${PRODUCT_FLAGS})
+
+file(GLOB UI_SOURCES CONFIGURE_DEPENDS ui/*.cpp)
+file(GLOB RC_SOURCES CONFIGURE_DEPENDS res/*.rc)
+if(UI_SOURCES)
+  add_executable(cordafix WIN32 ${UI_SOURCES} ${RC_SOURCES})
+  target_compile_options(cordafix PRIVATE ${PRODUCT_FLAGS})
+  target_link_libraries(cordafix PRIVATE platform_win32 cordafix_core
+    ${STATIC_RUNTIME} comctl32 gdi32 user32 shell32 advapi32)
+  set_target_properties(cordafix PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
+
+# GoogleTest built for the target, for the contract tests that run under Wine.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB CONTRACT_SOURCES CONFIGURE_DEPENDS tests/contract/*.cpp)
+if(CONTRACT_SOURCES)
+  add_executable(contract_tests ${CONTRACT_SOURCES} tests/contract/win32/main_win32.cpp)
+  target_link_libraries(contract_tests PRIVATE platform_win32 cordafix_core gtest ${STATIC_RUNTIME})
+  target_include_directories(contract_tests PRIVATE tests)
+endif()
+
+file(GLOB DRIVER_SOURCES CONFIGURE_DEPENDS tests/e2e/driver/*.cpp)
+if(DRIVER_SOURCES)
+  add_executable(e2e_driver ${DRIVER_SOURCES})
+  target_link_libraries(e2e_driver PRIVATE ${STATIC_RUNTIME} user32 gdi32 advapi32)
+endif()
+
+file(GLOB HELPER_SOURCES CONFIGURE_DEPENDS tests/e2e/helpers/*.cpp)
+foreach(helper ${HELPER_SOURCES})
+  get_filename_component(helper_name ${helper} NAME_WE)
+  add_executable(${helper_name} ${helper})
+  target_link_libraries(${helper_name} PRIVATE ${STATIC_RUNTIME} user32 advapi32)
+endforeach()

@@ -1,0 +1,97 @@
+#include "common/Shared.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+const char kProgramCaption[] = "Cordafix Ver 1.0";
+const char kFamilyName[] = "W32/Drovak";
+
+char LogLine[500];
+char StatusText[260];
+uintptr_t MainWindowHandle;
+char ScanTarget[260];
+int32_t ActionCode;
+int32_t KillActionCode;
+int32_t FilesScanned;
+int32_t FilesInfected;
+int32_t FilesRenamed;
+int32_t FilesRemoved;
+uint8_t ScanCancelled;
+uint8_t StatisticsShown;
+int32_t RestartNeeded;
+int32_t MemoryPassActive;
+int32_t MemoryHit;
+int32_t MemoryRestartNeeded;
+char CurrentFilePath[261];
+int32_t CurrentFileLength;
+char LastDetectionName[260];
+char RememberedRunValue[128];
+
+void PostLogLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(LogLine, sizeof LogLine, format, args);
+    va_end(args);
+    Sys().SendToWindow(MainWindowHandle, kWmSetRedraw, 0, 0);
+}
+
+void PostStatusText(const char* text) {
+    if (text != StatusText) snprintf(StatusText, sizeof StatusText, "%s", text);
+    Sys().SendToWindow(MainWindowHandle, kWmEnable, 0, 0);
+}
+
+int ShowPrompt(const char* text, const char* caption, int style) {
+    return Sys().Prompt(text, caption, style);
+}
+
+int GetPlatformFamily() {
+    OsVersion version;
+    if (!Sys().Version(&version)) return 0;
+    if (version.platformId == 1) return 4;
+    if (version.platformId == 2) return 5;
+    return 1;
+}
+
+int GetNtGeneration() {
+    OsVersion version;
+    if (!Sys().Version(&version) || version.platformId != 2) return 0;
+    if (version.major <= 4) return 5;
+    if (version.major == 5) return 6;
+    return 0;
+}
+
+bool CopyText(char* destination, size_t size, const char* source) {
+    size_t length = strlen(source);
+    if (size == 0) return false;
+    if (length >= size) {
+        destination[0] = '\0';
+        return false;
+    }
+    memcpy(destination, source, length + 1);
+    return true;
+}
+
+bool AppendText(char* destination, size_t size, const char* source) {
+    size_t used = strnlen(destination, size);
+    size_t length = strlen(source);
+    if (used + length >= size) return false;
+    memcpy(destination + used, source, length + 1);
+    return true;
+}
+
+void ClearProcessState() {
+    memset(LogLine, 0, sizeof LogLine);
+    memset(StatusText, 0, sizeof StatusText);
+    MainWindowHandle = 0;
+    memset(ScanTarget, 0, sizeof ScanTarget);
+    ActionCode = 0;
+    KillActionCode = 0;
+    FilesScanned = FilesInfected = FilesRenamed = FilesRemoved = 0;
+    ScanCancelled = StatisticsShown = 0;
+    RestartNeeded = MemoryPassActive = MemoryHit = MemoryRestartNeeded = 0;
+    memset(CurrentFilePath, 0, sizeof CurrentFilePath);
+    CurrentFileLength = 0;
+    memset(LastDetectionName, 0, sizeof LastDetectionName);
+    memset(RememberedRunValue, 0, sizeof RememberedRunValue);
+}

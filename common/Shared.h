@@ -1,0 +1,66 @@
+// Process-wide state and helpers shared by every subsystem.
+// One instance each, touched only by the user-interface thread.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Platform.h"
+
+extern const char kProgramCaption[];  // "Cordafix Ver 1.0"
+extern const char kFamilyName[];      // "W32/Drovak"
+
+// Log line and status line: the two notifications to the main window.
+extern char LogLine[500];
+extern char StatusText[260];
+extern uintptr_t MainWindowHandle;
+
+// Formats one line into LogLine (bounded) and hands it to the main window.
+void PostLogLine(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+// Copies text into StatusText (unless it already is StatusText) and shows it.
+void PostStatusText(const char* text);
+
+// What the scan walks: "!:" means every fixed drive.
+extern char ScanTarget[260];
+
+// Disinfection action: 100 delete, 101 rename, 102 delete, 103 leave alone.
+extern int32_t ActionCode;
+extern int32_t KillActionCode;
+
+extern int32_t FilesScanned;
+extern int32_t FilesInfected;
+extern int32_t FilesRenamed;
+extern int32_t FilesRemoved;
+
+extern uint8_t ScanCancelled;
+extern uint8_t StatisticsShown;
+extern int32_t RestartNeeded;
+extern int32_t MemoryPassActive;
+extern int32_t MemoryHit;
+extern int32_t MemoryRestartNeeded;
+
+extern char CurrentFilePath[261];
+extern int32_t CurrentFileLength;
+extern char LastDetectionName[260];
+extern char RememberedRunValue[128];
+
+// The program's one prompt: message-box-like style in, pressed button's code out.
+int ShowPrompt(const char* text, const char* caption, int style);
+
+// 4 = 9x family, 5 = NT family, 1 = another platform, 0 = the query failed.
+int GetPlatformFamily();
+// NT only: 5 = major version 4 or lower, 6 = major version 5, 0 otherwise.
+int GetNtGeneration();
+
+// Bounded copy: always zero-ends, returns false (and writes "") when source
+// does not fit. Never cuts a text short.
+bool CopyText(char* destination, size_t size, const char* source);
+// Bounded append with the same rule; destination is unchanged when it does not fit.
+bool AppendText(char* destination, size_t size, const char* source);
+
+// Puts every item above back to its start value, as in a new process.
+// The tests use it between cases; the program never calls it.
+void ClearProcessState();

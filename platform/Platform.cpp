@@ -1,0 +1,9 @@
+#include "platform/Platform.h"
+
+namespace {
+Platform* installed = nullptr;
+}
+
+Platform& Sys() { return *installed; }
+
+void InstallPlatform(Platform* platform) { installed = platform; }

@@ -1,0 +1,1 @@
+// Keeps the library non-empty while the generator has no sources of its own.
