@@ -1,0 +1,24 @@
+// The built-in detection table: 85 packed records and a zero terminator.
+#pragma once
+
+#include <cstdint>
+
+#pragma pack(push, 1)
+struct SignatureRecord {
+    char name[50];
+    int32_t firstOffset;
+    uint8_t firstPattern[21];  // 20 compared bytes and a zero
+    int32_t secondOffset;
+    uint8_t secondPattern[21];
+    int32_t fileSize;
+    int32_t sizeTest;  // 1 exact, 2 within SizeTolerance, 3 untested, other never matches
+};
+#pragma pack(pop)
+
+static_assert(sizeof(SignatureRecord) == 108, "records are packed to 108 bytes");
+
+const int32_t SizeTolerance = 4096;
+const int kSignatureCount = 85;
+
+// Records 0 to 84 and the terminator record.
+extern const SignatureRecord SignatureTable[kSignatureCount + 1];
