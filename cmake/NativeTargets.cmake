@@ -48,3 +48,8 @@ if(CORDAFIX_WIN32_DIR)
     include(${script})
   endforeach()
 endif()
+
+# Benchmark programs (run by the scripts under bench/, never by the tests).
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()
