@@ -1,0 +1,122 @@
+#include "engine/Disposition.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/Shared.h"
+#include "engine/FileMatcher.h"
+#include "memory/MemoryScan.h"
+#include "repair/Repair.h"
+
+namespace {
+
+const int32_t kActionDelete = 100;
+const int32_t kActionRename = 101;
+const int32_t kActionDeleteToo = 102;
+const int32_t kActionLeave = 103;
+
+const size_t kPathSize = 260;
+
+void PostRemoved(const char* path, const char* name) {
+    ++FilesRemoved;
+    PostLogLine("%s     %s removed", path, name);
+}
+
+void DeleteInfectedFile(const char* path, const char* name) {
+    // Read-only, hidden and system files refuse deletion until reset.
+    if (!Sys().SetAttributes(path, kAttrArchive)) {
+        PostLogLine("%s     %s Unable to remove", StatusText, LastDetectionName);
+        return;
+    }
+    if (Sys().DeletePath(path)) {
+        PostRemoved(path, name);
+        return;
+    }
+    // Most often the file is the program of a running process.
+    if (KillProcessOfFile(path) != 0 && Sys().DeletePath(path)) {
+        PostRemoved(path, name);
+        return;
+    }
+    PostLogLine("%s     %s Unable to remove", path, name);
+    RestartNeeded = ScheduleDeleteAtRestart(path);
+}
+
+void RenameInfectedFile(const char* path, const char* name) {
+    char target[kPathSize];
+    if (MakeRenameTarget(path, target, sizeof target) && Sys().MovePath(path, target)) {
+        ++FilesRenamed;
+        PostLogLine("%s     %s renamed", path, name);
+    } else {
+        PostLogLine("%s     %s Rename failed", path, name);
+    }
+}
+
+void ForgetCurrentFile() { memset(CurrentFilePath, 0, sizeof CurrentFilePath); }
+
+int ConfirmKill(const char* tag, const char* path) {
+    ActionCode = KillActionCode;
+    PostLogLine("System Memory    W32/Drovak.Trojan removed");
+    Sys().SleepFor(kKillConfirmationPauseMs);
+    DisposeInfectedFile(path, tag);
+    ForgetCurrentFile();
+    return 0;
+}
+
+}  // namespace
+
+bool MakeRenameTarget(const char* path, char* target, size_t size) {
+    if (!CopyText(target, size, path)) return false;
+    char* dot = strrchr(target, '.');
+    if (dot != nullptr && dot[1] != '\0') {
+        dot[1] = 'V';
+        return true;
+    }
+    // Nothing follows a "." to replace: append, so the new name still differs.
+    if (AppendText(target, size, dot != nullptr ? "V" : ".V")) return true;
+    target[0] = '\0';
+    return false;
+}
+
+void DisposeInfectedFile(const char* path, const char* detectionName) {
+    switch (ActionCode) {
+        case kActionDelete:
+        case kActionDeleteToo:
+            DeleteInfectedFile(path, detectionName);
+            break;
+        case kActionRename:
+            RenameInfectedFile(path, detectionName);
+            break;
+        case kActionLeave:
+            PostLogLine("%s     %s not disinfected as per user's selection", StatusText,
+                        LastDetectionName);
+            break;
+        default:
+            break;
+    }
+}
+
+int CheckAndCleanFile(const char* tag, const char* path) {
+    if (KillActionCode != 0 && MainWindowHandle != 0) return ConfirmKill(tag, path);
+    if (FilesInfected == 0) memset(RememberedRunValue, 0, sizeof RememberedRunValue);
+
+    int index = MatchFile(path);
+    if (index < 0) return 0;
+
+    const SignatureRecord& record = ActiveSignatureTable[index];
+    // The record's name field need not hold a terminating zero.
+    char name[sizeof record.name + 1];
+    snprintf(name, sizeof name, "%.*s", static_cast<int>(sizeof record.name), record.name);
+
+    ++FilesInfected;
+    RepairAfterDetection(name);
+    CopyText(LastDetectionName, sizeof LastDetectionName, name);
+    snprintf(StatusText, sizeof StatusText, "%s", path);
+    if (MemoryPassActive != 0) {
+        // The memory pass ends the process first, then has the file removed.
+        MemoryHit = 1;
+        return 1;
+    }
+    DisposeInfectedFile(path, name);
+    ForgetCurrentFile();
+    return 1;
+}

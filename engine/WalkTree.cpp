@@ -1,0 +1,188 @@
+#include "engine/WalkTree.h"
+
+#include <cstring>
+
+#include "common/Shared.h"
+#include "engine/Disposition.h"
+#include "engine/FileMatcher.h"
+#include "engine/ShortenPath.h"
+
+const FileCheckerEntry FileCheckerList[] = {
+    {"W32/Drovak.Trojan", CheckAndCleanFile},
+    {nullptr, nullptr},
+};
+const FileCheckerEntry* ActiveFileCheckerList = FileCheckerList;
+
+char ProgramFilesPattern[260];
+int32_t ProgramFilesPending;
+int32_t ProgramFilesVisited;
+
+namespace {
+
+const size_t kPathSize = 260;
+const int kStatusWidth = 60;
+const int kProgramFilesRuleLength = 6;  // a drive root pattern such as C:\*.*
+
+// Step results inside one walk level.
+const int kGoOn = 1;
+const int kCancelled = 0;
+const int kMalformed = -1;
+
+bool IsFolder(const FindEntry& entry) { return (entry.attributes & kAttrDirectory) != 0; }
+
+bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+
+// The folder part of a pattern: everything before the character that
+// precedes its last "." (C:\Windows\*.* gives C:\Windows\). False when the
+// pattern holds no ".".
+bool FolderOfPattern(const char* pattern, char* folder) {
+    const char* dot = strrchr(pattern, '.');
+    if (dot == nullptr) return false;
+    size_t length = static_cast<size_t>(dot - pattern);
+    if (length > 0) --length;
+    memcpy(folder, pattern, length);  // length < strlen(pattern) < kPathSize
+    folder[length] = '\0';
+    return true;
+}
+
+// folder + name (+ suffix); false when the result would not fit, or when the
+// listed name is not a terminated text.
+bool JoinPath(char* path, const char* folder, const char* name, const char* suffix) {
+    if (memchr(name, '\0', sizeof(FindEntry::name)) == nullptr) return false;
+    return CopyText(path, kPathSize, folder) && AppendText(path, kPathSize, name) &&
+           AppendText(path, kPathSize, suffix);
+}
+
+bool CancelledAfterPump() {
+    PumpScanMessages();
+    return ScanCancelled != 0;
+}
+
+void ApplyProgramFilesRule(const char* pattern) {
+    CopyText(ProgramFilesPattern, sizeof ProgramFilesPattern, pattern);
+    char* colon = strchr(ProgramFilesPattern, ':');
+    if (colon == nullptr) return;
+    colon[1] = '\0';
+    AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\Program Files");
+    if (Sys().GetAttributes(ProgramFilesPattern) == kInvalidAttributes) return;
+    ProgramFilesPending = 1;
+    AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\*.*");
+}
+
+void ShowEntryInStatus(const char* path) {
+    char shown[kPathSize];
+    ShortenPath(path, shown, sizeof shown, kStatusWidth);
+    PostStatusText(shown);
+}
+
+void RunFileCheckers(const char* path, const FindEntry& entry) {
+    // The matcher skips opening files whose listed length fits no record.
+    ListedFileLength = static_cast<int64_t>((static_cast<uint64_t>(entry.sizeHigh) << 32) |
+                                            entry.sizeLow);
+    for (const FileCheckerEntry* item = ActiveFileCheckerList; item->tag != nullptr; ++item) {
+        if (item->checker(item->tag, path) != 0) break;
+    }
+    ListedFileLength = -1;
+}
+
+// One entry of the file pass: status line for every entry, checkers for files.
+int VisitFileEntry(const char* pattern, const FindEntry& entry) {
+    if (CancelledAfterPump()) return kCancelled;
+    char path[kPathSize];
+    bool usable;
+    if (MemoryPassActive != 0) {
+        usable = CopyText(path, sizeof path, pattern);
+    } else {
+        char folder[kPathSize];
+        if (!FolderOfPattern(pattern, folder)) return kMalformed;
+        usable = JoinPath(path, folder, entry.name, "");
+    }
+    if (usable) {
+        ShowEntryInStatus(path);
+        if (!IsFolder(entry)) {
+            if (MemoryPassActive == 0) ++FilesScanned;
+            RunFileCheckers(path, entry);
+        }
+    }
+    if (CancelledAfterPump()) return kCancelled;
+    return kGoOn;
+}
+
+int FilePass(const char* pattern) {
+    FindEntry entry;
+    SearchHandle search = Sys().FindFirst(pattern, &entry);
+    if (search == kNoSearch) return kGoOn;
+    int outcome;
+    do {
+        outcome = VisitFileEntry(pattern, entry);
+    } while (outcome == kGoOn && Sys().FindNext(search, &entry));
+    Sys().FindEnd(search);
+    return outcome;
+}
+
+// The pattern that lists a folder's subfolders: cut after its last "." and
+// "*" appended (C:\Windows\*.* stays as it is).
+bool FolderPassPattern(const char* pattern, char* folderPattern) {
+    if (!CopyText(folderPattern, kPathSize, pattern)) return false;
+    char* dot = strrchr(folderPattern, '.');
+    if (dot != nullptr) dot[1] = '\0';
+    return AppendText(folderPattern, kPathSize, "*");
+}
+
+int VisitFolderEntry(const char* pattern, const FindEntry& entry) {
+    if (CancelledAfterPump()) return kCancelled;
+    if (!IsFolder(entry) || IsDotEntry(entry.name)) return kGoOn;
+    char folder[kPathSize];
+    if (!FolderOfPattern(pattern, folder)) return kMalformed;
+    char subPattern[kPathSize];
+    if (!JoinPath(subPattern, folder, entry.name, "\\*.*")) return kGoOn;
+    if (strstr(subPattern, "\\Program Files\\") != nullptr) ProgramFilesVisited = 1;
+    if (WalkTree(subPattern) == kMalformed) return kMalformed;
+    return kGoOn;
+}
+
+int FolderPass(const char* pattern) {
+    char folderPattern[kPathSize];
+    if (!FolderPassPattern(pattern, folderPattern)) return FilesScanned;
+    FindEntry entry;
+    SearchHandle search = Sys().FindFirst(folderPattern, &entry);
+    if (search == kNoSearch) return FilesScanned;
+    int outcome;
+    do {
+        outcome = VisitFolderEntry(pattern, entry);
+    } while (outcome == kGoOn && Sys().FindNext(search, &entry));
+    Sys().FindEnd(search);
+    return outcome == kGoOn ? FilesScanned : outcome;
+}
+
+}  // namespace
+
+int WalkTree(const char* pattern) {
+    MemoryHit = 0;
+    // A pattern that does not fit the walk's buffers names nothing it could reach.
+    if (strnlen(pattern, kPathSize) >= kPathSize) return FilesScanned;
+    if (strlen(pattern) <= static_cast<size_t>(kProgramFilesRuleLength))
+        ApplyProgramFilesRule(pattern);
+
+    int outcome = FilePass(pattern);
+    if (outcome != kGoOn) return outcome;
+    if (MemoryPassActive != 0) return FilesScanned;
+    return FolderPass(pattern);
+}
+
+void PumpScanMessages() {
+    QueuedMessage message;
+    if (!Sys().PeekOneMessage(&message)) return;
+    // Escape is answered here, whichever window the key was meant for, so it
+    // never closes the dialog behind the scan's back.
+    if ((message.wParam & 0xFFFF) == kVkEscape) {
+        if (ShowPrompt("Terminate the Scan now?", kProgramCaption, kScanQuestionStyle) != kAnswerNo)
+            ScanCancelled = 1;
+        return;
+    }
+    if (message.message == kWmQuit || message.message == kWmDestroy) {
+        ScanCancelled = 1;
+        return;
+    }
+    Sys().DispatchOne(message);
+}
