@@ -113,6 +113,8 @@ public:
 
     // Delayed deletions registered with MovePathEx(..., kMoveDelayUntilReboot).
     std::vector<std::string> pendingDeletes;
+    // Delayed renames (MovePathEx with a new name and kMoveDelayUntilReboot): (from, to).
+    std::vector<std::pair<std::string, std::string>> pendingRenames;
     bool refuseDelayedDelete = false;
 
     // Descriptors open right now (a test checks that none leaks).

@@ -1,0 +1,1344 @@
+// The simulated Windows: host folders stand in for drives, everything else
+// lives in memory. Behaviour follows the Win32 and C runtime calls the seam
+// names, including their buffer-size and error-code rules, because the code
+// under test relies on exactly those.
+#include "platform/sim/SimPlatform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <memory>
+
+#include "common/Shared.h"
+
+namespace {
+
+const int32_t kErrorNoMoreFiles = 18;
+const int32_t kErrorFileExists = 80;
+const int32_t kErrorInvalidParameter = 87;
+const int32_t kErrorAlreadyExists = 183;
+const int32_t kErrorKeyDeleted = 1018;
+const int32_t kErrorNoSuchPrivilege = 1313;
+const uint32_t kKeySetValue = 0x0002;
+const uint32_t kKeyCreateSubKey = 0x0004;
+const uint32_t kKeyQueryValue = 0x0001;
+
+std::string Upper(const std::string& text) {
+    std::string result = text;
+    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+
+// The order in which Windows file systems (and Wine) list a folder: by the
+// upper-case form, then byte order to keep names differing only in case stable.
+bool ListedBefore(const std::string& a, const std::string& b) {
+    std::string ua = Upper(a), ub = Upper(b);
+    if (ua != ub) return ua < ub;
+    return a < b;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::vector<std::string> SplitComponents(const std::string& rest) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : rest) {
+        if (IsSeparator(c)) {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+bool StatPath(const std::string& host, struct stat* info) {
+    return !host.empty() && stat(host.c_str(), info) == 0;
+}
+
+bool IsFolder(const std::string& host) {
+    struct stat info;
+    return StatPath(host, &info) && S_ISDIR(info.st_mode);
+}
+
+bool IsRegularFile(const std::string& host) {
+    struct stat info;
+    return StatPath(host, &info) && !S_ISDIR(info.st_mode);
+}
+
+std::vector<std::string> ListFolder(const std::string& host) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(host.c_str());
+    if (!dir) return names;
+    while (dirent* item = readdir(dir)) {
+        std::string name = item->d_name;
+        if (name == "." || name == "..") continue;
+        if (name.size() >= 260) continue;  // not reachable through a Windows path
+        names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end(), ListedBefore);
+    return names;
+}
+
+std::string ParentOf(const std::string& host) {
+    size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return host.substr(0, slash);
+}
+
+// Windows wildcard matching: '*' any run, '?' one character, no case.
+bool GlobMatch(const char* pattern, const char* name) {
+    while (*pattern) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (!*pattern) return true;
+            for (const char* n = name; *n; ++n)
+                if (GlobMatch(pattern, n)) return true;
+            return GlobMatch(pattern, name + strlen(name));
+        }
+        if (!*name) return false;
+        if (*pattern != '?' &&
+            toupper(static_cast<unsigned char>(*pattern)) != toupper(static_cast<unsigned char>(*name)))
+            return false;
+        ++pattern;
+        ++name;
+    }
+    return *name == 0;
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    if (GlobMatch(pattern.c_str(), name.c_str())) return true;
+    // "x*.*" also matches names without any dot, as on Windows.
+    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+        name.find('.') == std::string::npos)
+        return GlobMatch(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
+    return false;
+}
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+bool IsShortNameChar(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u > 32 && !strchr("\"*+,/:;<=>?[\\]|", c);
+}
+
+bool IsLegal83(const std::string& name) {
+    if (name == "." || name == "..") return true;
+    size_t dot = name.find('.');
+    if (dot != name.rfind('.')) return false;
+    std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
+    if (dot != std::string::npos && ext.empty()) return false;
+    for (char c : name)
+        if (c != '.' && !IsShortNameChar(c)) return false;
+    return true;
+}
+
+void MangleParts(const std::string& name, std::string* base, std::string* ext) {
+    size_t dot = name.rfind('.');
+    std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+    std::string tail = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot + 1);
+    base->clear();
+    ext->clear();
+    for (char c : stem) {
+        if (c == '.' || c == ' ') continue;
+        char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        *base += IsShortNameChar(u) ? u : '_';
+    }
+    for (char c : tail) {
+        if (c == ' ') continue;
+        char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        if (ext->size() < 3) *ext += IsShortNameChar(u) ? u : '_';
+    }
+    if (base->size() > 6) base->resize(6);
+    if (base->empty()) *base = "_";
+}
+
+struct RegValue {
+    std::string name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+};
+
+struct RegNode {
+    std::string name;
+    std::vector<std::shared_ptr<RegNode>> children;
+    std::vector<RegValue> values;
+    bool deleted = false;
+
+    std::shared_ptr<RegNode> Child(const std::string& childName) const {
+        for (const auto& child : children)
+            if (SameText(child->name, childName)) return child;
+        return nullptr;
+    }
+    RegValue* Value(const std::string& valueName) {
+        for (auto& value : values)
+            if (SameText(value.name, valueName)) return &value;
+        return nullptr;
+    }
+};
+
+void MarkDeleted(RegNode* node) {
+    node->deleted = true;
+    for (auto& child : node->children) MarkDeleted(child.get());
+}
+
+struct OpenKey {
+    std::shared_ptr<RegNode> node;
+    uint32_t access;
+};
+
+struct Search {
+    std::vector<FindEntry> entries;
+    size_t next = 0;
+    std::string pattern;
+};
+
+struct TextStream {
+    std::string content;
+    size_t position = 0;
+};
+
+struct Drive {
+    std::string host;
+    uint32_t type = kDriveNoRootDir;
+};
+
+}  // namespace
+
+struct SimPlatform::State {
+    Drive drives[26];
+    std::map<std::string, uint32_t> attributes;  // host path -> HIDDEN/SYSTEM/ARCHIVE (+READONLY for folders)
+    std::set<std::string> locked;
+    std::set<std::string> deniedAttributes;
+    std::set<std::string> deniedListing;
+    std::map<SearchHandle, Search> searches;
+    SearchHandle nextSearch = 0x100;
+    std::set<int> descriptors;
+    std::map<TextFile, TextStream> texts;
+    TextFile nextText = 0x200;
+
+    OsVersion version = {2, 5, 1, 2600};
+    bool versionFails = false;
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\SYSTEM32";
+    std::string tempPath = "C:\\WINDOWS\\TEMP\\";
+    std::map<std::string, std::pair<std::string, std::string>> environment;  // upper name -> (name, value)
+
+    std::map<RegKey, std::shared_ptr<RegNode>> roots;
+    std::map<RegKey, OpenKey> keys;
+    RegKey nextKey = 0x1000;
+    std::vector<uint8_t> performanceData;
+
+    std::deque<QueuedMessage> queue;
+    std::multimap<int, std::function<void()>> peekActions;
+    std::deque<int> answers;
+
+    std::set<TokenHandle> tokens;
+    TokenHandle nextToken = 0x3000;
+    uint32_t lastError = 0;
+
+    std::shared_ptr<RegNode> Root(RegKey key) {
+        auto found = roots.find(key);
+        return found == roots.end() ? nullptr : found->second;
+    }
+
+    // A root or an open handle; a handle whose key was deleted meanwhile
+    // answers ERROR_KEY_DELETED, as on Windows.
+    int32_t ResolveKey(RegKey key, OpenKey* out) {
+        if (auto root = Root(key)) {
+            *out = {root, kKeyAllAccess};
+            return kErrorSuccess;
+        }
+        auto found = keys.find(key);
+        if (found == keys.end()) return kErrorInvalidHandle;
+        if (found->second.node->deleted) return kErrorKeyDeleted;
+        *out = found->second;
+        return kErrorSuccess;
+    }
+};
+
+namespace {
+
+bool ParseDrive(const std::string& path, int* index, std::string* rest) {
+    if (path.size() < 2 || path[1] != ':' || !isalpha(static_cast<unsigned char>(path[0]))) return false;
+    *index = toupper(static_cast<unsigned char>(path[0])) - 'A';
+    *rest = path.substr(2);
+    return true;
+}
+
+// Finds the host name of one component in a host folder: the exact name when
+// it exists, else the first listed name equal without regard to case.
+std::string MatchComponent(const std::string& folder, const std::string& component) {
+    struct stat info;
+    std::string exact = folder + "/" + component;
+    if (lstat(exact.c_str(), &info) == 0) return component;
+    for (const std::string& name : ListFolder(folder))
+        if (SameText(name, component)) return name;
+    return component;
+}
+
+// Windows drops trailing dots and blanks of a path component.
+std::string TrimComponent(const std::string& component) {
+    if (component == "." || component == "..") return component;
+    size_t end = component.find_last_not_of(". ");
+    return end == std::string::npos ? component : component.substr(0, end + 1);
+}
+
+}  // namespace
+
+SimPlatform::SimPlatform() : state_(new State) {
+    const char* base = getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/cordafix-sim-XXXXXX";
+    std::vector<char> buffer(templ.begin(), templ.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data())) hostRoot_ = buffer.data();
+    for (RegKey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers}) {
+        auto node = std::make_shared<RegNode>();
+        state_->roots[root] = node;
+    }
+}
+
+SimPlatform::~SimPlatform() {
+    for (int fd : state_->descriptors) close(fd);
+    delete state_;
+    if (!hostRoot_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(hostRoot_, ignored);
+    }
+}
+
+// --- set-up -------------------------------------------------------------------
+
+void SimPlatform::MapDrive(char letter, const std::string& hostFolder, uint32_t type) {
+    int index = toupper(static_cast<unsigned char>(letter)) - 'A';
+    if (index < 0 || index >= 26) return;
+    std::error_code ignored;
+    std::filesystem::create_directories(hostFolder, ignored);
+    state_->drives[index].host = hostFolder;
+    state_->drives[index].type = type;
+}
+
+std::string SimPlatform::AddDrive(char letter, uint32_t type) {
+    std::string folder = hostRoot_ + "/drive_" + static_cast<char>(tolower(static_cast<unsigned char>(letter)));
+    MapDrive(letter, folder, type);
+    return folder;
+}
+
+std::string SimPlatform::HostPath(const std::string& windowsPath) const {
+    int index;
+    std::string rest;
+    if (!ParseDrive(windowsPath, &index, &rest)) return "";
+    const Drive& drive = state_->drives[index];
+    if (drive.host.empty()) return "";
+    std::vector<std::string> resolved;
+    for (const std::string& raw : SplitComponents(rest)) {
+        std::string component = TrimComponent(raw);
+        if (component == "." || component.empty()) continue;
+        if (component == "..") {
+            if (!resolved.empty()) resolved.pop_back();
+            continue;
+        }
+        std::string folder = drive.host;
+        for (const std::string& part : resolved) folder += "/" + part;
+        resolved.push_back(MatchComponent(folder, component));
+    }
+    std::string host = drive.host;
+    for (const std::string& part : resolved) host += "/" + part;
+    return host;
+}
+
+bool SimPlatform::WriteFile(const std::string& windowsPath, const std::string& bytes) {
+    std::string host = HostPath(windowsPath);
+    if (host.empty()) return false;
+    std::error_code ignored;
+    std::filesystem::create_directories(ParentOf(host), ignored);
+    FILE* file = fopen(host.c_str(), "wb");
+    if (!file) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && ok;
+}
+
+bool SimPlatform::WriteFile(const std::string& windowsPath, const std::vector<uint8_t>& bytes) {
+    return WriteFile(windowsPath, std::string(bytes.begin(), bytes.end()));
+}
+
+bool SimPlatform::MakeFolder(const std::string& windowsPath) {
+    std::string host = HostPath(windowsPath);
+    if (host.empty()) return false;
+    std::error_code error;
+    std::filesystem::create_directories(host, error);
+    return IsFolder(host);
+}
+
+bool SimPlatform::Exists(const std::string& windowsPath) const {
+    struct stat info;
+    return StatPath(HostPath(windowsPath), &info);
+}
+
+std::string SimPlatform::ReadFile(const std::string& windowsPath) const {
+    std::string host = HostPath(windowsPath);
+    std::string content;
+    FILE* file = host.empty() ? nullptr : fopen(host.c_str(), "rb");
+    if (!file) return content;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+    fclose(file);
+    return content;
+}
+
+void SimPlatform::LockFile(const std::string& windowsPath) { state_->locked.insert(HostPath(windowsPath)); }
+void SimPlatform::UnlockFile(const std::string& windowsPath) { state_->locked.erase(HostPath(windowsPath)); }
+void SimPlatform::DenyAttributes(const std::string& windowsPath) {
+    state_->deniedAttributes.insert(HostPath(windowsPath));
+}
+void SimPlatform::DenyListing(const std::string& windowsPath) {
+    state_->deniedListing.insert(HostPath(windowsPath));
+}
+
+void SimPlatform::SetVersion(uint32_t platformId, uint32_t major, uint32_t minor, uint32_t build) {
+    state_->version = {platformId, major, minor, build};
+    state_->versionFails = false;
+}
+void SimPlatform::FailVersion() { state_->versionFails = true; }
+void SimPlatform::SetWindowsDirectory(const std::string& path) { state_->windowsDirectory = path; }
+void SimPlatform::SetSystemDirectory(const std::string& path) { state_->systemDirectory = path; }
+void SimPlatform::SetTempPath(const std::string& path) { state_->tempPath = path; }
+void SimPlatform::SetEnvironment(const std::string& name, const std::string& value) {
+    state_->environment[Upper(name)] = {name, value};
+}
+
+namespace {
+
+std::shared_ptr<RegNode> WalkKeys(std::shared_ptr<RegNode> node, const std::string& path, bool create) {
+    for (const std::string& part : SplitComponents(path)) {
+        if (!node) return nullptr;
+        auto child = node->Child(part);
+        if (!child && create) {
+            child = std::make_shared<RegNode>();
+            child->name = part;
+            node->children.push_back(child);
+        }
+        node = child;
+    }
+    return node;
+}
+
+void StoreValue(RegNode* node, const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
+    if (RegValue* value = node->Value(name)) {
+        value->type = type;
+        value->data = data;
+        return;
+    }
+    node->values.push_back({name, type, data});
+}
+
+}  // namespace
+
+void SimPlatform::SetRegistryText(RegKey root, const std::string& keyPath, const std::string& name,
+                                  const std::string& text, uint32_t type) {
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    SetRegistryBytes(root, keyPath, name, data, type);
+}
+
+void SimPlatform::SetRegistryBytes(RegKey root, const std::string& keyPath, const std::string& name,
+                                   const std::vector<uint8_t>& bytes, uint32_t type) {
+    auto node = WalkKeys(state_->Root(root), keyPath, true);
+    if (node) StoreValue(node.get(), name, type, bytes);
+}
+
+bool SimPlatform::HasRegistryValue(RegKey root, const std::string& keyPath, const std::string& name) const {
+    auto node = WalkKeys(state_->Root(root), keyPath, false);
+    return node && node->Value(name) != nullptr;
+}
+
+bool SimPlatform::HasRegistryKey(RegKey root, const std::string& keyPath) const {
+    return WalkKeys(state_->Root(root), keyPath, false) != nullptr;
+}
+
+std::vector<std::string> SimPlatform::RegistryValueNames(RegKey root, const std::string& keyPath) const {
+    std::vector<std::string> names;
+    auto node = WalkKeys(state_->Root(root), keyPath, false);
+    if (node)
+        for (const auto& value : node->values) names.push_back(value.name);
+    return names;
+}
+
+void SimPlatform::SetPerformanceData(const std::vector<uint8_t>& block) { state_->performanceData = block; }
+
+void SimPlatform::QueueMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, uintptr_t window) {
+    state_->queue.push_back({window, message, wParam, lParam});
+}
+
+void SimPlatform::QueueEscape() { QueueMessage(kWmKeyDown, kVkEscape, 0, mainWindow); }
+
+void SimPlatform::AtPeek(int n, std::function<void()> action) {
+    state_->peekActions.emplace(n, std::move(action));
+}
+
+void SimPlatform::ScriptPrompt(int answer) { state_->answers.push_back(answer); }
+
+int SimPlatform::OpenDescriptorCount() const {
+    return static_cast<int>(state_->descriptors.size() + state_->texts.size());
+}
+
+// --- drives, folders and files --------------------------------------------------
+
+uint32_t SimPlatform::DriveType(const char* root) {
+    std::string text = root ? root : "";
+    int index;
+    std::string rest;
+    if (!ParseDrive(text, &index, &rest) || !(rest.empty() || rest == "\\")) return kDriveNoRootDir;
+    const Drive& drive = state_->drives[index];
+    return drive.host.empty() ? kDriveNoRootDir : drive.type;
+}
+
+namespace {
+
+bool IsDriveRoot(const std::string& windowsFolder) {
+    std::string rest = windowsFolder.size() >= 2 ? windowsFolder.substr(2) : "";
+    return SplitComponents(rest).empty();
+}
+
+}  // namespace
+
+static uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, const std::string& host,
+                             const struct stat& info) {
+    bool folder = S_ISDIR(info.st_mode);
+    auto found = stored.find(host);
+    uint32_t extra = found != stored.end() ? found->second : (folder ? 0 : kAttrArchive);
+    uint32_t result = extra & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? kAttrReadOnly : 0));
+    if (folder) return result | kAttrDirectory;
+    if (!(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) result |= kAttrReadOnly;
+    return result ? result : kAttrNormal;
+}
+
+static void FillEntry(FindEntry* entry, const std::string& name, uint32_t attributes, uint64_t size) {
+    memset(entry, 0, sizeof *entry);
+    snprintf(entry->name, sizeof entry->name, "%s", name.c_str());
+    entry->attributes = attributes;
+    entry->sizeHigh = static_cast<uint32_t>(size >> 32);
+    entry->sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+}
+
+SearchHandle SimPlatform::FindFirst(const char* pattern, FindEntry* entry) {
+    std::string text = pattern ? pattern : "";
+    size_t cut = text.find_last_of("\\/");
+    if (cut == std::string::npos || HostPath(text).empty()) {
+        state_->lastError = kErrorPathNotFound;
+        return kNoSearch;
+    }
+    std::string windowsFolder = text.substr(0, cut + 1);
+    std::string namePattern = text.substr(cut + 1);
+    std::string folder = HostPath(windowsFolder);
+    if (!IsFolder(folder)) {
+        state_->lastError = kErrorPathNotFound;
+        return kNoSearch;
+    }
+    if (state_->deniedListing.count(folder)) {
+        state_->lastError = kErrorAccessDenied;
+        return kNoSearch;
+    }
+    Search search;
+    search.pattern = text;
+    FindEntry found;
+    if (!namePattern.empty() && !HasWildcard(namePattern)) {
+        std::string host = HostPath(text);
+        struct stat info;
+        if (StatPath(host, &info)) {
+            std::string name = host.substr(host.find_last_of('/') + 1);
+            FillEntry(&found, name, AttributesOf(state_->attributes, host, info),
+                      S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size));
+            search.entries.push_back(found);
+        }
+    } else if (!namePattern.empty()) {
+        struct stat info;
+        if (!IsDriveRoot(windowsFolder)) {
+            for (const char* dots : {".", ".."}) {
+                if (!WildcardMatch(namePattern, dots)) continue;
+                std::string host = std::string(dots) == "." ? folder : ParentOf(folder);
+                if (StatPath(host, &info)) {
+                    FillEntry(&found, dots, AttributesOf(state_->attributes, host, info), 0);
+                    search.entries.push_back(found);
+                }
+            }
+        }
+        for (const std::string& name : ListFolder(folder)) {
+            if (!WildcardMatch(namePattern, name)) continue;
+            std::string host = folder + "/" + name;
+            if (!StatPath(host, &info)) continue;
+            FillEntry(&found, name, AttributesOf(state_->attributes, host, info),
+                      S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size));
+            search.entries.push_back(found);
+        }
+    }
+    if (search.entries.empty()) {
+        state_->lastError = kErrorFileNotFound;
+        return kNoSearch;
+    }
+    SearchHandle handle = state_->nextSearch++;
+    *entry = search.entries[0];
+    search.next = 1;
+    state_->searches[handle] = search;
+    if (onFindEntry) onFindEntry(text.c_str(), *entry);
+    return handle;
+}
+
+bool SimPlatform::FindNext(SearchHandle handle, FindEntry* entry) {
+    auto found = state_->searches.find(handle);
+    if (found == state_->searches.end()) {
+        state_->lastError = kErrorInvalidHandle;
+        return false;
+    }
+    Search& search = found->second;
+    if (search.next >= search.entries.size()) {
+        state_->lastError = kErrorNoMoreFiles;
+        return false;
+    }
+    *entry = search.entries[search.next++];
+    if (onFindEntry) onFindEntry(search.pattern.c_str(), *entry);
+    return true;
+}
+
+void SimPlatform::FindEnd(SearchHandle handle) { state_->searches.erase(handle); }
+
+uint32_t SimPlatform::GetAttributes(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_->lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        return kInvalidAttributes;
+    }
+    return AttributesOf(state_->attributes, host, info);
+}
+
+bool SimPlatform::SetAttributes(const char* path, uint32_t attributes) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_->lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        return false;
+    }
+    if (state_->deniedAttributes.count(host)) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    bool folder = S_ISDIR(info.st_mode);
+    uint32_t kept = attributes & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? kAttrReadOnly : 0));
+    state_->attributes[host] = kept;
+    if (!folder) {
+        mode_t mode = info.st_mode & 07777;
+        mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+        chmod(host.c_str(), mode);
+    }
+    return true;
+}
+
+namespace {
+
+// The error a missing path gives: 2 when its folder exists, 3 when not.
+int32_t MissingError(const std::string& host) {
+    return IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+bool IsReadOnlyFile(const struct stat& info) {
+    return !S_ISDIR(info.st_mode) && !(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
+}
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    return !error;
+}
+
+}  // namespace
+
+bool SimPlatform::DeletePath(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_->lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode) || IsReadOnlyFile(info)) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    if (state_->locked.count(host)) {
+        state_->lastError = kErrorSharingViolation;
+        return false;
+    }
+    if (unlink(host.c_str()) != 0) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    state_->attributes.erase(host);
+    return true;
+}
+
+namespace {
+
+// Moves one host path; across file systems a file is copied and removed.
+bool MoveHost(const std::string& from, const std::string& to) {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    if (errno != EXDEV || IsFolder(from)) return false;
+    return CopyHostFile(from, to) && unlink(from.c_str()) == 0;
+}
+
+}  // namespace
+
+bool SimPlatform::MovePath(const char* from, const char* to) { return MovePathEx(from, to, 0); }
+
+bool SimPlatform::MovePathEx(const char* from, const char* to, uint32_t flags) {
+    bool noTarget = to == nullptr || *to == '\0';
+    if (flags & kMoveDelayUntilReboot) {
+        if (refuseDelayedDelete) {
+            state_->lastError = kErrorAccessDenied;
+            return false;
+        }
+        if (noTarget) pendingDeletes.push_back(from ? from : "");
+        else pendingRenames.push_back({from ? from : "", to});
+        return true;
+    }
+    if (noTarget) {
+        state_->lastError = kErrorInvalidParameter;
+        return false;
+    }
+    std::string source = HostPath(from ? from : "");
+    std::string target = HostPath(to);
+    struct stat info;
+    if (!StatPath(source, &info)) {
+        state_->lastError = source.empty() ? kErrorPathNotFound : MissingError(source);
+        return false;
+    }
+    if (state_->locked.count(source)) {
+        state_->lastError = kErrorSharingViolation;
+        return false;
+    }
+    if (target.empty() || !IsFolder(ParentOf(target))) {
+        state_->lastError = kErrorPathNotFound;
+        return false;
+    }
+    struct stat targetInfo;
+    bool sameFile = StatPath(target, &targetInfo) && targetInfo.st_ino == info.st_ino &&
+                    targetInfo.st_dev == info.st_dev;
+    if (StatPath(target, &targetInfo) && !sameFile) {
+        if (!(flags & kMoveReplaceExisting)) {
+            state_->lastError = kErrorAlreadyExists;
+            return false;
+        }
+        if (S_ISDIR(targetInfo.st_mode) || S_ISDIR(info.st_mode) || IsReadOnlyFile(targetInfo)) {
+            state_->lastError = kErrorAccessDenied;
+            return false;
+        }
+        if (state_->locked.count(target)) {
+            state_->lastError = kErrorSharingViolation;
+            return false;
+        }
+    }
+    if (!MoveHost(source, target)) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    auto stored = state_->attributes.find(source);
+    if (stored != state_->attributes.end()) {
+        uint32_t value = stored->second;
+        state_->attributes.erase(stored);
+        state_->attributes[target] = value;
+    }
+    return true;
+}
+
+bool SimPlatform::CopyPath(const char* from, const char* to, bool failIfExists) {
+    std::string source = HostPath(from ? from : "");
+    std::string target = HostPath(to ? to : "");
+    struct stat info;
+    if (!StatPath(source, &info)) {
+        state_->lastError = source.empty() ? kErrorPathNotFound : MissingError(source);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    if (target.empty() || !IsFolder(ParentOf(target))) {
+        state_->lastError = kErrorPathNotFound;
+        return false;
+    }
+    struct stat targetInfo;
+    if (StatPath(target, &targetInfo)) {
+        if (failIfExists) {
+            state_->lastError = kErrorFileExists;
+            return false;
+        }
+        if (S_ISDIR(targetInfo.st_mode) || IsReadOnlyFile(targetInfo)) {
+            state_->lastError = kErrorAccessDenied;
+            return false;
+        }
+        if (state_->locked.count(target)) {
+            state_->lastError = kErrorSharingViolation;
+            return false;
+        }
+    }
+    if (!CopyHostFile(source, target)) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    // The copy carries the source's attributes, as CopyFileA does.
+    chmod(target.c_str(), info.st_mode & 07777);
+    auto stored = state_->attributes.find(source);
+    if (stored != state_->attributes.end()) state_->attributes[target] = stored->second;
+    else state_->attributes.erase(target);
+    return true;
+}
+
+namespace {
+
+// The buffer rule of GetTempPathA and its kin: the length without the zero
+// when it fits, else the size needed including the zero.
+uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
+    if (buffer && size > text.size()) {
+        memcpy(buffer, text.c_str(), text.size() + 1);
+        return static_cast<uint32_t>(text.size());
+    }
+    return static_cast<uint32_t>(text.size() + 1);
+}
+
+// Short name of one existing component in a host folder.
+std::string ShortComponent(const std::string& folder, const std::string& asGiven, const std::string& onDisk) {
+    if (IsLegal83(asGiven)) return asGiven;
+    std::string base, ext;
+    MangleParts(onDisk, &base, &ext);
+    int number = 1;
+    for (const std::string& sibling : ListFolder(folder)) {
+        if (sibling == onDisk) break;
+        if (IsLegal83(sibling)) continue;
+        std::string otherBase, otherExt;
+        MangleParts(sibling, &otherBase, &otherExt);
+        if (otherBase == base && otherExt == ext) ++number;
+    }
+    std::string suffix = "~" + std::to_string(number);
+    if (base.size() + suffix.size() > 8) base.resize(8 - suffix.size());
+    return base + suffix + (ext.empty() ? "" : "." + ext);
+}
+
+}  // namespace
+
+uint32_t SimPlatform::ShortPath(const char* longPath, char* buffer, uint32_t size) {
+    std::string text = longPath ? longPath : "";
+    int index;
+    std::string rest;
+    std::string host = HostPath(text);
+    struct stat info;
+    if (!ParseDrive(text, &index, &rest) || !StatPath(host, &info)) {
+        state_->lastError = kErrorFileNotFound;
+        return 0;
+    }
+    std::string result = text.substr(0, 2);
+    std::string folder = state_->drives[index].host;
+    size_t position = 2;
+    while (position < text.size()) {
+        if (IsSeparator(text[position])) {
+            result += text[position++];
+            continue;
+        }
+        size_t end = text.find_first_of("\\/", position);
+        if (end == std::string::npos) end = text.size();
+        std::string component = text.substr(position, end - position);
+        position = end;
+        if (component == "." || component == "..") {
+            result += component;
+            folder = component == ".." ? ParentOf(folder) : folder;
+            continue;
+        }
+        std::string onDisk = MatchComponent(folder, TrimComponent(component));
+        result += ShortComponent(folder, component, onDisk);
+        folder += "/" + onDisk;
+    }
+    return CopyOut(result, buffer, size);
+}
+
+uint32_t SimPlatform::TempPath(char* buffer, uint32_t size) { return CopyOut(state_->tempPath, buffer, size); }
+
+uint32_t SimPlatform::SystemDirectory(char* buffer, uint32_t size) {
+    return CopyOut(state_->systemDirectory, buffer, size);
+}
+
+uint32_t SimPlatform::WindowsDirectory(char* buffer, uint32_t size) {
+    return CopyOut(state_->windowsDirectory, buffer, size);
+}
+
+uint32_t SimPlatform::ExpandEnvironment(const char* source, char* buffer, uint32_t size) {
+    if (!source) {
+        state_->lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    std::string text = source;
+    std::string result;
+    size_t position = 0;
+    while (position < text.size()) {
+        size_t open = text.find('%', position);
+        size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            result += text.substr(position);
+            break;
+        }
+        result += text.substr(position, open - position);
+        std::string name = text.substr(open + 1, close - open - 1);
+        std::string upper = Upper(name);
+        auto found = state_->environment.find(upper);
+        if (found != state_->environment.end()) {
+            result += found->second.second;
+        } else if (!name.empty() && (upper == "SYSTEMROOT" || upper == "WINDIR")) {
+            result += state_->windowsDirectory;
+        } else {
+            // Unknown names stay as written, percent signs included.
+            result += text.substr(open, close - open + 1);
+        }
+        position = close + 1;
+    }
+    uint32_t needed = static_cast<uint32_t>(result.size() + 1);
+    if (buffer && size >= needed) memcpy(buffer, result.c_str(), needed);
+    return needed;
+}
+
+// --- descriptor calls -----------------------------------------------------------
+
+int SimPlatform::FileOpen(const char* path, int flags, int permission) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    bool exists = StatPath(host, &info);
+    int access = flags & 3;
+    bool writes = access == kOpenWriteOnly || access == kOpenReadWrite || (flags & kOpenTruncate);
+    if (host.empty() || (exists && S_ISDIR(info.st_mode))) {
+        errno = host.empty() ? ENOENT : EACCES;
+        return -1;
+    }
+    if (exists && (flags & kOpenCreate) && (flags & kOpenExclusive)) {
+        errno = EEXIST;
+        return -1;
+    }
+    if (exists && writes && (IsReadOnlyFile(info) || state_->locked.count(host))) {
+        state_->lastError = state_->locked.count(host) ? kErrorSharingViolation : kErrorAccessDenied;
+        errno = EACCES;
+        return -1;
+    }
+    int hostFlags = access == kOpenWriteOnly ? O_WRONLY : access == kOpenReadWrite ? O_RDWR : O_RDONLY;
+    if (flags & kOpenAppend) hostFlags |= O_APPEND;
+    if (flags & kOpenCreate) hostFlags |= O_CREAT;
+    if (flags & kOpenTruncate) hostFlags |= O_TRUNC;
+    if (flags & kOpenExclusive) hostFlags |= O_EXCL;
+    // The runtime makes a new file read-only when write permission is not asked for.
+    mode_t mode = (permission & kPermWrite) ? 0666 : 0444;
+    int fd = open(host.c_str(), hostFlags | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    state_->descriptors.insert(fd);
+    return fd;
+}
+
+int32_t SimPlatform::FileLength(int fd) {
+    struct stat info;
+    if (!state_->descriptors.count(fd) || fstat(fd, &info) != 0 || info.st_size > 0x7FFFFFFF) {
+        errno = EBADF;
+        return -1;
+    }
+    return static_cast<int32_t>(info.st_size);
+}
+
+int32_t SimPlatform::FileSeek(int fd, int32_t offset, int origin) {
+    if (!state_->descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    int64_t base = 0;
+    if (origin == kSeekCur) {
+        base = lseek(fd, 0, SEEK_CUR);
+    } else if (origin == kSeekEnd) {
+        struct stat info;
+        if (fstat(fd, &info) != 0) return -1;
+        base = info.st_size;
+    } else if (origin != kSeekSet) {
+        errno = EINVAL;
+        return -1;
+    }
+    int64_t target = base + offset;
+    if (target < 0 || target > 0x7FFFFFFF) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (lseek(fd, static_cast<off_t>(target), SEEK_SET) < 0) return -1;
+    return static_cast<int32_t>(target);
+}
+
+int SimPlatform::FileRead(int fd, void* buffer, uint32_t count) {
+    if (!state_->descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t got = read(fd, buffer, count);
+    return got < 0 ? -1 : static_cast<int>(got);
+}
+
+int SimPlatform::FileWrite(int fd, const void* buffer, uint32_t count) {
+    if (!state_->descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t put = write(fd, buffer, count);
+    return put < 0 ? -1 : static_cast<int>(put);
+}
+
+int SimPlatform::FileClose(int fd) {
+    if (!state_->descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    state_->descriptors.erase(fd);
+    return close(fd) == 0 ? 0 : -1;
+}
+
+int SimPlatform::FileAccess(const char* path, int mode) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if ((mode & 2) && IsReadOnlyFile(info)) {
+        errno = EACCES;
+        return -1;
+    }
+    return 0;
+}
+
+// --- buffered text ----------------------------------------------------------------
+
+TextFile SimPlatform::TextOpenRead(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    if (!IsRegularFile(host)) {
+        state_->lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
+        return 0;
+    }
+    TextStream stream;
+    stream.content = ReadFile(path);
+    // Text mode: Ctrl-Z ends the file and CR LF reads as LF.
+    size_t end = stream.content.find('\x1A');
+    if (end != std::string::npos) stream.content.resize(end);
+    std::string translated;
+    translated.reserve(stream.content.size());
+    for (size_t i = 0; i < stream.content.size(); ++i) {
+        if (stream.content[i] == '\r' && i + 1 < stream.content.size() && stream.content[i + 1] == '\n')
+            continue;
+        translated += stream.content[i];
+    }
+    stream.content.swap(translated);
+    TextFile handle = state_->nextText++;
+    state_->texts[handle] = stream;
+    return handle;
+}
+
+bool SimPlatform::TextReadLine(TextFile file, char* buffer, int size) {
+    auto found = state_->texts.find(file);
+    if (found == state_->texts.end() || size <= 0) return false;
+    TextStream& stream = found->second;
+    if (stream.position >= stream.content.size() && size > 1) return false;
+    int used = 0;
+    while (used < size - 1 && stream.position < stream.content.size()) {
+        char c = stream.content[stream.position++];
+        buffer[used++] = c;
+        if (c == '\n') break;
+    }
+    buffer[used] = '\0';
+    return true;
+}
+
+void SimPlatform::TextClose(TextFile file) { state_->texts.erase(file); }
+
+// --- registry -------------------------------------------------------------------
+
+int32_t SimPlatform::KeyOpen(RegKey root, const char* subKey, uint32_t access, RegKey* key) {
+    if (root == kHkeyPerformanceData) {
+        *key = kHkeyPerformanceData;
+        return kErrorSuccess;
+    }
+    OpenKey parent;
+    if (int32_t error = state_->ResolveKey(root, &parent)) return error;
+    std::string path = subKey ? subKey : "";
+    if (!path.empty() && path[0] == '\\') return 161;  // ERROR_BAD_PATHNAME
+    auto node = WalkKeys(parent.node, path, false);
+    if (!node) return kErrorFileNotFound;
+    *key = state_->nextKey;
+    state_->nextKey += 4;
+    state_->keys[*key] = {node, access};
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeyCreate(RegKey root, const char* subKey, RegKey* key) {
+    OpenKey parent;
+    if (int32_t error = state_->ResolveKey(root, &parent)) return error;
+    if (!(parent.access & kKeyCreateSubKey)) return kErrorAccessDenied;
+    std::string path = subKey ? subKey : "";
+    if (!path.empty() && path[0] == '\\') return 161;
+    auto node = WalkKeys(parent.node, path, true);
+    if (!node) return kErrorFileNotFound;
+    *key = state_->nextKey;
+    state_->nextKey += 4;
+    state_->keys[*key] = {node, kKeyAllAccess};
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeyClose(RegKey key) {
+    if (key == kHkeyPerformanceData || state_->Root(key)) return kErrorSuccess;
+    return state_->keys.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+int32_t SimPlatform::KeyValueCount(RegKey key, uint32_t* count) {
+    OpenKey open;
+    if (int32_t error = state_->ResolveKey(key, &open)) return error;
+    if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+    *count = static_cast<uint32_t>(open.node->values.size());
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeyEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength) {
+    OpenKey open;
+    if (int32_t error = state_->ResolveKey(key, &open)) return error;
+    if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+    if (index >= open.node->values.size()) return kErrorNoMoreItems;
+    const std::string& valueName = open.node->values[index].name;
+    if (!name || !nameLength || valueName.size() >= *nameLength) return kErrorMoreData;
+    memcpy(name, valueName.c_str(), valueName.size() + 1);
+    *nameLength = static_cast<uint32_t>(valueName.size());
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeyQueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                                   uint32_t* size) {
+    const std::vector<uint8_t>* bytes = nullptr;
+    uint32_t valueType = kRegBinary;
+    if (key == kHkeyPerformanceData) {
+        bytes = &state_->performanceData;
+    } else {
+        OpenKey open;
+        if (int32_t error = state_->ResolveKey(key, &open)) return error;
+        if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+        RegValue* value = open.node->Value(name ? name : "");
+        if (!value) return kErrorFileNotFound;
+        bytes = &value->data;
+        valueType = value->type;
+    }
+    if (data && !size) return kErrorInvalidParameter;
+    uint32_t length = static_cast<uint32_t>(bytes->size());
+    if (data && *size < length) {
+        // The performance data never tell the size they need.
+        if (key != kHkeyPerformanceData) *size = length;
+        return kErrorMoreData;
+    }
+    if (data && length) memcpy(data, bytes->data(), length);
+    if (size) *size = length;
+    if (type) *type = valueType;
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeySetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                                 uint32_t size) {
+    OpenKey open;
+    if (int32_t error = state_->ResolveKey(key, &open)) return error;
+    if (!(open.access & kKeySetValue)) return kErrorAccessDenied;
+    std::vector<uint8_t> bytes;
+    if (data && size) bytes.assign(data, data + size);
+    StoreValue(open.node.get(), name ? name : "", type, bytes);
+    return kErrorSuccess;
+}
+
+int32_t SimPlatform::KeyDeleteValue(RegKey key, const char* name) {
+    OpenKey open;
+    if (int32_t error = state_->ResolveKey(key, &open)) return error;
+    if (!(open.access & kKeySetValue)) return kErrorAccessDenied;
+    auto& values = open.node->values;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (SameText(it->name, name ? name : "")) {
+            values.erase(it);  // later values move up one index, as on Windows
+            return kErrorSuccess;
+        }
+    }
+    return kErrorFileNotFound;
+}
+
+int32_t SimPlatform::KeyDelete(RegKey root, const char* subKey) {
+    OpenKey parent;
+    if (int32_t error = state_->ResolveKey(root, &parent)) return error;
+    std::vector<std::string> parts = SplitComponents(subKey ? subKey : "");
+    if (parts.empty()) return kErrorAccessDenied;
+    std::string last = parts.back();
+    parts.pop_back();
+    std::shared_ptr<RegNode> holder = parent.node;
+    for (const std::string& part : parts) {
+        holder = holder->Child(part);
+        if (!holder) return kErrorFileNotFound;
+    }
+    auto target = holder->Child(last);
+    if (!target) return kErrorFileNotFound;
+    // NT refuses a key with sub-keys; the 9x family removes the whole tree.
+    bool nineX = state_->version.platformId == 1 && !state_->versionFails;
+    if (!target->children.empty() && !nineX) return kErrorAccessDenied;
+    MarkDeleted(target.get());
+    auto& siblings = holder->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), target), siblings.end());
+    return kErrorSuccess;
+}
+
+// --- version, time, messages, prompts ----------------------------------------------
+
+bool SimPlatform::Version(OsVersion* version) {
+    if (state_->versionFails) {
+        state_->lastError = kErrorInvalidParameter;
+        return false;
+    }
+    *version = state_->version;
+    return true;
+}
+
+void SimPlatform::SleepFor(uint32_t milliseconds) {
+    nowMs += milliseconds;
+    sleeps.push_back(milliseconds);
+}
+
+uint32_t SimPlatform::LastError() { return state_->lastError; }
+
+bool SimPlatform::PeekOneMessage(QueuedMessage* message) {
+    ++peekCount_;
+    auto range = state_->peekActions.equal_range(peekCount_);
+    std::vector<std::function<void()>> actions;
+    for (auto it = range.first; it != range.second; ++it) actions.push_back(it->second);
+    state_->peekActions.erase(range.first, range.second);
+    for (auto& action : actions) action();
+    if (state_->queue.empty()) return false;
+    *message = state_->queue.front();
+    state_->queue.pop_front();
+    return true;
+}
+
+void SimPlatform::DispatchOne(const QueuedMessage& message) {
+    dispatched.push_back(message);
+    if (onDispatch) onDispatch(message);
+}
+
+intptr_t SimPlatform::SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (window == 0) return 0;
+    if (window != mainWindow) {
+        sentToOthers.push_back({window, message, wParam, lParam});
+        return 0;
+    }
+    if (message == kWmSetRedraw) {
+        logLines.push_back(std::string(LogLine, strnlen(LogLine, sizeof LogLine)));
+        if (onLogLine) onLogLine(logLines.back());
+    } else if (message == kWmEnable) {
+        statusTexts.push_back(std::string(StatusText, strnlen(StatusText, sizeof StatusText)));
+    }
+    return 0;
+}
+
+int SimPlatform::Prompt(const char* text, const char* caption, int style) {
+    prompts.push_back({text ? text : "", caption ? caption : "", style});
+    PromptRecord record = prompts.back();
+    int answer = defaultAnswer;
+    if (!state_->answers.empty()) {
+        answer = state_->answers.front();
+        state_->answers.pop_front();
+    }
+    if (onPrompt) onPrompt(record);
+    return answer;
+}
+
+int SimPlatform::SystemMessageBox(uintptr_t, const char* text, const char* caption, uint32_t style) {
+    messageBoxes.push_back({text ? text : "", caption ? caption : "", static_cast<int>(style)});
+    return kAnswerOk;
+}
+
+// --- privileges and restart ----------------------------------------------------------
+
+namespace {
+
+const struct {
+    const char* name;
+    uint64_t luid;
+} kPrivileges[] = {
+    {"SeShutdownPrivilege", 19},
+    {"SeDebugPrivilege", 20},
+};
+
+}  // namespace
+
+bool SimPlatform::TokenOpenOwn(uint32_t, TokenHandle* token) {
+    if (tokenOpenFails) {
+        state_->lastError = kErrorAccessDenied;
+        return false;
+    }
+    *token = state_->nextToken;
+    state_->nextToken += 4;
+    state_->tokens.insert(*token);
+    ++openHandles;
+    return true;
+}
+
+bool SimPlatform::PrivilegeLookup(const char* name, uint64_t* luid) {
+    for (const auto& privilege : kPrivileges) {
+        if (name && SameText(name, privilege.name)) {
+            *luid = privilege.luid;
+            return true;
+        }
+    }
+    state_->lastError = kErrorNoSuchPrivilege;
+    return false;
+}
+
+bool SimPlatform::PrivilegeEnable(TokenHandle token, uint64_t luid) {
+    if (!state_->tokens.count(token)) {
+        state_->lastError = kErrorInvalidHandle;
+        return false;
+    }
+    // Like AdjustTokenPrivileges: succeeds, and the last error tells whether
+    // the privilege was really granted.
+    state_->lastError = privilegeError;
+    if (privilegeError == 0) {
+        std::string name = "luid:" + std::to_string(luid);
+        for (const auto& privilege : kPrivileges)
+            if (privilege.luid == luid) name = privilege.name;
+        privilegesEnabled.push_back(name);
+    }
+    return true;
+}
+
+bool SimPlatform::HandleClose(uintptr_t handle) {
+    if (state_->tokens.erase(handle)) {
+        --openHandles;
+        return true;
+    }
+    state_->lastError = kErrorInvalidHandle;
+    return false;
+}
+
+bool SimPlatform::RequestRestart(uint32_t flags, uint32_t) {
+    restartRequests.push_back(flags);
+    if (!restartResult) state_->lastError = kErrorAccessDenied;
+    return restartResult;
+}
