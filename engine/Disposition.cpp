@@ -5,8 +5,7 @@
 
 #include "common/Shared.h"
 #include "engine/FileMatcher.h"
-#include "memory/MemoryScan.h"
-#include "repair/Repair.h"
+#include "engine/ScanServices.h"
 
 namespace {
 
@@ -33,12 +32,12 @@ void DeleteInfectedFile(const char* path, const char* name) {
         return;
     }
     // Most often the file is the program of a running process.
-    if (KillProcessOfFile(path) != 0 && Sys().DeletePath(path)) {
+    if (ActiveScanServices.killProcessOfFile(path) != 0 && Sys().DeletePath(path)) {
         PostRemoved(path, name);
         return;
     }
     PostLogLine("%s     %s Unable to remove", path, name);
-    RestartNeeded = ScheduleDeleteAtRestart(path);
+    RestartNeeded = ActiveScanServices.scheduleDeleteAtRestart(path);
 }
 
 void RenameInfectedFile(const char* path, const char* name) {
@@ -108,7 +107,7 @@ int CheckAndCleanFile(const char* tag, const char* path) {
     snprintf(name, sizeof name, "%.*s", static_cast<int>(sizeof record.name), record.name);
 
     ++FilesInfected;
-    RepairAfterDetection(name);
+    ActiveScanServices.repairAfterDetection(name);
     CopyText(LastDetectionName, sizeof LastDetectionName, name);
     snprintf(StatusText, sizeof StatusText, "%s", path);
     if (MemoryPassActive != 0) {

@@ -3,9 +3,8 @@
 #include <cstring>
 
 #include "common/Shared.h"
+#include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
-#include "memory/MemoryScan.h"
-#include "repair/Repair.h"
 
 namespace {
 
@@ -54,12 +53,12 @@ void AskForRestart() {
         "The system has to be restarted to remove the virus completely from your system. "
         "\n\n Restart now?",
         kProgramCaption, kScanQuestionStyle);
-    if (answer == kAnswerYes) RestartMachine();
+    if (answer == kAnswerYes) ActiveScanServices.restartMachine();
 }
 
 int ScanRun() {
     if (ScanTarget[0] != '\0') {
-        RunMemoryPass();
+        ActiveScanServices.runMemoryPass();
         if (strcmp(ScanTarget, kEveryFixedDrive) == 0)
             WalkFixedDrives();
         else
