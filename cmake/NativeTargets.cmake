@@ -38,6 +38,7 @@ if(CONTRACT_SOURCES)
   target_include_directories(contract_tests_sim PRIVATE tests)
   target_link_libraries(contract_tests_sim PRIVATE platform_sim cordafix_core GTest::gtest)
   add_test(NAME contract_sim COMMAND contract_tests_sim)
+  add_test(NAME contract_sim_win98 COMMAND contract_tests_sim --win98)
 endif()
 
 # Tests of the cross-built program under Wine, when that build is given.

@@ -26,6 +26,10 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# The win32-thread MinGW runtime has no std::mutex, which GoogleTest's
+# Notification needs; tests/contract/win32 supplies it through GoogleTest's
+# custom-port header.
+target_include_directories(gtest BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/tests/contract/win32)
 
 file(GLOB CONTRACT_SOURCES CONFIGURE_DEPENDS tests/contract/*.cpp)
 if(CONTRACT_SOURCES)

@@ -259,6 +259,12 @@ struct SimPlatform::State {
         return found == roots.end() ? nullptr : found->second;
     }
 
+    // Access masks are checked on the NT family only; the 9x registry has no security.
+    bool Allows(const OpenKey& key, uint32_t right) const {
+        bool nineX = version.platformId == 1 && !versionFails;
+        return nineX || (key.access & right) != 0;
+    }
+
     // A root or an open handle; a handle whose key was deleted meanwhile
     // answers ERROR_KEY_DELETED, as on Windows.
     int32_t ResolveKey(RegKey key, OpenKey* out) {
@@ -283,14 +289,22 @@ bool ParseDrive(const std::string& path, int* index, std::string* rest) {
     return true;
 }
 
+std::string ShortComponent(const std::string& folder, const std::string& asGiven, const std::string& onDisk);
+
 // Finds the host name of one component in a host folder: the exact name when
-// it exists, else the first listed name equal without regard to case.
+// it exists, else the first listed name equal without regard to case, else
+// the long name whose generated short name it is.
 std::string MatchComponent(const std::string& folder, const std::string& component) {
     struct stat info;
     std::string exact = folder + "/" + component;
     if (lstat(exact.c_str(), &info) == 0) return component;
-    for (const std::string& name : ListFolder(folder))
+    std::vector<std::string> names = ListFolder(folder);
+    for (const std::string& name : names)
         if (SameText(name, component)) return name;
+    if (component.find('~') != std::string::npos) {
+        for (const std::string& name : names)
+            if (!IsLegal83(name) && SameText(ShortComponent(folder, name, name), component)) return name;
+    }
     return component;
 }
 
@@ -1094,7 +1108,7 @@ int32_t SimPlatform::KeyOpen(RegKey root, const char* subKey, uint32_t access, R
 int32_t SimPlatform::KeyCreate(RegKey root, const char* subKey, RegKey* key) {
     OpenKey parent;
     if (int32_t error = state_->ResolveKey(root, &parent)) return error;
-    if (!(parent.access & kKeyCreateSubKey)) return kErrorAccessDenied;
+    if (!state_->Allows(parent, kKeyCreateSubKey)) return kErrorAccessDenied;
     std::string path = subKey ? subKey : "";
     if (!path.empty() && path[0] == '\\') return 161;
     auto node = WalkKeys(parent.node, path, true);
@@ -1113,7 +1127,7 @@ int32_t SimPlatform::KeyClose(RegKey key) {
 int32_t SimPlatform::KeyValueCount(RegKey key, uint32_t* count) {
     OpenKey open;
     if (int32_t error = state_->ResolveKey(key, &open)) return error;
-    if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+    if (!state_->Allows(open, kKeyQueryValue)) return kErrorAccessDenied;
     *count = static_cast<uint32_t>(open.node->values.size());
     return kErrorSuccess;
 }
@@ -1121,7 +1135,7 @@ int32_t SimPlatform::KeyValueCount(RegKey key, uint32_t* count) {
 int32_t SimPlatform::KeyEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength) {
     OpenKey open;
     if (int32_t error = state_->ResolveKey(key, &open)) return error;
-    if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+    if (!state_->Allows(open, kKeyQueryValue)) return kErrorAccessDenied;
     if (index >= open.node->values.size()) return kErrorNoMoreItems;
     const std::string& valueName = open.node->values[index].name;
     if (!name || !nameLength || valueName.size() >= *nameLength) return kErrorMoreData;
@@ -1139,7 +1153,7 @@ int32_t SimPlatform::KeyQueryValue(RegKey key, const char* name, uint32_t* type,
     } else {
         OpenKey open;
         if (int32_t error = state_->ResolveKey(key, &open)) return error;
-        if (!(open.access & kKeyQueryValue)) return kErrorAccessDenied;
+        if (!state_->Allows(open, kKeyQueryValue)) return kErrorAccessDenied;
         RegValue* value = open.node->Value(name ? name : "");
         if (!value) return kErrorFileNotFound;
         bytes = &value->data;
@@ -1162,7 +1176,7 @@ int32_t SimPlatform::KeySetValue(RegKey key, const char* name, uint32_t type, co
                                  uint32_t size) {
     OpenKey open;
     if (int32_t error = state_->ResolveKey(key, &open)) return error;
-    if (!(open.access & kKeySetValue)) return kErrorAccessDenied;
+    if (!state_->Allows(open, kKeySetValue)) return kErrorAccessDenied;
     std::vector<uint8_t> bytes;
     if (data && size) bytes.assign(data, data + size);
     StoreValue(open.node.get(), name ? name : "", type, bytes);
@@ -1172,7 +1186,7 @@ int32_t SimPlatform::KeySetValue(RegKey key, const char* name, uint32_t type, co
 int32_t SimPlatform::KeyDeleteValue(RegKey key, const char* name) {
     OpenKey open;
     if (int32_t error = state_->ResolveKey(key, &open)) return error;
-    if (!(open.access & kKeySetValue)) return kErrorAccessDenied;
+    if (!state_->Allows(open, kKeySetValue)) return kErrorAccessDenied;
     auto& values = open.node->values;
     for (auto it = values.begin(); it != values.end(); ++it) {
         if (SameText(it->name, name ? name : "")) {

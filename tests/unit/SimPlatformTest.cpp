@@ -203,6 +203,10 @@ TEST_F(SimPlatformTest, ShortPathsFollowTheEightDotThreeRules) {
     EXPECT_STREQ(buffer, "d:\\LONGFO~1\\LONGFI~2.EXE");
     sim.ShortPath("D:\\Long Folder Name\\LongFile.exe", buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "D:\\LONGFO~1\\LongFile.exe");
+    // The short form reaches the same file.
+    sim.WriteFile("D:\\Long Folder Name\\LongFileName.exe", "long");
+    EXPECT_EQ(sim.ReadFile("D:\\longfo~1\\LONGFI~1.EXE"), "long");
+    EXPECT_NE(sim.GetAttributes("D:\\LONGFO~1\\LONGFI~2.EXE"), kInvalidAttributes);
     // Too small: the size needed including the zero, buffer untouched.
     char small[8] = "keep";
     EXPECT_EQ(sim.ShortPath("D:\\DOS\\EDIT.COM", small, sizeof small), 16u);
@@ -392,6 +396,18 @@ TEST_F(SimPlatformTest, KeyWithSubKeysSurvivesOnNtButNotOn9x) {
     uint32_t count;
     EXPECT_EQ(sim.KeyValueCount(inside, &count), 1018);  // ERROR_KEY_DELETED
     sim.KeyClose(inside);
+}
+
+TEST_F(SimPlatformTest, OnlyTheNtFamilyChecksRegistryAccess) {
+    sim.SetRegistryText(kHkeyLocalMachine, kRun, "a", "x");
+    sim.SetRegistryText(kHkeyLocalMachine, kRun, "b", "x");
+    RegKey key;
+    ASSERT_EQ(sim.KeyOpen(kHkeyLocalMachine, kRun, kKeyRead, &key), 0);
+    EXPECT_EQ(sim.KeyDeleteValue(key, "a"), 5);
+    sim.SetVersion(1, 4, 10);
+    EXPECT_EQ(sim.KeyDeleteValue(key, "a"), 0);
+    sim.KeyClose(key);
+    EXPECT_EQ(sim.RegistryValueNames(kHkeyLocalMachine, kRun), (std::vector<std::string>{"b"}));
 }
 
 TEST_F(SimPlatformTest, CreatedKeysTakeValues) {

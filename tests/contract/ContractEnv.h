@@ -1,0 +1,31 @@
+// What a contract test needs from the system it runs on, besides Sys():
+// a drive to work on and ways to set up files and state without going
+// through the calls under test. Each test program's main supplies one.
+#pragma once
+
+#include <string>
+
+class ContractEnv {
+public:
+    virtual ~ContractEnv() {}
+    // "D:" and the like: a fixed drive whose root the tests may fill.
+    virtual std::string Drive() = 0;
+    // True under Wine, where a few answers differ from Windows.
+    virtual bool IsWine() = 0;
+    // True when the system answers as the NT family does.
+    virtual bool IsNtFamily() = 0;
+
+    virtual bool MakeFolder(const std::string& windowsPath) = 0;
+    virtual bool WriteFile(const std::string& windowsPath, const std::string& bytes) = 0;
+    // Empty when the file cannot be read.
+    virtual std::string ReadFile(const std::string& windowsPath) = 0;
+    virtual bool Exists(const std::string& windowsPath) = 0;
+    // Keeps the file open the way a running program does (other readers
+    // allowed, no writers, no deletion) until Release.
+    virtual bool HoldOpen(const std::string& windowsPath) = 0;
+    virtual void Release() = 0;
+    virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+};
+
+// The environment the running test program installed.
+ContractEnv& Env();

@@ -1,0 +1,66 @@
+// Runs the contract cases against the simulated Windows, drive D: mapped to a
+// temporary host folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "contract/ContractEnv.h"
+#include "platform/sim/SimPlatform.h"
+
+namespace {
+
+class SimEnv : public ContractEnv {
+public:
+    explicit SimEnv(SimPlatform& sim) : sim_(sim) {}
+
+    std::string Drive() override { return "D:"; }
+    bool IsWine() override { return false; }
+    bool IsNtFamily() override {
+        OsVersion version;
+        return sim_.Version(&version) && version.platformId == 2;
+    }
+    bool MakeFolder(const std::string& path) override { return sim_.MakeFolder(path); }
+    bool WriteFile(const std::string& path, const std::string& bytes) override {
+        return sim_.WriteFile(path, bytes);
+    }
+    std::string ReadFile(const std::string& path) override { return sim_.ReadFile(path); }
+    bool Exists(const std::string& path) override { return sim_.Exists(path); }
+    bool HoldOpen(const std::string& path) override {
+        if (!sim_.Exists(path)) return false;
+        sim_.LockFile(path);
+        held_.push_back(path);
+        return true;
+    }
+    void Release() override {
+        for (const std::string& path : held_) sim_.UnlockFile(path);
+        held_.clear();
+    }
+    void SetVariable(const std::string& name, const std::string& value) override {
+        sim_.SetEnvironment(name, value);
+    }
+
+private:
+    SimPlatform& sim_;
+    std::vector<std::string> held_;
+};
+
+SimEnv* installed = nullptr;
+
+}  // namespace
+
+ContractEnv& Env() { return *installed; }
+
+// "--win98" answers as Windows 98 instead of Windows XP.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    SimPlatform sim;
+    sim.AddDrive('D');
+    sim.SetVersion(2, 5, 1);
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--win98") sim.SetVersion(1, 4, 10);
+    InstallPlatform(&sim);
+    SimEnv env(sim);
+    installed = &env;
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,92 @@
+// Runs the contract cases against the real Win32 calls. The test drive is
+// taken from CORDAFIX_CONTRACT_DRIVE (default D:); under Wine the runner maps
+// it to a fresh temporary folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "contract/ContractEnv.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace {
+
+class Win32Env : public ContractEnv {
+public:
+    Win32Env() {
+        const char* drive = getenv("CORDAFIX_CONTRACT_DRIVE");
+        drive_ = drive && *drive ? drive : "D:";
+    }
+
+    std::string Drive() override { return drive_; }
+    bool IsWine() override {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != NULL;
+    }
+    bool IsNtFamily() override {
+        OSVERSIONINFOA info;
+        info.dwOSVersionInfoSize = sizeof info;
+        return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    }
+    bool MakeFolder(const std::string& path) override {
+        if (CreateDirectoryA(path.c_str(), NULL)) return true;
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool WriteFile(const std::string& path, const std::string& bytes) override {
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    NULL));
+        if (!file.IsValid()) return false;
+        DWORD written = 0;
+        return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL) &&
+               written == bytes.size();
+    }
+    std::string ReadFile(const std::string& path) override {
+        std::string content;
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                    OPEN_EXISTING, 0, NULL));
+        if (!file.IsValid()) return content;
+        char buffer[4096];
+        DWORD got = 0;
+        while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, NULL) && got > 0) content.append(buffer, got);
+        return content;
+    }
+    bool Exists(const std::string& path) override {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    bool HoldOpen(const std::string& path) override {
+        // As a running program holds its file: others may read, nobody may write or delete.
+        std::unique_ptr<FileHandle> file(new FileHandle(
+            CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)));
+        if (!file->IsValid()) return false;
+        held_.push_back(std::move(file));
+        return true;
+    }
+    void Release() override { held_.clear(); }
+    void SetVariable(const std::string& name, const std::string& value) override {
+        SetEnvironmentVariableA(name.c_str(), value.c_str());
+    }
+
+private:
+    std::string drive_;
+    std::vector<std::unique_ptr<FileHandle>> held_;
+};
+
+Win32Env* installed = nullptr;
+
+}  // namespace
+
+ContractEnv& Env() { return *installed; }
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    InstallWin32Platform();
+    Win32Env env;
+    installed = &env;
+    return RUN_ALL_TESTS();
+}
