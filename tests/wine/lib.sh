@@ -1,0 +1,117 @@
+# Shell functions for running the cross-built programs under Wine.
+# Source this file; every function returns non-zero on failure.
+#
+#   wine_template_prefix DIR                 build (once) the template prefix DIR
+#   wine_new_prefix TEMPLATE DEST MODE       copy TEMPLATE to DEST, Windows version MODE
+#   wine_map_drive PREFIX LETTER HOSTDIR     map drive LETTER: of PREFIX to HOSTDIR
+#   wine_run PREFIX SECONDS EXE [ARGS...]    run EXE in PREFIX, killed after SECONDS
+#   wine_stop PREFIX                         end the wineserver of PREFIX (and its processes)
+#
+# Each test prefix has its Z: drive removed, so nothing in it can reach the
+# host's own files through a drive letter. Wine processes are only ever ended
+# through the wineserver of their own prefix: other prefixes may be running.
+
+WINE_VERSION_MODES="win95 win98 winme nt40 win2k winxp win2003 vista win7 win8 win81 win10"
+
+_wine_env() {
+    # Usage: _wine_env PREFIX command...  (runs command with that prefix, quietly)
+    local prefix=$1
+    shift
+    WINEDEBUG=-all WINEPREFIX="$prefix" WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
+}
+
+# wine_template_prefix DIR
+# Creates the template prefix once: 32-bit, without the .NET and HTML engines,
+# unmanaged X11 windows, no crash dialog. Later calls (also concurrent ones
+# from other shells) find it ready and return at once.
+wine_template_prefix() {
+    local dir=${1:?wine_template_prefix DIR}
+    dir=$(realpath -m "$dir")
+    mkdir -p "$(dirname "$dir")" || return 1
+    (
+        flock -w 600 9 || { echo "wine_template_prefix: lock on $dir timed out" >&2; exit 1; }
+        [ -f "$dir/.cordafix-ready" ] && exit 0
+        local build="$dir.build.$$"
+        rm -rf "$build"
+        _wine_env "$build" timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { rm -rf "$build"; exit 1; }
+        _wine_env "$build" timeout -k 10 120 wineserver -w
+        _wine_env "$build" timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' \
+            /v Managed /d N /f >/dev/null 2>&1 &&
+        _wine_env "$build" timeout -k 10 60 wine reg add 'HKCU\Software\Wine\WineDbg' \
+            /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || {
+            _wine_env "$build" wineserver -k 2>/dev/null
+            rm -rf "$build"
+            exit 1
+        }
+        # Let the server write the registry to disk before the copy is taken.
+        _wine_env "$build" timeout -k 10 120 wineserver -k 2>/dev/null
+        _wine_env "$build" timeout -k 10 120 wineserver -w 2>/dev/null
+        rm -f "$build/dosdevices/z:"
+        rm -rf "$dir"
+        mv "$build" "$dir" && touch "$dir/.cordafix-ready"
+    ) 9>"$dir.lock"
+}
+
+# wine_new_prefix TEMPLATE DEST MODE
+# A fresh prefix copied from TEMPLATE (DEST is replaced), answering as the
+# Windows version MODE (win98, nt40, winxp, win10, ...; empty keeps Wine's default).
+wine_new_prefix() {
+    local template=${1:?wine_new_prefix TEMPLATE DEST MODE} dest=${2:?wine_new_prefix TEMPLATE DEST MODE}
+    local mode=${3-}
+    if [ ! -f "$template/.cordafix-ready" ]; then
+        echo "wine_new_prefix: $template is not a finished template (run wine_template_prefix)" >&2
+        return 1
+    fi
+    if [ -n "$mode" ] && [[ " $WINE_VERSION_MODES " != *" $mode "* ]]; then
+        echo "wine_new_prefix: unknown version mode '$mode'" >&2
+        return 1
+    fi
+    rm -rf "$dest" && mkdir -p "$(dirname "$dest")" && cp -a "$template" "$dest" || return 1
+    rm -f "$dest/dosdevices/z:" "$dest/.cordafix-ready"
+    if [ -e "$dest/dosdevices/z:" ] || [ -L "$dest/dosdevices/z:" ]; then
+        echo "wine_new_prefix: could not remove Z: from $dest" >&2
+        return 1
+    fi
+    if [ -n "$mode" ]; then
+        _wine_env "$dest" timeout -k 10 60 wine reg add 'HKCU\Software\Wine' /v Version /d "$mode" /f \
+            >/dev/null 2>&1 || return 1
+    fi
+}
+
+# wine_map_drive PREFIX LETTER HOSTDIR
+# Maps LETTER: to HOSTDIR (created when missing); Wine reports it as a fixed drive.
+wine_map_drive() {
+    local prefix=${1:?wine_map_drive PREFIX LETTER HOSTDIR} letter=${2:?wine_map_drive PREFIX LETTER HOSTDIR}
+    local host=${3:?wine_map_drive PREFIX LETTER HOSTDIR}
+    letter=$(printf '%s' "${letter%:}" | tr 'A-Z' 'a-z')
+    if [[ ! "$letter" =~ ^[a-y]$ ]]; then
+        echo "wine_map_drive: drive letter '$2' not allowed (Z: stays unmapped)" >&2
+        return 1
+    fi
+    mkdir -p "$host" && ln -sfn "$(realpath "$host")" "$prefix/dosdevices/$letter:"
+}
+
+# wine_run PREFIX SECONDS EXE [ARGS...]
+# Runs EXE (a Windows path such as 'C:\tests\x.exe', or a host path) in PREFIX
+# and returns its exit code; 124 when it had to be stopped after SECONDS.
+wine_run() {
+    local prefix=${1:?wine_run PREFIX SECONDS EXE [ARGS...]} seconds=${2:?wine_run PREFIX SECONDS EXE}
+    shift 2
+    [ $# -ge 1 ] || { echo "wine_run: no program given" >&2; return 1; }
+    case "$1" in
+        *:*|*\\*)
+            # A Windows path: start from C:\ so no folder outside the drives is current.
+            (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$seconds" wine "$@") ;;
+        *)
+            WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$seconds" wine "$@" ;;
+    esac
+}
+
+# wine_stop PREFIX
+# Ends the wineserver of PREFIX, and with it every process of that prefix.
+wine_stop() {
+    local prefix=${1:?wine_stop PREFIX}
+    WINEPREFIX="$prefix" timeout -k 5 30 wineserver -k 2>/dev/null
+    WINEPREFIX="$prefix" timeout -k 5 30 wineserver -w 2>/dev/null
+    return 0
+}

@@ -1,0 +1,30 @@
+#!/bin/bash
+# Runs the cross-built contract tests under Wine in a fresh prefix whose D:
+# drive is a new temporary folder.
+#   run_contract.sh CONTRACT_TESTS_EXE [MODE] [gtest arguments...]
+# MODE is a Windows version mode (default winxp). The template prefix is
+# cached in $CORDAFIX_WINE_TEMPLATE (default /tmp/cordafix-wine/template).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/lib.sh"
+
+exe=${1:?usage: run_contract.sh CONTRACT_TESTS_EXE [MODE] [gtest arguments...]}
+mode=${2:-winxp}
+shift $(( $# >= 2 ? 2 : 1 ))
+[ -f "$exe" ] || { echo "run_contract.sh: no such program: $exe" >&2; exit 1; }
+
+template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+work=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-contract.XXXXXX") || exit 1
+prefix="$work/prefix"
+cleanup() {
+    wine_stop "$prefix"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+wine_template_prefix "$template" || { echo "run_contract.sh: no template prefix" >&2; exit 1; }
+wine_new_prefix "$template" "$prefix" "$mode" || exit 1
+wine_map_drive "$prefix" d "$work/drive_d" || exit 1
+mkdir -p "$prefix/drive_c/tests" && cp "$exe" "$prefix/drive_c/tests/contract_tests.exe" || exit 1
+
+CORDAFIX_CONTRACT_DRIVE=D: wine_run "$prefix" 300 'C:\tests\contract_tests.exe' "$@"
