@@ -289,7 +289,7 @@ bool ParseDrive(const std::string& path, int* index, std::string* rest) {
     return true;
 }
 
-std::string ShortComponent(const std::string& folder, const std::string& asGiven, const std::string& onDisk);
+std::string ShortComponent(const std::string& folder, const std::string& onDisk);
 
 // Finds the host name of one component in a host folder: the exact name when
 // it exists, else the first listed name equal without regard to case, else
@@ -303,7 +303,7 @@ std::string MatchComponent(const std::string& folder, const std::string& compone
         if (SameText(name, component)) return name;
     if (component.find('~') != std::string::npos) {
         for (const std::string& name : names)
-            if (!IsLegal83(name) && SameText(ShortComponent(folder, name, name), component)) return name;
+            if (!IsLegal83(name) && SameText(ShortComponent(folder, name), component)) return name;
     }
     return component;
 }
@@ -837,8 +837,9 @@ uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
 }
 
 // Short name of one existing component in a host folder.
-std::string ShortComponent(const std::string& folder, const std::string& asGiven, const std::string& onDisk) {
-    if (IsLegal83(asGiven)) return asGiven;
+// A name that already fits 8.3 has no other short name and comes back as stored.
+std::string ShortComponent(const std::string& folder, const std::string& onDisk) {
+    if (IsLegal83(onDisk)) return onDisk;
     std::string base, ext;
     MangleParts(onDisk, &base, &ext);
     int number = 1;
@@ -884,7 +885,7 @@ uint32_t SimPlatform::ShortPath(const char* longPath, char* buffer, uint32_t siz
             continue;
         }
         std::string onDisk = MatchComponent(folder, TrimComponent(component));
-        result += ShortComponent(folder, component, onDisk);
+        result += ShortComponent(folder, onDisk);
         folder += "/" + onDisk;
     }
     return CopyOut(result, buffer, size);

@@ -194,8 +194,8 @@ TEST_F(SimPlatformTest, ShortPathsFollowTheEightDotThreeRules) {
     sim.WriteFile("D:\\Long Folder Name\\LongFileNameToo.exe", "");
     sim.WriteFile("D:\\DOS\\EDIT.COM", "");
     char buffer[260];
-    uint32_t length = sim.ShortPath("D:\\DOS\\EDIT.COM", buffer, sizeof buffer);
-    EXPECT_STREQ(buffer, "D:\\DOS\\EDIT.COM");
+    uint32_t length = sim.ShortPath("D:\\dos\\Edit.com", buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "D:\\DOS\\EDIT.COM");  // short names come back as stored
     EXPECT_EQ(length, strlen(buffer));
     sim.ShortPath("D:\\Long Folder Name\\LongFileName.exe", buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "D:\\LONGFO~1\\LONGFI~1.EXE");

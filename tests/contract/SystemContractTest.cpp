@@ -1,0 +1,46 @@
+// Drives, long paths, the version answer and privileges.
+#include <cstring>
+#include <string>
+
+#include "contract/ContractTest.h"
+
+namespace {
+
+typedef ContractTest SystemContract;
+
+TEST_F(SystemContract, TestDriveIsFixedAndUnusedLettersHaveNoRoot) {
+    EXPECT_EQ(Sys().DriveType((env.Drive() + "\\").c_str()), kDriveFixed);
+    // Z: is unmapped in every test set-up (Wine maps it to the host's root otherwise).
+    EXPECT_EQ(Sys().DriveType("Z:\\"), kDriveNoRootDir);
+}
+
+TEST_F(SystemContract, ShortPathGivesShortComponentsAsStored) {
+    env.MakeFolder(At("DOS"));
+    env.WriteFile(At("DOS\\EDIT.COM"), "");
+    std::string lower = At("dos\\edit.com");
+    char buffer[260];
+    EXPECT_EQ(Sys().ShortPath(lower.c_str(), buffer, sizeof buffer), lower.size());
+    EXPECT_EQ(std::string(buffer), At("DOS\\EDIT.COM"));
+}
+
+TEST_F(SystemContract, VersionAnswersWithAKnownFamily) {
+    OsVersion version;
+    ASSERT_TRUE(Sys().Version(&version));
+    EXPECT_EQ(version.platformId == 2, env.IsNtFamily());
+    EXPECT_TRUE(version.platformId == 1 || version.platformId == 2);
+    EXPECT_GE(version.major, 4u);
+}
+
+TEST_F(SystemContract, ShutdownPrivilegeCanBeEnabled) {
+    TokenHandle token = 0;
+    ASSERT_TRUE(Sys().TokenOpenOwn(0x28, &token));  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
+    uint64_t luid = 0;
+    ASSERT_TRUE(Sys().PrivilegeLookup("SeShutdownPrivilege", &luid));
+    EXPECT_NE(luid, 0u);
+    EXPECT_TRUE(Sys().PrivilegeEnable(token, luid));
+    EXPECT_EQ(Sys().LastError(), 0u);
+    EXPECT_TRUE(Sys().HandleClose(token));
+    EXPECT_FALSE(Sys().PrivilegeLookup("SeNoSuchPrivilege", &luid));
+}
+
+}  // namespace
