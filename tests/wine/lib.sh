@@ -13,6 +13,14 @@
 
 WINE_VERSION_MODES="win95 win98 winme nt40 win2k winxp win2003 vista win7 win8 win81 win10"
 
+# True when DIR may be replaced: missing, empty, or a Wine prefix.
+_wine_replaceable() {
+    local dir=$1
+    [ ! -e "$dir" ] && return 0
+    [ -d "$dir" ] || return 1
+    [ -z "$(ls -A "$dir")" ] || [ -f "$dir/system.reg" ]
+}
+
 _wine_env() {
     # Usage: _wine_env PREFIX command...  (runs command with that prefix, quietly)
     local prefix=$1
@@ -31,6 +39,7 @@ wine_template_prefix() {
     (
         flock -w 600 9 || { echo "wine_template_prefix: lock on $dir timed out" >&2; exit 1; }
         [ -f "$dir/.cordafix-ready" ] && exit 0
+        _wine_replaceable "$dir" || { echo "wine_template_prefix: $dir exists and is no Wine prefix" >&2; exit 1; }
         local build="$dir.build.$$"
         rm -rf "$build"
         _wine_env "$build" timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { rm -rf "$build"; exit 1; }
@@ -66,6 +75,7 @@ wine_new_prefix() {
         echo "wine_new_prefix: unknown version mode '$mode'" >&2
         return 1
     fi
+    _wine_replaceable "$dest" || { echo "wine_new_prefix: $dest exists and is no Wine prefix" >&2; return 1; }
     rm -rf "$dest" && mkdir -p "$(dirname "$dest")" && cp -a "$template" "$dest" || return 1
     rm -f "$dest/dosdevices/z:" "$dest/.cordafix-ready"
     if [ -e "$dest/dosdevices/z:" ] || [ -L "$dest/dosdevices/z:" ]; then
