@@ -278,6 +278,9 @@ struct SimPlatform::State {
         *out = found->second;
         return kErrorSuccess;
     }
+
+    // Why MoveFileExA would refuse to move source to target (0 when it would not).
+    int32_t MoveRefusal(const std::string& source, const std::string& target, bool replace) const;
 };
 
 namespace {
@@ -532,10 +535,8 @@ bool IsDriveRoot(const std::string& windowsFolder) {
     return SplitComponents(rest).empty();
 }
 
-}  // namespace
-
-static uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, const std::string& host,
-                             const struct stat& info) {
+uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, const std::string& host,
+                      const struct stat& info) {
     bool folder = S_ISDIR(info.st_mode);
     auto found = stored.find(host);
     uint32_t extra = found != stored.end() ? found->second : (folder ? 0 : kAttrArchive);
@@ -545,23 +546,43 @@ static uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, cons
     return result ? result : kAttrNormal;
 }
 
-static void FillEntry(FindEntry* entry, const std::string& name, uint32_t attributes, uint64_t size) {
-    memset(entry, 0, sizeof *entry);
-    snprintf(entry->name, sizeof entry->name, "%s", name.c_str());
-    entry->attributes = attributes;
-    entry->sizeHigh = static_cast<uint32_t>(size >> 32);
-    entry->sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+// Appends the entry for one host path under the given name; false when it vanished.
+bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& host, const std::string& name,
+              std::vector<FindEntry>* entries) {
+    struct stat info;
+    if (!StatPath(host, &info)) return false;
+    FindEntry entry;
+    memset(&entry, 0, sizeof entry);
+    snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+    entry.attributes = AttributesOf(stored, host, info);
+    uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    entry.sizeHigh = static_cast<uint32_t>(size >> 32);
+    entry.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+    entries->push_back(entry);
+    return true;
 }
+
+// A folder's entries matching a wildcard pattern, in listing order; "." and
+// ".." come first except at a drive root (as Windows and Wine list them).
+std::vector<FindEntry> MatchingEntries(const std::map<std::string, uint32_t>& stored, const std::string& folder,
+                                       const std::string& namePattern, bool driveRoot) {
+    std::vector<FindEntry> entries;
+    if (!driveRoot) {
+        if (WildcardMatch(namePattern, ".")) AddEntry(stored, folder, ".", &entries);
+        if (WildcardMatch(namePattern, "..")) AddEntry(stored, ParentOf(folder), "..", &entries);
+    }
+    for (const std::string& name : ListFolder(folder))
+        if (WildcardMatch(namePattern, name)) AddEntry(stored, folder + "/" + name, name, &entries);
+    return entries;
+}
+
+}  // namespace
 
 SearchHandle SimPlatform::FindFirst(const char* pattern, FindEntry* entry) {
     std::string text = pattern ? pattern : "";
     size_t cut = text.find_last_of("\\/");
-    if (cut == std::string::npos || HostPath(text).empty()) {
-        state_->lastError = kErrorPathNotFound;
-        return kNoSearch;
-    }
-    std::string windowsFolder = text.substr(0, cut + 1);
-    std::string namePattern = text.substr(cut + 1);
+    std::string windowsFolder = cut == std::string::npos ? "" : text.substr(0, cut + 1);
+    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
     std::string folder = HostPath(windowsFolder);
     if (!IsFolder(folder)) {
         state_->lastError = kErrorPathNotFound;
@@ -573,36 +594,11 @@ SearchHandle SimPlatform::FindFirst(const char* pattern, FindEntry* entry) {
     }
     Search search;
     search.pattern = text;
-    FindEntry found;
-    if (!namePattern.empty() && !HasWildcard(namePattern)) {
-        std::string host = HostPath(text);
-        struct stat info;
-        if (StatPath(host, &info)) {
-            std::string name = host.substr(host.find_last_of('/') + 1);
-            FillEntry(&found, name, AttributesOf(state_->attributes, host, info),
-                      S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size));
-            search.entries.push_back(found);
-        }
+    if (HasWildcard(namePattern)) {
+        search.entries = MatchingEntries(state_->attributes, folder, namePattern, IsDriveRoot(windowsFolder));
     } else if (!namePattern.empty()) {
-        struct stat info;
-        if (!IsDriveRoot(windowsFolder)) {
-            for (const char* dots : {".", ".."}) {
-                if (!WildcardMatch(namePattern, dots)) continue;
-                std::string host = std::string(dots) == "." ? folder : ParentOf(folder);
-                if (StatPath(host, &info)) {
-                    FillEntry(&found, dots, AttributesOf(state_->attributes, host, info), 0);
-                    search.entries.push_back(found);
-                }
-            }
-        }
-        for (const std::string& name : ListFolder(folder)) {
-            if (!WildcardMatch(namePattern, name)) continue;
-            std::string host = folder + "/" + name;
-            if (!StatPath(host, &info)) continue;
-            FillEntry(&found, name, AttributesOf(state_->attributes, host, info),
-                      S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size));
-            search.entries.push_back(found);
-        }
+        std::string host = HostPath(text);
+        AddEntry(state_->attributes, host, host.substr(host.find_last_of('/') + 1), &search.entries);
     }
     if (search.entries.empty()) {
         state_->lastError = kErrorFileNotFound;
@@ -719,6 +715,21 @@ bool MoveHost(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+int32_t SimPlatform::State::MoveRefusal(const std::string& source, const std::string& target,
+                                        bool replace) const {
+    struct stat info;
+    if (!StatPath(source, &info)) return source.empty() ? kErrorPathNotFound : MissingError(source);
+    if (locked.count(source)) return kErrorSharingViolation;
+    if (target.empty() || !IsFolder(ParentOf(target))) return kErrorPathNotFound;
+    struct stat existing;
+    if (!StatPath(target, &existing)) return kErrorSuccess;
+    if (existing.st_ino == info.st_ino && existing.st_dev == info.st_dev) return kErrorSuccess;  // same file
+    if (!replace) return kErrorAlreadyExists;
+    if (S_ISDIR(existing.st_mode) || S_ISDIR(info.st_mode) || IsReadOnlyFile(existing)) return kErrorAccessDenied;
+    if (locked.count(target)) return kErrorSharingViolation;
+    return kErrorSuccess;
+}
+
 bool SimPlatform::MovePath(const char* from, const char* to) { return MovePathEx(from, to, 0); }
 
 bool SimPlatform::MovePathEx(const char* from, const char* to, uint32_t flags) {
@@ -738,38 +749,10 @@ bool SimPlatform::MovePathEx(const char* from, const char* to, uint32_t flags) {
     }
     std::string source = HostPath(from ? from : "");
     std::string target = HostPath(to);
-    struct stat info;
-    if (!StatPath(source, &info)) {
-        state_->lastError = source.empty() ? kErrorPathNotFound : MissingError(source);
-        return false;
-    }
-    if (state_->locked.count(source)) {
-        state_->lastError = kErrorSharingViolation;
-        return false;
-    }
-    if (target.empty() || !IsFolder(ParentOf(target))) {
-        state_->lastError = kErrorPathNotFound;
-        return false;
-    }
-    struct stat targetInfo;
-    bool sameFile = StatPath(target, &targetInfo) && targetInfo.st_ino == info.st_ino &&
-                    targetInfo.st_dev == info.st_dev;
-    if (StatPath(target, &targetInfo) && !sameFile) {
-        if (!(flags & kMoveReplaceExisting)) {
-            state_->lastError = kErrorAlreadyExists;
-            return false;
-        }
-        if (S_ISDIR(targetInfo.st_mode) || S_ISDIR(info.st_mode) || IsReadOnlyFile(targetInfo)) {
-            state_->lastError = kErrorAccessDenied;
-            return false;
-        }
-        if (state_->locked.count(target)) {
-            state_->lastError = kErrorSharingViolation;
-            return false;
-        }
-    }
-    if (!MoveHost(source, target)) {
-        state_->lastError = kErrorAccessDenied;
+    int32_t error = state_->MoveRefusal(source, target, (flags & kMoveReplaceExisting) != 0);
+    if (error == kErrorSuccess && !MoveHost(source, target)) error = kErrorAccessDenied;
+    if (error != kErrorSuccess) {
+        state_->lastError = error;
         return false;
     }
     auto stored = state_->attributes.find(source);
