@@ -3,6 +3,7 @@
 // through the calls under test. Each test program's main supplies one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class ContractEnv {
@@ -25,6 +26,9 @@ public:
     virtual bool HoldOpen(const std::string& windowsPath) = 0;
     virtual void Release() = 0;
     virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+    // Posts a message to this thread's queue (no window), as another part of
+    // the program would.
+    virtual void PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
 };
 
 // The environment the running test program installed.

@@ -43,4 +43,27 @@ TEST_F(SystemContract, ShutdownPrivilegeCanBeEnabled) {
     EXPECT_FALSE(Sys().PrivilegeLookup("SeNoSuchPrivilege", &luid));
 }
 
+TEST_F(SystemContract, PeekHandsOutPostedMessagesOnceInOrder) {
+    const uint32_t kWmUser = 0x0400;
+    QueuedMessage message;
+    while (Sys().PeekOneMessage(&message)) {
+    }
+    env.PostToThread(kWmUser + 1, 27, 5);
+    env.PostToThread(kWmUser + 2, 0, 0);
+    ASSERT_TRUE(Sys().PeekOneMessage(&message));
+    EXPECT_EQ(message.message, kWmUser + 1);
+    EXPECT_EQ(message.wParam, 27u);
+    EXPECT_EQ(message.lParam, 5);
+    EXPECT_EQ(message.window, 0u);
+    Sys().DispatchOne(message);  // a thread message has no window to go to
+    ASSERT_TRUE(Sys().PeekOneMessage(&message));
+    EXPECT_EQ(message.message, kWmUser + 2);
+    EXPECT_FALSE(Sys().PeekOneMessage(&message));
+}
+
+TEST_F(SystemContract, SendingToNoWindowDoesNothing) {
+    EXPECT_EQ(Sys().SendToWindow(0, kWmSetRedraw, 0, 0), 0);
+    EXPECT_EQ(Sys().SendToWindow(0, kWmEnable, 0, 0), 0);
+}
+
 }  // namespace

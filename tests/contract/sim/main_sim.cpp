@@ -39,6 +39,9 @@ public:
     void SetVariable(const std::string& name, const std::string& value) override {
         sim_.SetEnvironment(name, value);
     }
+    void PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        sim_.QueueMessage(message, wParam, lParam, 0);
+    }
 
 private:
     SimPlatform& sim_;

@@ -71,6 +71,11 @@ public:
     void SetVariable(const std::string& name, const std::string& value) override {
         SetEnvironmentVariableA(name.c_str(), value.c_str());
     }
+    void PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        MSG ignored;
+        PeekMessageA(&ignored, NULL, 0, 0, PM_NOREMOVE);  // makes sure the thread has a queue
+        PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+    }
 
 private:
     std::string drive_;
