@@ -1,0 +1,145 @@
+#include "repair/Autostart.h"
+
+#include <cstring>
+
+#include "common/Shared.h"
+#include "repair/HostsCheck.h"
+#include "repair/Repair.h"
+
+const char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunServicesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+
+namespace {
+
+const char kRemovedLine[] = "System Registry     %s removed";
+const char kWalkDetectionName[] = "W32/Drovak.Trojan";
+
+const uint32_t kValueNameSize = 16384;
+const size_t kDataTextSize = 261;      // 260 bytes of data and a zero
+const uint32_t kExpandedSize = 261;
+
+void LowerInPlace(char* text) {
+    for (; *text; ++text)
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+}
+
+bool StartsWith(const char* text, const char* prefix, size_t length) { return strncmp(text, prefix, length) == 0; }
+
+const char* SkipQuote(const char* text) { return text[0] == '"' ? text + 1 : text; }
+
+bool InSystemFolder(const char* lowerPath) {
+    return strstr(lowerPath, "\\system\\") != nullptr || strstr(lowerPath, "\\system32\\") != nullptr;
+}
+
+void ReportRemoved(const char* detectionName) {
+    if (MainWindowHandle != 0) PostLogLine(kRemovedLine, detectionName);
+}
+
+// A bare value ("abc.exe", "\abc.exe") names the program without its folder,
+// so it can only be tied to a file in the system folders, where Windows finds it.
+bool RemoveBareValue(RegKey root, const char* keyPath, const char* valueName) {
+    if (!InSystemFolder(CurrentFilePath)) return false;
+    if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
+    CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+    ReportRemoved(kWalkDetectionName);
+    return true;
+}
+
+bool RemoveLaunchingValue(RegKey root, const char* keyPath, const char* valueName) {
+    CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+    if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
+    ReportRemoved(kWalkDetectionName);
+    return true;
+}
+
+// Looks at one enumerated value; true when it was deleted.
+bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName, const char* fileName) {
+    // A name that does not fit RememberedRunValue whole is left alone: a
+    // shortened name could later delete another program's value.
+    if (strlen(valueName) >= sizeof RememberedRunValue) return false;
+    char data[kDataTextSize];
+    if (ReadRegistryText(root, keyPath, valueName, data, sizeof data) != 1) return false;
+    LowerInPlace(data);
+    LowerInPlace(CurrentFilePath);
+
+    char expanded[kExpandedSize];
+    uint32_t expandedLength = Sys().ExpandEnvironment(data, expanded, sizeof expanded);
+    if (expandedLength == 0 || expandedLength > sizeof expanded) return false;
+    expanded[sizeof expanded - 1] = '\0';
+    LowerInPlace(expanded);
+
+    bool bare = strchr(data, '\\') == nullptr || data[0] == '\\';
+    if (bare && strstr(data, fileName) != nullptr) return RemoveBareValue(root, keyPath, valueName);
+
+    size_t length = strlen(CurrentFilePath);
+    if (!StartsWith(SkipQuote(data), CurrentFilePath, length) &&
+        !StartsWith(SkipQuote(expanded), CurrentFilePath, length))
+        return false;
+    return RemoveLaunchingValue(root, keyPath, valueName);
+}
+
+}  // namespace
+
+int DeleteRegistryValue(RegKey root, const char* keyPath, const char* valueName) {
+    RegKey key;
+    if (Sys().KeyOpen(root, keyPath, kKeyAllAccess, &key) != kErrorSuccess) return 0;
+    bool deleted = Sys().KeyDeleteValue(key, valueName) == kErrorSuccess;
+    bool closed = Sys().KeyClose(key) == kErrorSuccess;
+    return deleted && closed ? 1 : 0;
+}
+
+int ReadRegistryText(RegKey root, const char* keyPath, const char* valueName, char* buffer, size_t size) {
+    if (size == 0) return 0;
+    RegKey key;
+    if (Sys().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return 0;
+    uint32_t type = 0;
+    uint32_t length = 0;
+    bool read = Sys().KeyQueryValue(key, valueName, &type, nullptr, &length) == kErrorSuccess &&
+                length < size &&
+                Sys().KeyQueryValue(key, valueName, &type, reinterpret_cast<uint8_t*>(buffer), &length) ==
+                    kErrorSuccess &&
+                length < size;
+    bool closed = Sys().KeyClose(key) == kErrorSuccess;
+    if (!read || !closed) return 0;
+    // Whatever the value's type, its bytes are taken as text; they need not end in a zero.
+    buffer[length] = '\0';
+    return 1;
+}
+
+void CleanAutostartKey(RegKey root, const char* keyPath) {
+    RegKey key;
+    if (Sys().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return;
+    uint32_t valueCount = 0;
+    if (Sys().KeyValueCount(key, &valueCount) != kErrorSuccess) {
+        Sys().KeyClose(key);
+        return;
+    }
+    char valueName[kValueNameSize];
+    // Deleting a value moves the ones behind it up one index.
+    uint32_t deleted = 0;
+    for (uint32_t i = 0; i < valueCount; ++i) {
+        uint32_t nameLength = kValueNameSize - 1;
+        valueName[0] = '\0';
+        if (Sys().KeyEnumValue(key, i - deleted, valueName, &nameLength) != kErrorSuccess) continue;
+        const char* slash = strrchr(CurrentFilePath, '\\');
+        // Without a file name every bare value would match.
+        if (slash == nullptr || slash[1] == '\0') break;
+        if (CheckAutostartValue(root, keyPath, valueName, slash + 1)) ++deleted;
+    }
+    Sys().KeyClose(key);
+}
+
+int RepairAfterDetection(const char* detectionName) {
+    CheckHostsFile();
+    if (RememberedRunValue[0] != '\0') {
+        if (DeleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, RememberedRunValue) == 1)
+            ReportRemoved(detectionName);
+        if (DeleteRegistryValue(kHkeyLocalMachine, kRunServicesKeyPath, RememberedRunValue) == 1)
+            ReportRemoved(detectionName);
+    }
+    if (CurrentFilePath[0] != '\0') {
+        CleanAutostartKey(kHkeyLocalMachine, kRunKeyPath);
+        CleanAutostartKey(kHkeyLocalMachine, kRunServicesKeyPath);
+    }
+    return 1;
+}

@@ -1,0 +1,260 @@
+#include "repair/HostsCheck.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/Shared.h"
+
+// Stored scrambled so that the program file itself never carries the plain
+// signature text (another scanner would otherwise report the cleaner).
+AttachmentRecord AttachmentTable[kAttachmentTableSize] = {
+    {"W32/Nyxem.Worm", 134042, 1888, 100, 0,
+     {0xE2, 0x9A, 0x81, 0xE2, 0xE4, 0x8F, 0x81, 0x82, 0xF3, 0x9A, 0x81, 0x82, 0xE4, 0x9D, 0x81,
+      0xF2, 0xE2, 0x9C, 0xE0, 0x97, 0xE7, 0x9B, 0xF1, 0x82, 0xEA, 0x9B, 0x81, 0xF6, 0xE2, 0x8F,
+      0x81, 0x9E, 0xE8, 0x9B, 0xE5, 0x86, 0xF3, 0x9D, 0x81, 0x93, 0xE7, 0xEA, 0x9E, 0x91, 0xFE,
+      0xE4, 0x9C, 0xF1, 0x96, 0xE2, 0x9E, 0x85, 0xF2, 0xF3, 0x9E, 0x90, 0xE6, 0xF3, 0x8F, 0x81,
+      0xF2, 0xE6, 0x9A, 0x81, 0x8A, 0xEF, 0x9E, 0x90, 0x8F, 0xFC, 0x8F, 0x81, 0xE6, 0xE6, 0x9B,
+      0xE1, 0xF2, 0xEB, 0x9E, 0x90, 0x8A, 0xF4, 0x8F, 0x81, 0x9E, 0xEE, 0x9C, 0x81, 0xF6, 0xE2,
+      0x9B, 0xE5, 0x86, 0xE5, 0x99, 0x90, 0x96, 0xE2, 0x9B, 0xF5},
+     1, 4, 18, 0, {0}},
+};
+AttachmentRecord* ActiveAttachmentTable = AttachmentTable;
+size_t ActiveAttachmentCount = kAttachmentTableSize;
+
+uint8_t HeadText[kEncodedTextSize];
+uint8_t TailText[kEncodedTextSize];
+
+namespace {
+
+const int32_t kActionDelete = 100;
+const int32_t kActionRename = 101;
+const int32_t kActionDeleteToo = 102;
+const int32_t kActionLeave = 103;
+
+const int16_t kSizeRuleEqual = 16;
+const int16_t kSizeRuleNear = 17;
+const int32_t kSizeRuleSlack = 4096;
+const int16_t kSearchWholeRegion = 1;
+const size_t kPatternFieldSize = sizeof(AttachmentRecord{}.pattern);
+const size_t kFixedCompareSize = 100;
+
+// The work buffer of one match ends in a byte that is always zero.
+const size_t kWorkSize = kEncodedTextSize + 1;
+
+bool patternsPlain = false;
+
+bool IsWhitespace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int LowerAscii(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+
+bool ReadExactly(int fd, uint8_t* buffer, int32_t count) {
+    return Sys().FileRead(fd, buffer, static_cast<uint32_t>(count)) == count;
+}
+
+// Fills HeadText and TailText; returns false on any failed seek or short read.
+bool FillTexts(int fd, int32_t fileLength, int32_t* searchLength, int32_t* headLength,
+               int32_t* tailLength) {
+    uint8_t raw[kEncodedTextSize];
+    const int32_t block = static_cast<int32_t>(kEncodedTextSize);
+    if (fileLength >= block) {
+        *searchLength = block;
+        if (Sys().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, block)) return false;
+        *headLength = StripWhitespace(raw, HeadText, block);
+        if (Sys().FileSeek(fd, -block, kSeekEnd) < 0 || !ReadExactly(fd, raw, block)) return false;
+        *tailLength = StripWhitespace(raw, TailText, block);
+        return true;
+    }
+    *searchLength = fileLength;
+    if (Sys().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, fileLength)) return false;
+    *headLength = StripWhitespace(raw, HeadText, fileLength);
+    memcpy(TailText, HeadText, static_cast<size_t>(*headLength));
+    *tailLength = *headLength;
+    return true;
+}
+
+bool PassesSizeRule(const AttachmentRecord& record, int32_t referenceLength) {
+    if (record.sizeRule == kSizeRuleEqual) return record.referenceSize == referenceLength;
+    if (record.sizeRule == kSizeRuleNear) {
+        int64_t size = record.referenceSize;
+        return size >= int64_t(referenceLength) - kSizeRuleSlack &&
+               size <= int64_t(referenceLength) + kSizeRuleSlack;
+    }
+    return true;
+}
+
+// Copies up to count bytes of text from offset into work; offsets outside
+// the kept text copy nothing, so stale bytes of an earlier file never count.
+void CopyFromText(uint8_t* work, const uint8_t* text, int32_t textLength, int32_t offset, size_t count) {
+    if (offset < 0 || offset >= textLength) return;
+    size_t available = static_cast<size_t>(textLength - offset);
+    memcpy(work, text + offset, available < count ? available : count);
+}
+
+bool RecordMatches(const AttachmentRecord& record, int32_t searchLength, int32_t headLength,
+                   int32_t tailLength) {
+    if (record.region != 0 && record.region != 1) return false;
+    const uint8_t* text = record.region == 0 ? HeadText : TailText;
+    int32_t textLength = record.region == 0 ? headLength : tailLength;
+    uint8_t work[kWorkSize];
+    memset(work, 0, sizeof work);
+    if (record.searchMode == kSearchWholeRegion) {
+        memcpy(work, text, static_cast<size_t>(textLength));
+        return FindPattern(work, searchLength, record.pattern, record.patternLength, sizeof work) == 1;
+    }
+    int32_t offset = record.region == 0 ? record.position : tailLength - record.position;
+    CopyFromText(work, text, textLength, offset, kFixedCompareSize);
+    return memcmp(work, record.pattern, record.patternLength) == 0;
+}
+
+// The new name of a renamed file: the character after the last "." becomes
+// "V"; a path without "." keeps its name. A final "." gets a "V" appended.
+bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
+    if (!CopyText(target, size, path)) return false;
+    char* dot = strrchr(target, '.');
+    if (dot == nullptr) return true;
+    if (dot[1] != '\0') {
+        dot[1] = 'V';
+        return true;
+    }
+    return AppendText(target, size, "V");
+}
+
+void RenameEncodedFile(const char* path, const char* name) {
+    char target[260];
+    if (MakeEncodedRenameTarget(path, target, sizeof target) && Sys().MovePath(path, target)) {
+        ++FilesRenamed;
+        PostLogLine("%s     %s renamed", path, name);
+    } else {
+        PostLogLine("%s     %s Rename failed", path, name);
+    }
+}
+
+void DeleteEncodedFile(const char* path, const char* name) {
+    if (Sys().DeletePath(path)) {
+        ++FilesRemoved;
+        PostLogLine("%s     %s removed", path, name);
+    } else {
+        PostLogLine("%s     %s Remove failed", path, name);
+    }
+}
+
+void DisposeEncodedFile(const char* path, const char* name) {
+    switch (ActionCode) {
+        case kActionRename:
+            RenameEncodedFile(path, name);
+            break;
+        case kActionDelete:
+        case kActionDeleteToo:
+            DeleteEncodedFile(path, name);
+            break;
+        case kActionLeave:
+            PostLogLine("%s     %s Not Disinfected As Per User's Selection", StatusText, LastDetectionName);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void UnscramblePatterns() {
+    if (patternsPlain) return;
+    patternsPlain = true;
+    for (AttachmentRecord& record : AttachmentTable) {
+        size_t length = record.patternLength < kPatternFieldSize ? record.patternLength : kPatternFieldSize;
+        for (size_t i = 0; i < length; ++i) record.pattern[i] ^= kAttachmentPatternKey;
+    }
+}
+
+int32_t StripWhitespace(const uint8_t* source, uint8_t* destination, int32_t length) {
+    int32_t kept = 0;
+    for (int32_t i = 0; i < length; ++i)
+        if (!IsWhitespace(source[i])) destination[kept++] = source[i];
+    return kept;
+}
+
+int FindPattern(const uint8_t* text, int32_t searchLength, const uint8_t* pattern, int32_t patternLength,
+                size_t textSize) {
+    if (patternLength <= 0 || searchLength <= 0) return 0;
+    size_t limit = static_cast<size_t>(searchLength) < textSize ? static_cast<size_t>(searchLength) : textSize;
+    size_t length = static_cast<size_t>(patternLength);
+    for (size_t start = 0; start < limit; ++start) {
+        const void* found = memchr(text + start, pattern[0], limit - start);
+        if (found == nullptr) return 0;
+        start = static_cast<size_t>(static_cast<const uint8_t*>(found) - text);
+        if (start + length <= textSize && memcmp(text + start, pattern, length) == 0) return 1;
+    }
+    return 0;
+}
+
+int HasEncodedHeader(int fd) {
+    if (Sys().FileLength(fd) < 0 || Sys().FileSeek(fd, 0, kSeekSet) != 0) return 0;
+    uint8_t head[6] = {0};
+    if (!ReadExactly(fd, head, 5)) return 0;
+    static const char kHeader[] = "begin";
+    for (int i = 0; i < 5; ++i)
+        if (LowerAscii(head[i]) != kHeader[i]) return 0;
+    return 1;
+}
+
+int MatchEncodedFile(int fd, int* recordIndex) {
+    if (HasEncodedHeader(fd) != 1) return 0;
+    int32_t fileLength = Sys().FileLength(fd);
+    int32_t searchLength = 0, headLength = 0, tailLength = 0;
+    if (fileLength < 0 || !FillTexts(fd, fileLength, &searchLength, &headLength, &tailLength)) return 0;
+    for (size_t i = 0; i < ActiveAttachmentCount; ++i) {
+        const AttachmentRecord& record = ActiveAttachmentTable[i];
+        if (record.patternLength == 0 || record.patternLength > kPatternFieldSize) continue;
+        if (fileLength < record.patternLength) continue;
+        // Nothing else gives a reference length, so the size rules look at the file's own.
+        if (!PassesSizeRule(record, fileLength)) continue;
+        if (!RecordMatches(record, searchLength, headLength, tailLength)) continue;
+        ++FilesInfected;
+        *recordIndex = static_cast<int>(i);
+        return 1;
+    }
+    return 0;
+}
+
+int CheckAndCleanEncodedFile(const char* path) {
+    UnscramblePatterns();
+    int fd = Sys().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
+    if (fd < 0) return 0;
+    int index = -1;
+    int matched = MatchEncodedFile(fd, &index);
+    if (matched) {
+        const AttachmentRecord& record = ActiveAttachmentTable[index];
+        snprintf(LastDetectionName, sizeof LastDetectionName, "%.*s", static_cast<int>(sizeof record.name),
+                 record.name);
+        snprintf(StatusText, sizeof StatusText, "%s", path);
+    }
+    Sys().FileClose(fd);
+    if (!matched) return 0;
+    DisposeEncodedFile(path, LastDetectionName);
+    return 1;
+}
+
+bool GetHostsFilePath(char* path, size_t size) {
+    char directory[260];
+    const char* tail;
+    uint32_t length;
+    switch (GetPlatformFamily()) {
+        case 5:
+            length = Sys().SystemDirectory(directory, sizeof directory);
+            tail = "\\drivers\\etc\\hosts";
+            break;
+        case 4:
+            length = Sys().WindowsDirectory(directory, sizeof directory);
+            tail = "\\hosts";
+            break;
+        default:
+            return false;
+    }
+    if (length == 0 || length >= sizeof directory) return false;
+    return CopyText(path, size, directory) && AppendText(path, size, tail);
+}
+
+void CheckHostsFile() {
+    char path[260];
+    if (GetHostsFilePath(path, sizeof path)) CheckAndCleanEncodedFile(path);
+}

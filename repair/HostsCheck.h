@@ -1,0 +1,65 @@
+// The hosts file as a suspect of a second kind: uuencoded text matched
+// against the attachment table, then dealt with by ActionCode.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#pragma pack(push, 1)
+struct AttachmentRecord {
+    char name[25];          // detection name, zero-filled
+    int32_t referenceSize;  // compared by size rules 16 and 17
+    int16_t position;       // fixed-position mode: offset into the head, or back from the tail's end
+    uint16_t patternLength; // bytes compared, at most 100; 0 disables the record
+    int16_t region;         // 0 = head text, 1 = tail text
+    uint8_t pattern[100];   // stored scrambled until UnscramblePatterns
+    int16_t searchMode;     // 1 = search the whole region, else compare at position
+    int16_t reserved1;
+    int16_t sizeRule;       // 16 = equal, 17 = within 4096, else none
+    int16_t resultCode;
+    uint8_t reserved2[27];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(AttachmentRecord) == 170, "attachment records are 170 bytes");
+
+const size_t kAttachmentTableSize = 1;
+const size_t kEncodedTextSize = 4096;
+// Every stored pattern byte is the plain byte exclusive-or this key.
+const uint8_t kAttachmentPatternKey = 0xA7;
+
+// The built-in table (its patterns scrambled until UnscramblePatterns ran).
+extern AttachmentRecord AttachmentTable[kAttachmentTableSize];
+// The records the matcher walks: AttachmentTable unless a test installs others.
+extern AttachmentRecord* ActiveAttachmentTable;
+extern size_t ActiveAttachmentCount;
+
+// Start and end of the file last checked, whitespace removed.
+extern uint8_t HeadText[kEncodedTextSize];
+extern uint8_t TailText[kEncodedTextSize];
+
+// Restores the plain patterns of AttachmentTable in place; only the first
+// call in the process changes anything.
+void UnscramblePatterns();
+
+// Checks one file (the hosts file) and disposes of it by ActionCode when it
+// matches. 1 when it matched, whatever the disposition's outcome.
+int CheckAndCleanEncodedFile(const char* path);
+// 1 with *recordIndex set when the open descriptor's content matches a record
+// (and FilesInfected grows by one), else 0.
+int MatchEncodedFile(int fd, int* recordIndex);
+// 1 when the first five bytes read "begin" in any letter case.
+int HasEncodedHeader(int fd);
+// Copies the non-whitespace bytes among the first length of source; returns
+// how many were copied.
+int32_t StripWhitespace(const uint8_t* source, uint8_t* destination, int32_t length);
+// 1 when pattern starts in text at a position below searchLength. Bytes at or
+// beyond textSize are never read: a comparison that would need them fails.
+int FindPattern(const uint8_t* text, int32_t searchLength, const uint8_t* pattern,
+                int32_t patternLength, size_t textSize);
+
+// The hosts file's path for this platform family; false when the family
+// keeps none that is checked, or the path does not fit.
+bool GetHostsFilePath(char* path, size_t size);
+// Runs the check on the hosts file, when the family has one.
+void CheckHostsFile();

@@ -1,0 +1,8 @@
+// Deletion of a file that is in use, carried out by the system at its next start.
+#pragma once
+
+// Adds "destination=source" CR LF to the [rename] section of wininit.ini in
+// the Windows directory (creating the section or the script as needed).
+// The script is replaced only by a complete new version: on any failure it
+// keeps its old content. True when the entry is in place.
+bool AddRenameScriptEntry(const char* destination, const char* source);
