@@ -230,7 +230,13 @@ struct SimPlatform::State {
     std::set<std::string> deniedListing;
     std::map<SearchHandle, Search> searches;
     SearchHandle nextSearch = 0x100;
-    std::set<int> descriptors;
+    // Open descriptors: whether each is in text mode (no kOpenBinary), and
+    // whether a text-mode read has met Ctrl-Z (the runtime's end of file).
+    struct Descriptor {
+        bool text = false;
+        bool atCtrlZ = false;
+    };
+    std::map<int, Descriptor> descriptors;
     std::map<TextFile, TextStream> texts;
     TextFile nextText = 0x200;
 
@@ -333,7 +339,7 @@ SimPlatform::SimPlatform() : state_(new State) {
 }
 
 SimPlatform::~SimPlatform() {
-    for (int fd : state_->descriptors) close(fd);
+    for (const auto& open : state_->descriptors) close(open.first);
     delete state_;
     if (!hostRoot_.empty()) {
         std::error_code ignored;
@@ -948,7 +954,7 @@ int SimPlatform::FileOpen(const char* path, int flags, int permission) {
     mode_t mode = (permission & kPermWrite) ? 0666 : 0444;
     int fd = open(host.c_str(), hostFlags | O_CLOEXEC, mode);
     if (fd < 0) return -1;
-    state_->descriptors.insert(fd);
+    state_->descriptors[fd].text = (flags & kOpenBinary) == 0;
     return fd;
 }
 
@@ -983,23 +989,72 @@ int32_t SimPlatform::FileSeek(int fd, int32_t offset, int origin) {
         return -1;
     }
     if (lseek(fd, static_cast<off_t>(target), SEEK_SET) < 0) return -1;
+    state_->descriptors[fd].atCtrlZ = false;
     return static_cast<int32_t>(target);
 }
 
+namespace {
+
+// Text-mode read of the runtime: CR LF comes out as LF, Ctrl-Z ends the file.
+int ReadText(int fd, char* out, uint32_t count, bool* atCtrlZ) {
+    if (*atCtrlZ) return 0;
+    std::vector<char> raw(count);
+    ssize_t got = read(fd, raw.data(), count);
+    if (got < 0) return -1;
+    int used = 0;
+    for (ssize_t i = 0; i < got; ++i) {
+        char c = raw[i];
+        if (c == '\x1A') {
+            lseek(fd, static_cast<off_t>(i - got), SEEK_CUR);  // stay on the Ctrl-Z
+            *atCtrlZ = true;
+            break;
+        }
+        if (c == '\r' && i + 1 < got && raw[i + 1] == '\n') continue;
+        if (c == '\r' && i + 1 == got) {
+            // A CR at the end of what was read: look at the next byte.
+            char next;
+            ssize_t more = read(fd, &next, 1);
+            if (more == 1 && next == '\n') c = '\n';
+            else if (more == 1) lseek(fd, -1, SEEK_CUR);
+        }
+        out[used++] = c;
+    }
+    return used;
+}
+
+// Text-mode write: every LF goes out as CR LF; the result counts the caller's bytes.
+int WriteText(int fd, const char* data, uint32_t count) {
+    std::string translated;
+    translated.reserve(count + count / 8);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (data[i] == '\n') translated += '\r';
+        translated += data[i];
+    }
+    ssize_t put = write(fd, translated.data(), translated.size());
+    if (put < 0) return -1;
+    return put == static_cast<ssize_t>(translated.size()) ? static_cast<int>(count) : -1;
+}
+
+}  // namespace
+
 int SimPlatform::FileRead(int fd, void* buffer, uint32_t count) {
-    if (!state_->descriptors.count(fd)) {
+    auto found = state_->descriptors.find(fd);
+    if (found == state_->descriptors.end()) {
         errno = EBADF;
         return -1;
     }
+    if (found->second.text) return ReadText(fd, static_cast<char*>(buffer), count, &found->second.atCtrlZ);
     ssize_t got = read(fd, buffer, count);
     return got < 0 ? -1 : static_cast<int>(got);
 }
 
 int SimPlatform::FileWrite(int fd, const void* buffer, uint32_t count) {
-    if (!state_->descriptors.count(fd)) {
+    auto found = state_->descriptors.find(fd);
+    if (found == state_->descriptors.end()) {
         errno = EBADF;
         return -1;
     }
+    if (found->second.text) return WriteText(fd, static_cast<const char*>(buffer), count);
     ssize_t put = write(fd, buffer, count);
     return put < 0 ? -1 : static_cast<int>(put);
 }

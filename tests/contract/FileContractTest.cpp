@@ -284,6 +284,28 @@ TEST_F(FileContract, ReadOnlyFileCannotBeOpenedForWriting) {
     Sys().SetAttributes(path.c_str(), kAttrNormal);
 }
 
+TEST_F(FileContract, DescriptorsWithoutBinaryTranslateLineEnds) {
+    std::string path = At("text.ini");
+    int fd = Sys().FileOpen(path.c_str(), kOpenWriteOnly | kOpenCreate, kPermRead | kPermWrite);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Sys().FileWrite(fd, "[rename]\nNUL=x\n", 15), 15);
+    Sys().FileClose(fd);
+    EXPECT_EQ(env.ReadFile(path), "[rename]\r\nNUL=x\r\n");
+
+    env.WriteFile(path, std::string("a\r\nb\rc\x1A" "after"));
+    char buffer[32] = {};
+    fd = Sys().FileOpen(path.c_str(), kOpenReadOnly, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 5);
+    EXPECT_EQ(std::string(buffer, 5), "a\nb\rc");
+    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 0);  // Ctrl-Z ends a text-mode file
+    Sys().FileClose(fd);
+    fd = Sys().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 12);
+    Sys().FileClose(fd);
+}
+
 TEST_F(FileContract, TextLinesReadLikeFgetsInTextMode) {
     std::string path = At("w.ini");
     env.WriteFile(path, std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
