@@ -755,6 +755,10 @@ bool SimPlatform::MovePathEx(const char* from, const char* to, uint32_t flags) {
     }
     std::string source = HostPath(from ? from : "");
     std::string target = HostPath(to);
+    // A new name that differs only in case names the same file; the move
+    // then gives it the new spelling, as NTFS does.
+    std::vector<std::string> parts = SplitComponents(to);
+    if (!target.empty() && !parts.empty() && target == source) target = ParentOf(target) + "/" + TrimComponent(parts.back());
     int32_t error = state_->MoveRefusal(source, target, (flags & kMoveReplaceExisting) != 0);
     if (error == kErrorSuccess && !MoveHost(source, target)) error = kErrorAccessDenied;
     if (error != kErrorSuccess) {

@@ -141,6 +141,21 @@ TEST_F(FileContract, MoveKeepsAnExistingTargetUnlessAskedToReplace) {
     EXPECT_EQ(Sys().LastError(), 2u);
 }
 
+TEST_F(FileContract, MoveOntoItselfSucceeds) {
+    env.WriteFile(At("noext"), "x");
+    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("noext").c_str()));
+    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("NOEXT").c_str()));
+    EXPECT_EQ(env.ReadFile(At("noext")), "x");
+    EXPECT_EQ(List(At("*.*")).size(), 3u);
+}
+
+TEST_F(FileContract, MoveCanChangeTheCaseOfAName) {
+    if (env.IsWine()) GTEST_SKIP() << "Wine keeps the stored case when a new name differs only in case";
+    env.WriteFile(At("noext"), "x");
+    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("NoExt").c_str()));
+    EXPECT_EQ(List(At("*.*")), (Names{".", "..", "NoExt"}));
+}
+
 TEST_F(FileContract, DelayedDeleteIsAcceptedEvenForAMissingFile) {
     EXPECT_TRUE(Sys().MovePathEx(At("never there.exe").c_str(), nullptr, kMoveDelayUntilReboot));
 }
