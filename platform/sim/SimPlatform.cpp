@@ -1181,7 +1181,8 @@ int32_t SimPlatform::KeyEnumValue(RegKey key, uint32_t index, char* name, uint32
     if (!state_->Allows(open, kKeyQueryValue)) return kErrorAccessDenied;
     if (index >= open.node->values.size()) return kErrorNoMoreItems;
     const std::string& valueName = open.node->values[index].name;
-    if (!name || !nameLength || valueName.size() >= *nameLength) return kErrorMoreData;
+    if (!name || !nameLength) return kErrorInvalidParameter;
+    if (valueName.size() >= *nameLength) return kErrorMoreData;
     memcpy(name, valueName.c_str(), valueName.size() + 1);
     *nameLength = static_cast<uint32_t>(valueName.size());
     return kErrorSuccess;

@@ -6,6 +6,7 @@
 #   wine_map_drive PREFIX LETTER HOSTDIR     map drive LETTER: of PREFIX to HOSTDIR
 #   wine_run PREFIX SECONDS EXE [ARGS...]    run EXE in PREFIX, killed after SECONDS
 #   wine_stop PREFIX                         end the wineserver of PREFIX (and its processes)
+#   wine_persist PREFIX [SECONDS]            keep PREFIX's wineserver up between runs (faster starts)
 #
 # Each test prefix has its Z: drive removed, so nothing in it can reach the
 # host's own files through a drive letter. Wine processes are only ever ended
@@ -124,4 +125,15 @@ wine_stop() {
     WINEPREFIX="$prefix" timeout -k 5 30 wineserver -k 2>/dev/null
     WINEPREFIX="$prefix" timeout -k 5 30 wineserver -w 2>/dev/null
     return 0
+}
+
+# wine_persist PREFIX [SECONDS]
+# Starts the wineserver of PREFIX and keeps it running SECONDS (default 300)
+# after its last process ends, so later runs start in well under a second.
+wine_persist() {
+    local prefix=${1:?wine_persist PREFIX [SECONDS]} seconds=${2:-300}
+    WINEPREFIX="$prefix" wineserver -p"$seconds" 2>/dev/null && return 0
+    # A short-lived server (say from wine_new_prefix) is still up: let it end first.
+    WINEPREFIX="$prefix" timeout -k 5 60 wineserver -w 2>/dev/null
+    WINEPREFIX="$prefix" wineserver -p"$seconds"
 }
