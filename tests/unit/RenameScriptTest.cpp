@@ -1,0 +1,229 @@
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/Shared.h"
+#include "platform/sim/SimPlatform.h"
+#include "repair/Repair.h"
+#include "repair/RestartDelete.h"
+
+namespace {
+
+const char kScript[] = "C:\\WINDOWS\\wininit.ini";
+const char kWorkingCopy[] = "C:\\WINDOWS\\TEMP\\wininit.ini";
+
+// The sim, with writes that can run short and moves that can be refused,
+// as on a full disk or on a 9x system without MoveFileEx.
+class ScriptSim : public SimPlatform {
+public:
+    long writeBudget = -1;  // bytes writable before every write runs short; -1 = no limit
+    std::function<bool(const char* from, const char* to, uint32_t flags)> refuseMove;
+
+    int FileWrite(int fd, const void* buffer, uint32_t count) override {
+        if (writeBudget >= 0 && count > static_cast<unsigned long>(writeBudget)) count = static_cast<uint32_t>(writeBudget);
+        if (writeBudget >= 0) writeBudget -= count;
+        return SimPlatform::FileWrite(fd, buffer, count);
+    }
+    bool MovePathEx(const char* from, const char* to, uint32_t flags) override {
+        if (refuseMove && refuseMove(from, to, flags)) return false;
+        return SimPlatform::MovePathEx(from, to, flags);
+    }
+    bool MovePath(const char* from, const char* to) override { return MovePathEx(from, to, 0); }
+};
+
+class RenameScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearProcessState();
+        InstallPlatform(&sim);
+        sim.SetVersion(1, 4, 10);
+        sim.AddDrive('C');
+        ASSERT_TRUE(sim.MakeFolder("C:\\WINDOWS\\TEMP"));
+    }
+    void TearDown() override { ClearProcessState(); }
+
+    void Script(const std::string& content) { ASSERT_TRUE(sim.WriteFile(kScript, content)); }
+    std::string Script() { return sim.ReadFile(kScript); }
+    bool Add(const char* source = "C:\\EVIL.EXE") { return AddRenameScriptEntry("NUL", source); }
+    // Only the script and the working copy may remain in the Windows folder.
+    void ExpectNoLeftovers() {
+        for (const char* name : {"C:\\WINDOWS\\wininit.$$n", "C:\\WINDOWS\\wininit.$$o"})
+            EXPECT_FALSE(sim.Exists(name)) << name;
+    }
+
+    ScriptSim sim;
+};
+
+TEST_F(RenameScriptTest, NewScriptHoldsTheHeaderAndOneEntry) {
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+    ExpectNoLeftovers();
+}
+
+TEST_F(RenameScriptTest, EntryGoesLastIntoTheRenameSectionBeforeTheNextHeader) {
+    Script("[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkey=value\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\nNUL=C:\\OLD.EXE\nNUL=C:\\EVIL.EXE\r\n[other]\nkey=value\n", Script());
+    // The working copy in the temporary folder keeps the previous content.
+    EXPECT_EQ("[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkey=value\r\n", sim.ReadFile(kWorkingCopy));
+    ExpectNoLeftovers();
+}
+
+TEST_F(RenameScriptTest, RenameSectionAtTheEndGetsTheEntryAppended) {
+    Script("[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\A\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[boot]\nshell=x\n[Rename]\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n", Script());
+}
+
+TEST_F(RenameScriptTest, HeaderMustStartTheLineInAnyLetterCase) {
+    Script("[RENAME]\r\n[x]\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[RENAME]\nNUL=C:\\EVIL.EXE\r\n[x]\n", Script());
+
+    Script(" [rename]\r\nNUL=C:\\A\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ(" [rename]\nNUL=C:\\A\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+
+    // Only the first eight characters are compared.
+    Script("[rename]more text\r\nNUL=C:\\A\r\n[y]\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]more text\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n[y]\n", Script());
+}
+
+TEST_F(RenameScriptTest, OnlyTheFirstRenameSectionIsUsed) {
+    Script("[rename]\r\na=b\r\n[rename]\r\nc=d\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\na=b\nNUL=C:\\EVIL.EXE\r\n[rename]\nc=d\n", Script());
+}
+
+TEST_F(RenameScriptTest, ScriptWithoutRenameSectionOrEmptyGetsANewOne) {
+    Script("[boot]\r\nshell=x\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[boot]\nshell=x\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+
+    Script("");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+}
+
+TEST_F(RenameScriptTest, LastLineWithoutLineEndKeepsItsOwnLine) {
+    Script("[rename]\r\nNUL=C:\\A");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\nNUL=C:\\A\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+
+    Script("[boot]\r\nshell=x");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[boot]\nshell=x\r\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+}
+
+TEST_F(RenameScriptTest, LongLinesAreCopiedWholeAndTheirPiecesAreNoHeaders) {
+    // 647 characters fill one read; the "[" that follows continues the line.
+    std::string longLine = std::string(647, 'a') + "[x]" + std::string(700, 'b');
+    Script("[rename]\r\n" + longLine + "\r\n[other]\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\n" + longLine + "\nNUL=C:\\EVIL.EXE\r\n[other]\n", Script());
+
+    std::string longHeader = std::string(647, ';') + "[rename]";
+    Script(longHeader + "\r\nx=y\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ(longHeader + "\nx=y\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+}
+
+TEST_F(RenameScriptTest, EveryCallAddsAnEntry) {
+    EXPECT_TRUE(Add());
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\nNUL=C:\\EVIL.EXE\nNUL=C:\\EVIL.EXE\r\n", Script());
+}
+
+TEST_F(RenameScriptTest, AShortWriteLeavesTheOldScriptAsItWas) {
+    const std::string old = "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkey=value\r\n";
+    for (long budget : {0L, 5L, 20L, 30L, 40L}) {
+        Script(old);
+        sim.writeBudget = budget;
+        EXPECT_FALSE(Add()) << budget;
+        sim.writeBudget = -1;
+        EXPECT_EQ(old, Script()) << budget;
+        ExpectNoLeftovers();
+    }
+    // A new script is not created half-written either.
+    ASSERT_TRUE(sim.DeletePath(kScript));
+    sim.writeBudget = 12;
+    EXPECT_FALSE(Add());
+    EXPECT_FALSE(sim.Exists(kScript));
+    ExpectNoLeftovers();
+}
+
+TEST_F(RenameScriptTest, ALockedScriptOrMissingTempFolderChangesNothing) {
+    const std::string old = "[rename]\r\nNUL=C:\\OLD.EXE\r\n";
+    Script(old);
+    sim.LockFile(kScript);
+    EXPECT_FALSE(Add());
+    sim.UnlockFile(kScript);
+    EXPECT_EQ(old, Script());
+
+    sim.SetTempPath("C:\\NOWHERE\\");
+    EXPECT_FALSE(Add());
+    EXPECT_EQ(old, Script());
+    ExpectNoLeftovers();
+}
+
+TEST_F(RenameScriptTest, WithoutReplacingMovesTheOldScriptStepsAsideAndBack) {
+    sim.refuseMove = [](const char*, const char*, uint32_t flags) { return (flags & kMoveReplaceExisting) != 0; };
+    Script("[rename]\r\nNUL=C:\\A\r\n");
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[rename]\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n", Script());
+    ExpectNoLeftovers();
+
+    // The new script cannot move in: the old one returns to its place.
+    const std::string old = Script();
+    sim.refuseMove = [](const char* from, const char*, uint32_t flags) {
+        return (flags & kMoveReplaceExisting) != 0 || std::string(from).find("$$n") != std::string::npos;
+    };
+    EXPECT_FALSE(Add());
+    EXPECT_EQ(old, Script());
+    ExpectNoLeftovers();
+}
+
+class ScheduleDeleteTest : public RenameScriptTest {};
+
+TEST_F(ScheduleDeleteTest, NineXEntersTheShortPath) {
+    const char kLong[] = "C:\\Program Files\\Long Name Tool.exe";
+    ASSERT_TRUE(sim.WriteFile(kLong, "x"));
+    char expected[260];
+    ASSERT_GT(sim.ShortPath(kLong, expected, sizeof expected), 0u);
+    ASSERT_EQ(nullptr, strchr(expected, ' '));
+    EXPECT_EQ(1, ScheduleDeleteAtRestart(kLong));
+    EXPECT_EQ("[rename]\r\nNUL=" + std::string(expected) + "\r\n", Script());
+    EXPECT_TRUE(sim.pendingDeletes.empty());
+}
+
+TEST_F(ScheduleDeleteTest, NineXWithoutShortPathOrScriptSchedulesNothing) {
+    EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\gone.exe"));
+    EXPECT_FALSE(sim.Exists(kScript));
+
+    ASSERT_TRUE(sim.WriteFile("C:\\x.exe", "x"));
+    sim.SetWindowsDirectory("C:\\NOWHERE");
+    EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\x.exe"));
+}
+
+TEST_F(ScheduleDeleteTest, NtRegistersADelayedDeletionAndReportsARefusal) {
+    sim.SetVersion(2, 5, 1);
+    EXPECT_EQ(1, ScheduleDeleteAtRestart("C:\\Program Files\\in use.exe"));
+    EXPECT_EQ(std::vector<std::string>{"C:\\Program Files\\in use.exe"}, sim.pendingDeletes);
+    sim.refuseDelayedDelete = true;
+    EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\other.exe"));
+    EXPECT_FALSE(sim.Exists(kScript));
+}
+
+TEST_F(ScheduleDeleteTest, OtherPlatformsScheduleNothing) {
+    ASSERT_TRUE(sim.WriteFile("C:\\x.exe", "x"));
+    sim.SetVersion(0, 3, 1);
+    EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\x.exe"));
+    sim.FailVersion();
+    EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\x.exe"));
+    EXPECT_FALSE(sim.Exists(kScript));
+    EXPECT_TRUE(sim.pendingDeletes.empty());
+}
+
+}  // namespace
