@@ -478,7 +478,10 @@ void StoreValue(RegNode* node, const std::string& name, uint32_t type, const std
 void SimPlatform::SetRegistryText(RegKey root, const std::string& keyPath, const std::string& name,
                                   const std::string& text, uint32_t type) {
     std::vector<uint8_t> data(text.begin(), text.end());
-    data.push_back(0);
+    // String types carry their terminating zero (two for a list); other types
+    // keep exactly the bytes given.
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) data.push_back(0);
+    if (type == kRegMultiSz) data.push_back(0);
     SetRegistryBytes(root, keyPath, name, data, type);
 }
 

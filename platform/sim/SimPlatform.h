@@ -57,7 +57,9 @@ public:
     void SetTempPath(const std::string& path);  // given with its trailing backslash
     void SetEnvironment(const std::string& name, const std::string& value);
 
-    // Registry helpers (keys created on the way).
+    // Registry helpers (keys created on the way). SetRegistryText stores the
+    // text with its terminating zero for string types (REG_SZ, REG_EXPAND_SZ;
+    // two zeros for REG_MULTI_SZ) and exactly the text's bytes for any other type.
     void SetRegistryText(RegKey root, const std::string& keyPath, const std::string& name,
                          const std::string& text, uint32_t type = kRegSz);
     void SetRegistryBytes(RegKey root, const std::string& keyPath, const std::string& name,

@@ -422,6 +422,26 @@ TEST_F(SimPlatformTest, OnlyTheNtFamilyChecksRegistryAccess) {
     EXPECT_EQ(sim.RegistryValueNames(kHkeyLocalMachine, kRun), (std::vector<std::string>{"b"}));
 }
 
+TEST_F(SimPlatformTest, RegistryTextGetsItsZeroOnlyForStringTypes) {
+    sim.SetRegistryText(kHkeyLocalMachine, kRun, "Sz", "abc");
+    sim.SetRegistryText(kHkeyLocalMachine, kRun, "Multi", "abc", kRegMultiSz);
+    sim.SetRegistryText(kHkeyLocalMachine, kRun, "Bin", "abc", kRegBinary);
+    RegKey key;
+    ASSERT_EQ(sim.KeyOpen(kHkeyLocalMachine, kRun, kKeyRead, &key), 0);
+    uint32_t size = 0;
+    EXPECT_EQ(sim.KeyQueryValue(key, "Sz", nullptr, nullptr, &size), 0);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(sim.KeyQueryValue(key, "Multi", nullptr, nullptr, &size), 0);
+    EXPECT_EQ(size, 5u);
+    uint32_t type = 0;
+    uint8_t data[8];
+    size = sizeof data;
+    EXPECT_EQ(sim.KeyQueryValue(key, "Bin", &type, data, &size), 0);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(type, kRegBinary);
+    sim.KeyClose(key);
+}
+
 TEST_F(SimPlatformTest, CreatedKeysTakeValues) {
     RegKey key;
     ASSERT_EQ(sim.KeyCreate(kHkeyLocalMachine, "Software\\Test\\Deep", &key), 0);
