@@ -1,0 +1,162 @@
+#include "ui/PromptDlg.h"
+
+#include <cstring>
+
+#include "res/resource.h"
+#include "ui/ScanDlg.h"
+
+namespace {
+
+const COLORREF kBodyBlue = RGB(207, 233, 254);
+
+PromptRect WindowRectOf(HWND window) {
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    PromptRect rect = {r.left, r.top, r.right, r.bottom};
+    return rect;
+}
+
+void Place(HWND window, const PromptPlacement& p) {
+    MoveWindow(window, p.x, p.y, p.width, p.height, TRUE);
+}
+
+}  // namespace
+
+CPromptDlg::CPromptDlg(const char* text, const char* caption, int style)
+    : CModalDialog(IDD_PROMPT_DIALOG),
+      text_(text ? text : ""),
+      caption_(caption ? caption : ""),
+      pictureId_(DecodePromptPicture(style)),
+      buttons_(DecodePromptButtons(style)),
+      bodyBrush_(NULL),
+      textBefore_() {}
+
+CPromptDlg::~CPromptDlg() {
+    if (bodyBrush_) DeleteObject(bodyBrush_);
+}
+
+bool CPromptDlg::OnInitDialog() {
+    yes_.Attach(hwnd_, kPromptYesId);
+    ok_.Attach(hwnd_, kPromptOkId);
+    no_.Attach(hwnd_, kPromptNoId);
+    loneOk_.Attach(hwnd_, kPromptLoneOkId);
+    cancel_.Attach(hwnd_, kPromptCancelId);
+
+    Layout();
+    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
+                           kPromptNoId};
+    for (int id : buttons) ShowItem(hwnd_, id, PromptButtonShown(id, buttons_));
+    ok_.LoadFacesFromText(kPromptOkId, hwnd_);
+    loneOk_.LoadFacesFromText(kPromptLoneOkId, hwnd_);
+    cancel_.LoadFacesFromText(kPromptCancelId, hwnd_);
+    yes_.LoadFacesFromText(kPromptYesId, hwnd_);
+    no_.LoadFacesFromText(kPromptNoId, hwnd_);
+
+    if (PromptPictureMoves(ComputePromptGrowth(static_cast<int>(strlen(text_))))) {
+        HWND picture = Item(IDC_PROMPT_PICTURE);
+        Place(picture, PlacePromptPicture(WindowRectOf(picture), textBefore_));
+    }
+    SetDlgItemTextA(hwnd_, IDC_PROMPT_TEXT, text_);
+    SetWindowTextA(hwnd_, PromptCaptionOrDefault(caption_));
+    CentreOverMainWindow();
+    return true;
+}
+
+void CPromptDlg::Layout() {
+    PromptGrowth growth = ComputePromptGrowth(static_cast<int>(strlen(text_)));
+    RECT outer;
+    GetWindowRect(hwnd_, &outer);
+    int width = outer.right - outer.left + growth.b;
+    int height = outer.bottom - outer.top + growth.c;
+    MoveWindow(hwnd_, 0, 0, width, height, TRUE);
+
+    HWND text = Item(IDC_PROMPT_TEXT);
+    textBefore_ = WindowRectOf(text);
+    Place(text, PlacePromptText(textBefore_, growth, LargeFontScreen));
+    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
+                           kPromptNoId};
+    for (int id : buttons) {
+        HWND button = Item(id);
+        if (button) Place(button, PlacePromptButton(WindowRectOf(button), growth, height));
+    }
+}
+
+void CPromptDlg::CentreOverMainWindow() {
+    if (!MainDialog || !MainDialog->Handle()) return;
+    RECT main, own;
+    GetWindowRect(MainDialog->Handle(), &main);
+    GetWindowRect(hwnd_, &own);
+    int width = own.right - own.left;
+    int height = own.bottom - own.top;
+    int x = main.left + ((main.right - main.left) - width) / 2;
+    int y = main.top + ((main.bottom - main.top) - height) / 2;
+    SetWindowPos(hwnd_, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool CPromptDlg::OnCommand(int id, int, HWND) {
+    if (id == kPromptOkId || id == kPromptCancelId) return false;  // OnOK, OnCancel
+    int code = PromptEndCode(id, buttons_);
+    if (code < 0) return false;
+    End(code);
+    return true;
+}
+
+void CPromptDlg::OnOK() { End(PromptEndCode(kPromptOkId, buttons_)); }
+
+void CPromptDlg::OnCancel() { End(PromptEndCode(kPromptCancelId, buttons_)); }
+
+void CPromptDlg::PaintPicture() {
+    PAINTSTRUCT paint;
+    BeginPaint(hwnd_, &paint);
+    EndPaint(hwnd_, &paint);
+    HBITMAP picture = static_cast<HBITMAP>(LoadImageA(
+        GetModuleHandleA(NULL), MAKEINTRESOURCEA(pictureId_), IMAGE_BITMAP, 0, 0,
+        LR_LOADMAP3DCOLORS));
+    if (!picture) return;
+    HWND frame = Item(IDC_PROMPT_PICTURE);
+    HDC dc = frame ? GetDC(frame) : NULL;
+    if (dc) {
+        HDC memory = CreateCompatibleDC(dc);
+        if (memory) {
+            HGDIOBJ old = SelectObject(memory, picture);
+            RECT client;
+            GetClientRect(frame, &client);
+            BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+            SelectObject(memory, old);
+            DeleteDC(memory);
+        }
+        ReleaseDC(frame, dc);
+    }
+    DeleteObject(picture);
+}
+
+bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+    switch (message) {
+    case WM_PAINT:
+        PaintPicture();
+        *result = 0;
+        return true;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        if (!bodyBrush_) bodyBrush_ = CreateSolidBrush(kBodyBlue);
+        *result = reinterpret_cast<LRESULT>(bodyBrush_);
+        return bodyBrush_ != NULL;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSCROLLBAR:
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return false;
+    default:
+        return false;
+    }
+}
+
+int RunPromptDialog(const char* text, const char* caption, int style) {
+    CPromptDlg dialog(text, caption, style);
+    // Like a framework dialog without a parent: owned by the main window.
+    HWND owner = (MainDialog && MainDialog->Handle()) ? MainDialog->Handle() : NULL;
+    return static_cast<int>(dialog.DoModal(owner));
+}

@@ -1,0 +1,65 @@
+// The main scan window: dialog template 141, skinned and shaped, with the
+// status line and the log list that the scan reports into.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/ColorStatic.h"
+#include "ui/Dialog.h"
+#include "ui/ExButton.h"
+
+class CScanDlg;
+
+// Process-wide items of the main window, used by the prompt dialog and the
+// family line.
+extern CScanDlg* MainDialog;
+extern bool LargeFontScreen;
+extern HFONT TitleFont;
+extern HBRUSH DialogBrush;
+
+class CScanDlg : public CModalDialog {
+public:
+    CScanDlg();
+    ~CScanDlg() override;
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    void OnOK() override;      // the Enter key: ignored
+    void OnCancel() override;  // CANCEL, Escape, Close: terminate request
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    void BindControls();
+    void ShowIdleLayout();
+    void CreateTitleFont();
+    void SetTitleTexts();
+    void ApplyProductLayout();
+    void ShapeFromBackground();
+    void SkinButtons();
+
+    void OnScan();
+    void TerminateRequest(int sourceId);
+    void OnScanTimer();
+    void ReceiveLogLine();
+    void ReceiveStatusText();
+    void Paint();
+
+    HICON icon_;
+    HBITMAP background_;
+    int backgroundWidth_;
+    int backgroundHeight_;
+    HDC backgroundContext_;
+    HGDIOBJ backgroundContextOld_;
+    HFONT searchingFont_;
+
+    CExButton ok_;
+    CExButton cancel_;
+    CExButton scan_;
+    CExButton download_;
+    CExButton closeX_;
+    CExButton downloadLink_;
+    CExButton utilityLink_;
+    CExButton logo_;
+    CColorStatic familyLine_;
+};

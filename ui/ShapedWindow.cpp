@@ -1,0 +1,116 @@
+#include "ui/ShapedWindow.h"
+
+#include <cstring>
+
+#include "ui/logic/RegionRuns.h"
+
+namespace {
+
+// Joins one batch of rectangles into the accumulated region.
+bool JoinBatch(void* context, const RegionHeader* data, uint32_t bytes) {
+    HRGN* accumulated = static_cast<HRGN*>(context);
+    HRGN part = ExtCreateRegion(NULL, bytes, reinterpret_cast<const RGNDATA*>(data));
+    if (!part) return false;
+    if (!*accumulated) {
+        *accumulated = part;
+        return true;
+    }
+    CombineRgn(*accumulated, *accumulated, part, RGN_OR);
+    DeleteObject(part);
+    return true;
+}
+
+struct ScaleFactors {
+    double horizontal;
+    double vertical;
+};
+
+BOOL CALLBACK RescaleOneChild(HWND child, LPARAM lParam) {
+    const ScaleFactors* scale = reinterpret_cast<const ScaleFactors*>(lParam);
+    RECT r;
+    GetWindowRect(child, &r);
+    int left = static_cast<int>(r.left / scale->horizontal);
+    int right = static_cast<int>(r.right / scale->horizontal);
+    int top = static_cast<int>(r.top / scale->vertical);
+    int bottom = static_cast<int>(r.bottom / scale->vertical);
+    POINT corner = {left, top};
+    ScreenToClient(GetParent(child), &corner);
+    MoveWindow(child, corner.x, corner.y, right - left, bottom - top, TRUE);
+    return TRUE;
+}
+
+void CollectRuns(const uint8_t* bits, int width, int height, COLORREF key, RectBatch& batch) {
+    const int stride = width * 4;  // 32-bit rows are always whole multiples of 4 bytes
+    for (int y = 0; y < height; ++y) {
+        // Bottom-up rows: the picture's top row is the last one in memory.
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(bits + (height - 1 - y) * stride);
+        CollectRowRuns(row, width, y, GetRValue(key), GetGValue(key), GetBValue(key), batch);
+    }
+}
+
+}  // namespace
+
+HRGN CreateRegionFromBitmap(HBITMAP bitmap, COLORREF key) {
+    if (!bitmap) return NULL;
+    HDC copyContext = CreateCompatibleDC(NULL);
+    if (!copyContext) return NULL;
+    BITMAP info;
+    if (!GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) {
+        DeleteDC(copyContext);
+        return NULL;
+    }
+    BITMAPINFOHEADER header;
+    memset(&header, 0, sizeof header);
+    header.biSize = sizeof header;
+    header.biWidth = info.bmWidth;
+    header.biHeight = info.bmHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    void* bits = NULL;
+    HBITMAP copy = CreateDIBSection(copyContext, reinterpret_cast<BITMAPINFO*>(&header),
+                                    DIB_RGB_COLORS, &bits, NULL, 0);
+    if (!copy || !bits) {
+        if (copy) DeleteObject(copy);
+        DeleteDC(copyContext);
+        return NULL;
+    }
+    HGDIOBJ oldCopy = SelectObject(copyContext, copy);
+    HDC sourceContext = CreateCompatibleDC(copyContext);
+    if (!sourceContext) {
+        SelectObject(copyContext, oldCopy);
+        DeleteObject(copy);
+        DeleteDC(copyContext);
+        return NULL;
+    }
+    HGDIOBJ oldSource = SelectObject(sourceContext, bitmap);
+    BitBlt(copyContext, 0, 0, info.bmWidth, info.bmHeight, sourceContext, 0, 0, SRCCOPY);
+    GdiFlush();
+
+    HRGN region = NULL;
+    {
+        RectBatch batch(&JoinBatch, &region);
+        if (batch.Ready()) {
+            CollectRuns(static_cast<const uint8_t*>(bits), info.bmWidth, info.bmHeight, key, batch);
+            batch.Flush();
+        }
+    }
+
+    SelectObject(sourceContext, oldSource);
+    DeleteDC(sourceContext);
+    SelectObject(copyContext, oldCopy);
+    DeleteObject(copy);
+    DeleteDC(copyContext);
+    return region;
+}
+
+BOOL RescaleChildren(HWND window, int referenceWidth, int referenceHeight) {
+    RECT client;
+    GetClientRect(window, &client);
+    ScaleFactors scale;
+    scale.horizontal = static_cast<double>(client.right) / referenceWidth;
+    scale.vertical = static_cast<double>(client.bottom) / referenceHeight;
+    // A window without a client area cannot be scaled onto anything.
+    if (scale.horizontal <= 0.0 || scale.vertical <= 0.0) return FALSE;
+    return EnumChildWindows(window, &RescaleOneChild, reinterpret_cast<LPARAM>(&scale));
+}
