@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/Shared.h"
-#include "engine/Disposition.h"
 #include "engine/WalkTree.h"
 #include "unit/ScanTestSupport.h"
 
@@ -54,12 +53,6 @@ TEST_F(WalkTreeTest, CheckersSeeTheListedLengthWhichIsForgottenAfterwards) {
     EXPECT_EQ(scantest::kSampleLength, scantest::CheckerCalls()[0].listedLength);
     EXPECT_EQ(5, scantest::CheckerCalls()[1].listedLength);
     EXPECT_EQ(-1, ListedFileLength);
-}
-
-TEST_F(WalkTreeTest, TheProgramsCheckerListHasTheOneFamilyChecker) {
-    EXPECT_STREQ("W32/Drovak.Trojan", FileCheckerList[0].tag);
-    EXPECT_EQ(&CheckAndCleanFile, FileCheckerList[0].checker);
-    EXPECT_EQ(nullptr, FileCheckerList[1].tag);
 }
 
 TEST_F(WalkTreeTest, AnEmptyDriveReturnsAtOnce) {
