@@ -32,7 +32,10 @@ void CSkinnedButton::FreeFaces() {
 bool CSkinnedButton::LoadFacesFromText(int id, HWND parent) {
     if (!hwnd_ && !Attach(parent, id)) return false;
     char text[64];
-    if (GetWindowTextA(hwnd_, text, sizeof text) <= 0) return false;
+    int length = GetWindowTextLengthA(hwnd_);
+    // A text cut to fit would name some other face: such a button stays bare.
+    if (length <= 0 || length >= static_cast<int>(sizeof text)) return false;
+    if (GetWindowTextA(hwnd_, text, sizeof text) != length) return false;
     char focus[96], notFocus[96], disable[96];
     if (!FormFaceNames(text, focus, notFocus, disable, sizeof focus)) return false;
     LoadFaces(focus, notFocus, disable);

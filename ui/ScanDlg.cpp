@@ -172,6 +172,12 @@ bool CScanDlg::OnInitDialog() {
 }
 
 bool CScanDlg::OnCommand(int id, int, HWND) {
+    // A click posted to a disabled button still reaches this window under
+    // some systems; a disabled button has no command, as a user sees it.
+    if (id != IDCANCEL && id != IDOK) {
+        HWND button = Item(id);
+        if (button && !IsWindowEnabled(button)) return true;
+    }
     switch (id) {
     case IDC_SCAN:
         OnScan();
