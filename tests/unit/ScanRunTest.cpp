@@ -7,6 +7,7 @@
 
 #include "common/Shared.h"
 #include "engine/WalkTree.h"
+#include "tools/samplegen/SampleGen.h"
 #include "unit/ScanTestSupport.h"
 
 namespace {
@@ -195,6 +196,25 @@ TEST_F(ScanRunTest, AFailedSchedulingAsksNothing) {
 
     EXPECT_TRUE(sim.prompts.empty());
     EXPECT_EQ(0, services.restarts);
+}
+
+TEST_F(ScanRunTest, TheBuiltInTableFindsItsSamplesAndSparesNearMisses) {
+    ActiveSignatureTable = SignatureTable;
+    const SignatureRecord& record = SignatureTable[5];
+    sim.AddDrive('C');
+    ASSERT_TRUE(sim.WriteFile("C:\\tools\\real.exe", samplegen::MatchingSample(record)));
+    ASSERT_TRUE(sim.WriteFile("C:\\tools\\near.exe",
+                              samplegen::NearMissSample(record, samplegen::NearMiss::LengthPlusOne)));
+    ASSERT_TRUE(sim.WriteFile("C:\\tools\\readme.txt", samplegen::PlainFile(300, 7)));
+
+    ScanRun();
+
+    EXPECT_FALSE(sim.Exists("C:\\tools\\real.exe"));
+    EXPECT_TRUE(sim.Exists("C:\\tools\\near.exe"));
+    Lines expected = {"C:\\tools\\real.exe     " + std::string(record.name) + " removed", " "};
+    for (const std::string& line : StatisticsLines(3, 1, 1)) expected.push_back(line);
+    EXPECT_EQ(expected, sim.logLines);
+    EXPECT_EQ((Lines{std::string(record.name)}), services.repaired);
 }
 
 }  // namespace
