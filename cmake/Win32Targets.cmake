@@ -49,4 +49,8 @@ foreach(helper ${HELPER_SOURCES})
   get_filename_component(helper_name ${helper} NAME_WE)
   add_executable(${helper_name} ${helper})
   target_link_libraries(${helper_name} PRIVATE ${STATIC_RUNTIME} user32 advapi32)
+  # Probes drive the program's own pieces on the real system.
+  if(helper_name MATCHES "_probe$")
+    target_link_libraries(${helper_name} PRIVATE platform_win32 cordafix_core)
+  endif()
 endforeach()
