@@ -14,7 +14,8 @@ and 36 second offsets are negative.
 A group of records (OVERLAY_RECORDS) has both patterns far past the entry
 point and a long file length: a small real program padded to that length
 carries both patterns in its overlay, past every section, so a runnable copy
-of it can match such a record (see tools/samplegen).
+of it can match such a record (see tools/samplegen). The distances leave room
+for a program of up to about 120 KB with its debugging sections.
 """
 
 import random
@@ -94,9 +95,9 @@ def build():
             records.append((name, first, p1, second, p2, size))
             continue
         if i in OVERLAY_RECORDS:
-            size = rng.randrange(200000, MAX_SIZE - 4096) & ~0x1FF
-            first = int(size * rng.uniform(0.38, 0.50))
-            second = int(size * rng.uniform(0.62, 0.78))
+            size = rng.randrange(260000, MAX_SIZE - 4096) & ~0x1FF
+            first = int(size * rng.uniform(0.60, 0.70))
+            second = int(size * rng.uniform(0.80, 0.95))
         else:
             size = rng.randrange(MIN_SIZE, MAX_SIZE + 1)
             while True:
