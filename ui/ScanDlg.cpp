@@ -1,6 +1,5 @@
 #include "ui/ScanDlg.h"
 
-#include <cstdio>
 #include <shellapi.h>
 
 #include "common/Shared.h"
@@ -10,6 +9,7 @@
 #include "ui/logic/LogListRules.h"
 #include "ui/logic/MakerSite.h"
 #include "ui/logic/ScanSession.h"
+#include "ui/logic/ScanWindowTexts.h"
 
 CScanDlg* MainDialog;
 bool LargeFontScreen;
@@ -25,9 +25,6 @@ const int kReferenceHeight = 337;
 const int kWindowWidth = 600;
 const int kWindowHeight = 462;
 const COLORREF kRegionKey = RGB(255, 0, 255);
-
-const char kMakerNotice[] = "Quorvex Software - protecting your computer since 1991";
-const char kProductNotice[] = "This program is a part of Kestrova antivirus software.";
 
 void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
 
@@ -89,12 +86,9 @@ void CScanDlg::CreateTitleFont() {
 
 void CScanDlg::SetTitleTexts() {
     char text[260];
-    snprintf(text, sizeof text, "%s - Tool to detect and remove all the variants of %s Trojan",
-             kProgramCaption, kFamilyName);
+    FormDescriptionText(text, sizeof text);
     SetItemText(hwnd_, IDC_DESCRIPTION, text);
-    char family[260];
-    snprintf(family, sizeof family, "for %s", kFamilyName);
-    snprintf(text, sizeof text, "%s Trojan", family);
+    FormFamilyLineText(text, sizeof text);
     SetItemText(hwnd_, IDC_FAMILY_LINE, text);
     SetItemText(hwnd_, IDC_MAKER_NOTICE, kMakerNotice);
     SetItemText(hwnd_, IDC_PRODUCT_NOTICE, kProductNotice);
@@ -224,7 +218,7 @@ void CScanDlg::OnScan() {
     SetItemText(hwnd_, IDC_STATUS_GROUP, "Scanning");
 
     char heading[260];
-    snprintf(heading, sizeof heading, "Searching for %s Trojan and its variants", kFamilyName);
+    FormSearchingForText(heading, sizeof heading);
     SetItemText(hwnd_, IDC_SEARCHING_FOR, heading);
     if (!searchingFont_)
         searchingFont_ = CreateFontA(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0,
