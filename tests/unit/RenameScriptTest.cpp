@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "common/Shared.h"
+#include "engine/Disposition.h"
+#include "engine/ScanServices.h"
 #include "platform/sim/SimPlatform.h"
 #include "repair/Repair.h"
 #include "repair/RestartDelete.h"
@@ -224,6 +226,47 @@ TEST_F(ScheduleDeleteTest, OtherPlatformsScheduleNothing) {
     EXPECT_EQ(0, ScheduleDeleteAtRestart("C:\\x.exe"));
     EXPECT_FALSE(sim.Exists(kScript));
     EXPECT_TRUE(sim.pendingDeletes.empty());
+}
+
+// The disposition of a file that stays in use, with the real scheduling.
+class HeldFileTest : public RenameScriptTest {
+protected:
+    void SetUp() override {
+        RenameScriptTest::SetUp();
+        ActiveScanServices = ProgramScanServices;
+        ActiveScanServices.killProcessOfFile = [](const char*) { return 0; };
+        MainWindowHandle = sim.mainWindow;
+        ActionCode = 100;
+        ASSERT_TRUE(sim.WriteFile(kHeld, "x"));
+        sim.LockFile(kHeld);
+    }
+    void TearDown() override {
+        ActiveScanServices = ProgramScanServices;
+        RenameScriptTest::TearDown();
+    }
+    static constexpr const char* kHeld = "C:\Program Files\held file.exe";
+    const std::string kUnable = std::string(kHeld) + "     W32/Drovak.Trojan Unable to remove";
+};
+
+TEST_F(HeldFileTest, NineXEndsInARenameScriptEntryAndARestart) {
+    DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
+    EXPECT_EQ(std::vector<std::string>{kUnable}, sim.logLines);
+    EXPECT_EQ(1, RestartNeeded);
+    char shortPath[260];
+    ASSERT_GT(sim.ShortPath(kHeld, shortPath, sizeof shortPath), 0u);
+    EXPECT_EQ("[rename]\r\nNUL=" + std::string(shortPath) + "\r\n", Script());
+}
+
+TEST_F(HeldFileTest, NtRestartIsNeededOnlyWhenTheSystemAcceptedTheDeletion) {
+    sim.SetVersion(2, 5, 1);
+    DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
+    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(std::vector<std::string>{kHeld}, sim.pendingDeletes);
+    sim.refuseDelayedDelete = true;
+    DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
+    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ((std::vector<std::string>{kUnable, kUnable}), sim.logLines);
+    EXPECT_FALSE(sim.Exists(kScript));
 }
 
 }  // namespace
