@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ui/logic/RegionRuns.h"
+#include "ui/logic/Rescale.h"
 
 namespace {
 
@@ -29,13 +30,12 @@ BOOL CALLBACK RescaleOneChild(HWND child, LPARAM lParam) {
     const ScaleFactors* scale = reinterpret_cast<const ScaleFactors*>(lParam);
     RECT r;
     GetWindowRect(child, &r);
-    int left = static_cast<int>(r.left / scale->horizontal);
-    int right = static_cast<int>(r.right / scale->horizontal);
-    int top = static_cast<int>(r.top / scale->vertical);
-    int bottom = static_cast<int>(r.bottom / scale->vertical);
-    POINT corner = {left, top};
+    ScaleRect screen = {r.left, r.top, r.right, r.bottom};
+    ScaleRect moved = RescaleRect(screen, scale->horizontal, scale->vertical);
+    POINT corner = {moved.left, moved.top};
     ScreenToClient(GetParent(child), &corner);
-    MoveWindow(child, corner.x, corner.y, right - left, bottom - top, TRUE);
+    MoveWindow(child, corner.x, corner.y, moved.right - moved.left, moved.bottom - moved.top,
+               TRUE);
     return TRUE;
 }
 
@@ -108,9 +108,9 @@ BOOL RescaleChildren(HWND window, int referenceWidth, int referenceHeight) {
     RECT client;
     GetClientRect(window, &client);
     ScaleFactors scale;
-    scale.horizontal = static_cast<double>(client.right) / referenceWidth;
-    scale.vertical = static_cast<double>(client.bottom) / referenceHeight;
     // A window without a client area cannot be scaled onto anything.
-    if (scale.horizontal <= 0.0 || scale.vertical <= 0.0) return FALSE;
+    if (!ComputeScaleFactors(client.right, client.bottom, referenceWidth, referenceHeight,
+                             &scale.horizontal, &scale.vertical))
+        return FALSE;
     return EnumChildWindows(window, &RescaleOneChild, reinterpret_cast<LPARAM>(&scale));
 }
