@@ -28,6 +28,7 @@ void ContractTest::SetUp() {
 void ContractTest::TearDown() {
     env.Release();
     RemoveKeyTree(registryKey);
+    Sys().KeyDelete(kHkeyCurrentUser, kRegistryBase);  // leaves no trace once the last case is done
 }
 
 std::vector<std::string> ContractTest::List(const std::string& pattern) {
