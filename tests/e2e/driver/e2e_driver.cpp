@@ -1,0 +1,341 @@
+// e2e_driver: drives the running cordafix.exe from a second process, through
+// window titles and control ids only, and prints what it sees on stdout.
+//
+//   e2e_driver wait-window [SECONDS]          main window visible
+//   e2e_driver wait-gone [SECONDS]            no main window left
+//   e2e_driver windows                        number of main windows
+//   e2e_driver click ID                       posted BM_CLICK to control ID
+//   e2e_driver post-command ID                posted WM_COMMAND (BN_CLICKED) for ID
+//   e2e_driver state ID                       "visible=V enabled=E text=T"
+//   e2e_driver layout                         "ID V E" for every main-window control
+//   e2e_driver list                           every log line (wide LB_GETTEXT)
+//   e2e_driver count | selection              log line count, selected index
+//   e2e_driver status                         the status line
+//   e2e_driver wait-status TEXT [SECONDS]     status line equals TEXT
+//   e2e_driver wait-count N [SECONDS]         log list holds at least N lines
+//   e2e_driver key-escape | key-enter         posted key press to the focused control
+//   e2e_driver prompt CAPTION [SECONDS]       waits for the program's prompt; prints
+//                                             caption, text and the visible button ids
+//   e2e_driver answer-prompt CAPTION ID [SECONDS]   posts a click on button ID
+//   e2e_driver prompt-escape CAPTION [SECONDS]      Escape in the prompt
+//   e2e_driver prompt-close CAPTION [SECONDS]       the prompt's close box (WM_CLOSE)
+//   e2e_driver no-prompt [SECONDS]            no prompt of the program appears meanwhile
+//   e2e_driver answer-msgbox CAPTION ID [SECONDS]   a system message box
+//
+// Exit status: 0 done, 1 not found in time or wrong state, 2 usage.
+// Clicks are posted, never sent: a sent click would block in the program's
+// modal prompts. List lines are read with the wide message because the
+// narrow one is unreliable across processes on some systems.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kCaption[] = "Cordafix Ver 1.0";
+const int kScanId = 1052;
+const int kListId = 1055;
+const int kStatusId = 1065;
+const int kPromptTextId = 1086;
+const int kMessageBoxTextId = 65535;
+const int kPollMs = 50;
+
+const int kMainControls[] = {1070, 2,    1052, 1053, 1054, 1064, 1065, 1076, 1068,
+                             1075, 1072, 1074, 1077, 1080, 1085, 1034, 1055};
+const int kPromptButtons[] = {1, 2, 3, 6, 7};
+
+struct Search {
+    const char* caption;  // NULL: any title
+    int markerId;         // a control the window must have
+    bool visibleOnly;
+    HWND found;
+    int count;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    Search* s = reinterpret_cast<Search*>(param);
+    if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (!GetDlgItem(window, s->markerId)) return TRUE;
+    if (s->caption) {
+        char title[300] = "";
+        GetWindowTextA(window, title, sizeof title);
+        if (std::strcmp(title, s->caption) != 0) return TRUE;
+    }
+    if (!s->found) s->found = window;
+    ++s->count;
+    return TRUE;
+}
+
+Search FindAll(const char* caption, int markerId, bool visibleOnly) {
+    Search s = {caption, markerId, visibleOnly, NULL, 0};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&s));
+    return s;
+}
+
+// The main window: the program's title and its SCAN button. Prompts may
+// carry the same title, so the title alone does not tell them apart.
+HWND MainWindow() { return FindAll(kCaption, kScanId, true).found; }
+
+// The program's own prompt: its message text control, and the caption asked
+// for ("" matches any caption).
+HWND Prompt(const char* caption) {
+    return FindAll(*caption ? caption : NULL, kPromptTextId, true).found;
+}
+
+HWND MessageBoxWindow(const char* caption) {
+    Search s = FindAll(*caption ? caption : NULL, kMessageBoxTextId, true);
+    if (!s.found) return NULL;
+    char cls[64] = "";
+    GetClassNameA(s.found, cls, sizeof cls);
+    return std::strcmp(cls, "#32770") == 0 ? s.found : NULL;
+}
+
+double Seconds(const char* text, double fallback) {
+    return text ? std::atof(text) : fallback;
+}
+
+template <typename F>
+bool WaitFor(double seconds, F condition) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= static_cast<DWORD>(seconds * 1000)) return false;
+        Sleep(kPollMs);
+    }
+}
+
+HWND WaitMain(double seconds) {
+    HWND main = NULL;
+    WaitFor(seconds, [&] { return (main = MainWindow()) != NULL; });
+    if (!main) std::printf("no main window\n");
+    return main;
+}
+
+void PrintText(HWND window) {
+    char text[600] = "";
+    GetWindowTextA(window, text, sizeof text);
+    std::printf("%s\n", text);
+}
+
+int PostClick(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    if (!button) {
+        std::printf("no control %d\n", id);
+        return 1;
+    }
+    return PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 1;
+}
+
+int PostCommand(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    WPARAM wParam = MAKEWPARAM(id, BN_CLICKED);
+    return PostMessageA(dialog, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control)) ? 0 : 1;
+}
+
+// Keys go where a user's key press would: the focused window of the
+// window's thread, or the window itself when nothing has the focus.
+int PostKey(HWND window, WPARAM key) {
+    DWORD thread = GetWindowThreadProcessId(window, NULL);
+    GUITHREADINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) target = info.hwndFocus;
+    UINT scan = MapVirtualKeyA(static_cast<UINT>(key), 0);
+    LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+    LPARAM up = down | (1L << 30) | (1L << 31);
+    if (!PostMessageA(target, WM_KEYDOWN, key, down)) return 1;
+    return PostMessageA(target, WM_KEYUP, key, up) ? 0 : 1;
+}
+
+int PrintState(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) {
+        std::printf("no control %d\n", id);
+        return 1;
+    }
+    char text[600] = "";
+    GetWindowTextA(control, text, sizeof text);
+    std::printf("visible=%d enabled=%d text=%s\n", IsWindowVisible(control) ? 1 : 0,
+                IsWindowEnabled(control) ? 1 : 0, text);
+    return 0;
+}
+
+int PrintLayout(HWND dialog) {
+    for (int id : kMainControls) {
+        HWND control = GetDlgItem(dialog, id);
+        if (!control) {
+            std::printf("%d missing\n", id);
+            continue;
+        }
+        std::printf("%d %d %d\n", id, IsWindowVisible(control) ? 1 : 0,
+                    IsWindowEnabled(control) ? 1 : 0);
+    }
+    return 0;
+}
+
+int PrintList(HWND dialog) {
+    HWND list = GetDlgItem(dialog, kListId);
+    if (!list) return 1;
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (length < 0 || length > 4000) return 1;
+        static wchar_t wide[4002];
+        static char narrow[8004];
+        std::memset(wide, 0, sizeof wide);
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, NULL, NULL);
+        if (n <= 0) narrow[0] = 0;
+        std::printf("%s\n", narrow);
+    }
+    return 0;
+}
+
+int ListCount(HWND dialog) {
+    HWND list = GetDlgItem(dialog, kListId);
+    return list ? static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)) : -1;
+}
+
+bool StatusIs(HWND dialog, const char* expected) {
+    char text[600] = "";
+    GetDlgItemTextA(dialog, kStatusId, text, sizeof text);
+    return std::strcmp(text, expected) == 0;
+}
+
+int PrintPrompt(HWND prompt) {
+    char caption[300] = "", text[1000] = "";
+    GetWindowTextA(prompt, caption, sizeof caption);
+    GetDlgItemTextA(prompt, kPromptTextId, text, sizeof text);
+    std::printf("caption=%s\n", caption);
+    std::printf("text=%s\n", text);
+    std::printf("buttons=");
+    const char* separator = "";
+    for (int id : kPromptButtons) {
+        HWND button = GetDlgItem(prompt, id);
+        if (button && IsWindowVisible(button)) {
+            std::printf("%s%d", separator, id);
+            separator = " ";
+        }
+    }
+    std::printf("\n");
+    return 0;
+}
+
+HWND WaitPrompt(const char* caption, double seconds) {
+    HWND prompt = NULL;
+    WaitFor(seconds, [&] { return (prompt = Prompt(caption)) != NULL; });
+    if (!prompt) std::printf("no prompt '%s'\n", caption);
+    return prompt;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: e2e_driver COMMAND [ARGS] (see the source for the commands)\n");
+    return 2;
+}
+
+int MainCommand(const char* command, int argc, char** argv) {
+    const char* a1 = argc > 2 ? argv[2] : NULL;
+    const char* a2 = argc > 3 ? argv[3] : NULL;
+    if (!std::strcmp(command, "wait-window")) return WaitMain(Seconds(a1, 20)) ? 0 : 1;
+    if (!std::strcmp(command, "wait-gone")) {
+        bool gone = WaitFor(Seconds(a1, 20), [] { return FindAll(kCaption, kScanId, false).count == 0; });
+        if (!gone) std::printf("main window still there\n");
+        return gone ? 0 : 1;
+    }
+    if (!std::strcmp(command, "windows")) {
+        std::printf("%d\n", FindAll(kCaption, kScanId, false).count);
+        return 0;
+    }
+    HWND main = WaitMain(5);
+    if (!main) return 1;
+    if (!std::strcmp(command, "click") && a1) return PostClick(main, std::atoi(a1));
+    if (!std::strcmp(command, "post-command") && a1) return PostCommand(main, std::atoi(a1));
+    if (!std::strcmp(command, "state") && a1) return PrintState(main, std::atoi(a1));
+    if (!std::strcmp(command, "layout")) return PrintLayout(main);
+    if (!std::strcmp(command, "list")) return PrintList(main);
+    if (!std::strcmp(command, "count")) {
+        std::printf("%d\n", ListCount(main));
+        return 0;
+    }
+    if (!std::strcmp(command, "selection")) {
+        HWND list = GetDlgItem(main, kListId);
+        std::printf("%d\n", list ? static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)) : -2);
+        return 0;
+    }
+    if (!std::strcmp(command, "status")) {
+        PrintText(GetDlgItem(main, kStatusId));
+        return 0;
+    }
+    if (!std::strcmp(command, "wait-status") && a1) {
+        if (WaitFor(Seconds(a2, 60), [&] { return StatusIs(main, a1); })) return 0;
+        std::printf("status is: ");
+        PrintText(GetDlgItem(main, kStatusId));
+        return 1;
+    }
+    if (!std::strcmp(command, "wait-count") && a1) {
+        int n = std::atoi(a1);
+        if (WaitFor(Seconds(a2, 60), [&] { return ListCount(main) >= n; })) return 0;
+        std::printf("count is %d\n", ListCount(main));
+        return 1;
+    }
+    if (!std::strcmp(command, "key-escape")) return PostKey(main, VK_ESCAPE);
+    if (!std::strcmp(command, "key-enter")) return PostKey(main, VK_RETURN);
+    return Usage();
+}
+
+int PromptCommand(const char* command, int argc, char** argv, bool* handled) {
+    *handled = true;
+    const char* a1 = argc > 2 ? argv[2] : NULL;
+    const char* a2 = argc > 3 ? argv[3] : NULL;
+    const char* a3 = argc > 4 ? argv[4] : NULL;
+    if (!std::strcmp(command, "prompt") && a1) {
+        HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
+        return prompt ? PrintPrompt(prompt) : 1;
+    }
+    if (!std::strcmp(command, "answer-prompt") && a2) {
+        HWND prompt = WaitPrompt(a1, Seconds(a3, 10));
+        return prompt ? PostClick(prompt, std::atoi(a2)) : 1;
+    }
+    if (!std::strcmp(command, "prompt-escape") && a1) {
+        HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
+        return prompt ? PostKey(prompt, VK_ESCAPE) : 1;
+    }
+    if (!std::strcmp(command, "prompt-close") && a1) {
+        HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
+        return prompt && PostMessageA(prompt, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (!std::strcmp(command, "no-prompt")) {
+        bool appeared = WaitFor(Seconds(a1, 2), [] { return Prompt("") != NULL; });
+        if (appeared) PrintPrompt(Prompt(""));
+        return appeared ? 1 : 0;
+    }
+    if (!std::strcmp(command, "answer-msgbox") && a2) {
+        HWND box = NULL;
+        WaitFor(Seconds(a3, 10), [&] { return (box = MessageBoxWindow(a1)) != NULL; });
+        if (!box) {
+            std::printf("no message box '%s'\n", a1);
+            return 1;
+        }
+        char text[1000] = "";
+        GetDlgItemTextA(box, kMessageBoxTextId, text, sizeof text);
+        std::printf("text=%s\n", text);
+        return PostClick(box, std::atoi(a2));
+    }
+    *handled = false;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const char* command = argv[1];
+    bool handled = false;
+    int result = PromptCommand(command, argc, argv, &handled);
+    if (!handled) result = MainCommand(command, argc, argv);
+    std::fflush(stdout);
+    return result;
+}

@@ -1,0 +1,165 @@
+#!/bin/bash
+# Runs one end-to-end scenario against the real cordafix.exe under Wine + Xvfb.
+#   run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]
+# MODE is a Windows version mode (win98, nt40, winxp, win10, ...). The
+# scenario's screenshot goes to SHOT_DIR (default WIN32_BUILD_DIR/e2e-shots).
+# Environment: CORDAFIX_MAKE_SAMPLES (the native make_samples; scenarios that
+# make samples need it), CORDAFIX_WINE_TEMPLATE (template prefix folder).
+# Prints one "ok"/"FAIL" line per check; exit status 0 only when all passed.
+# The scenario format is described in tests/e2e/README.md.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../wine/lib.sh"
+source "$here/e2e_lib.sh"
+
+BUILD=${1:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
+SCENARIO_FILE=${2:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
+MODE=${3:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
+SHOT_DIR=${4:-$BUILD/e2e-shots}
+BUILD=$(realpath "$BUILD")
+SCENARIO_FILE=$(realpath "$SCENARIO_FILE")
+SCENARIO=$(basename "$SCENARIO_FILE" .sh)
+for exe in cordafix.exe e2e_driver.exe; do
+    [ -f "$BUILD/$exe" ] || { echo "run_scenario.sh: no $BUILD/$exe" >&2; exit 1; }
+done
+if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
+    CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 "${CORDAFIX_E2E_LIMIT:-240}" \
+        xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+TEMPLATE=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-e2e.XXXXXX") || exit 1
+PREFIX="$WORK/prefix"
+DRIVE_D="$WORK/drive_d"
+PROGRAM_PID=
+SHOT_TAKEN=0
+FAILURES=0
+CHECKS=0
+
+cleanup() {
+    wine_stop "$PREFIX"
+    [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# --- functions for scenarios -------------------------------------------------
+
+# drv ARGS...: runs the driver; its output without the CRs of the Wine console.
+drv() {
+    (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 90 \
+        wine 'C:\tests\e2e_driver.exe' "$@") | tr -d '\r'
+    return "${PIPESTATUS[0]}"
+}
+
+# check WHAT COMMAND...: one check; counts a failure when COMMAND fails.
+check() {
+    local what=$1
+    shift
+    CHECKS=$((CHECKS + 1))
+    if "$@"; then
+        echo "ok   $SCENARIO/$MODE: $what"
+    else
+        echo "FAIL $SCENARIO/$MODE: $what"
+        FAILURES=$((FAILURES + 1))
+    fi
+}
+
+# same ACTUAL EXPECTED: equal texts, with both shown when they differ.
+same() {
+    [ "$1" = "$2" ] && return 0
+    echo "  expected:"; printf '%s\n' "$2" | cat -A | sed 's/^/    /'
+    echo "  actual:";   printf '%s\n' "$1" | cat -A | sed 's/^/    /'
+    return 1
+}
+
+# state_is ID VISIBLE ENABLED: control ID of the main window has that state.
+state_is() {
+    local got
+    got=$(drv state "$1" | sed 's/ text=.*//')
+    same "$got" "visible=$2 enabled=$3"
+}
+
+# make_sample RELPATH RECORD: a matching sample of RECORD at D:\RELPATH.
+make_sample() {
+    mkdir -p "$(dirname "$DRIVE_D/$1")"
+    "$MAKE_SAMPLES" --record "$2" --out "$DRIVE_D/$1" >/dev/null
+}
+# make_plain RELPATH SIZE: an ordinary file.
+make_plain() {
+    mkdir -p "$(dirname "$DRIVE_D/$1")"
+    "$MAKE_SAMPLES" --plain "$2" --out "$DRIVE_D/$1" >/dev/null
+}
+# detection_name FILE: the name the program reports for FILE ("-" for none).
+detection_name() { "$MAKE_SAMPLES" --check "$1" | cut -f2; }
+
+# count_files: the files the scan will count on C: and D: (no links exist).
+count_files() {
+    local c d=0
+    c=$(find "$PREFIX/drive_c" -type f | wc -l)
+    [ -d "$DRIVE_D" ] && d=$(find "$DRIVE_D" -type f | wc -l)
+    echo $((c + d))
+}
+
+# statistics SCANNED INFECTED REMOVED: the block the scan ends with.
+statistics() {
+    [ "$2" -gt 0 ] && echo " "
+    printf 'Scanning statistics\n------------------------------\n'
+    printf 'Total files scanned\t\t:  %d\nTotal files infected\t\t:  %d\nTotal files removed\t\t:  %d\n' \
+        "$1" "$2" "$3"
+}
+
+# start_program [SECONDS]: starts cordafix.exe in the background (killed
+# after SECONDS, default 180).
+start_program() {
+    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 "${1:-180}" \
+        wine 'C:\tests\cordafix.exe') &
+    PROGRAM_PID=$!
+}
+
+# program_ended [SECONDS]: the program started last has ended.
+program_ended() {
+    local waited=0 limit=$(( ${1:-10} * 10 ))
+    while kill -0 "$PROGRAM_PID" 2>/dev/null; do
+        [ $waited -ge $limit ] && { echo "  the program is still running"; return 1; }
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    wait "$PROGRAM_PID" 2>/dev/null
+    PROGRAM_PID=
+    return 0
+}
+
+# screenshot: keeps the display as SHOT_DIR/SCENARIO-MODE.png (once per run).
+screenshot() {
+    [ "$SHOT_TAKEN" = 1 ] && return 0
+    e2e_screenshot "$SHOT_DIR/$SCENARIO-$MODE.png" && SHOT_TAKEN=1
+}
+
+# --- the run ---------------------------------------------------------------------
+
+MAKE_SAMPLES=${CORDAFIX_MAKE_SAMPLES:-}
+setup() { :; }
+scenario() { echo "run_scenario.sh: $SCENARIO has no scenario()" >&2; return 1; }
+START_PROGRAM=1
+source "$SCENARIO_FILE"
+
+wine_template_prefix "$TEMPLATE" || { echo "run_scenario.sh: no template prefix" >&2; exit 1; }
+wine_new_prefix "$TEMPLATE" "$PREFIX" "$MODE" || exit 1
+e2e_seal_prefix "$PREFIX" || exit 1
+wine_map_drive "$PREFIX" d "$DRIVE_D" || exit 1
+mkdir -p "$PREFIX/drive_c/tests" && cp "$BUILD"/*.exe "$PREFIX/drive_c/tests/" || exit 1
+wine_persist "$PREFIX" 120
+# The first process starts the prefix; files the scenario writes come after.
+drv windows >/dev/null
+
+setup || { echo "FAIL $SCENARIO/$MODE: setup"; exit 1; }
+if [ "$START_PROGRAM" = 1 ]; then
+    start_program
+    check "main window shown" drv wait-window 30
+fi
+scenario
+screenshot
+check "prefix still sealed" e2e_check_sealed "$PREFIX"
+echo "$SCENARIO/$MODE: $CHECKS checks, $FAILURES failed"
+[ "$FAILURES" -eq 0 ] && [ "$CHECKS" -gt 0 ]

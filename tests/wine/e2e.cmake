@@ -1,0 +1,25 @@
+# End-to-end tests: the cross-built cordafix.exe under Wine and Xvfb, driven
+# by e2e_driver.exe. One test per scenario file and per Windows version mode
+# the scenario lists in its MODES line. Screenshots: <build>/e2e-shots.
+file(GLOB E2E_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios/*.sh)
+set(E2E_SHOTS ${CMAKE_BINARY_DIR}/e2e-shots)
+if(TARGET make_samples)
+  set(E2E_MAKE_SAMPLES $<TARGET_FILE:make_samples>)
+else()
+  set(E2E_MAKE_SAMPLES "")
+endif()
+foreach(scenario ${E2E_SCENARIOS})
+  get_filename_component(scenario_name ${scenario} NAME_WE)
+  file(STRINGS ${scenario} modes_line REGEX "^MODES=")
+  string(REGEX REPLACE "^MODES=\"?([^\"]*)\"?.*$" "\\1" modes "${modes_line}")
+  separate_arguments(modes)
+  foreach(mode ${modes})
+    set(test_name e2e_${scenario_name}_${mode})
+    add_test(NAME ${test_name}
+      COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/run_scenario.sh
+              ${CORDAFIX_WIN32_DIR} ${scenario} ${mode} ${E2E_SHOTS})
+    set_tests_properties(${test_name} PROPERTIES
+      TIMEOUT 300 LABELS "wine;e2e"
+      ENVIRONMENT "CORDAFIX_MAKE_SAMPLES=${E2E_MAKE_SAMPLES}")
+  endforeach()
+endforeach()
