@@ -95,7 +95,11 @@ bool TableHasLength(int64_t length) {
 // True when the listed length alone rules the file out.
 bool CannotMatchByLength() {
     if (ListedFileLength < 0) return false;
-    if (KnownLengths.table != ActiveSignatureTable) CollectTableLengths(ActiveSignatureTable);
+    // The built-in table never changes, so its lengths are collected once. A
+    // table a test installs may be refilled in place, so it is read each time.
+    if (KnownLengths.table != SignatureTable || ActiveSignatureTable != SignatureTable) {
+        CollectTableLengths(ActiveSignatureTable);
+    }
     return KnownLengths.usable && !TableHasLength(ListedFileLength);
 }
 
