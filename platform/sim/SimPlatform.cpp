@@ -1321,12 +1321,12 @@ intptr_t SimPlatform::SendToWindow(uintptr_t window, uint32_t message, uintptr_t
 int SimPlatform::Prompt(const char* text, const char* caption, int style) {
     prompts.push_back({text ? text : "", caption ? caption : "", style});
     PromptRecord record = prompts.back();
+    if (onPrompt) onPrompt(record);  // before the answer is taken, so it may script it
     int answer = defaultAnswer;
     if (!state_->answers.empty()) {
         answer = state_->answers.front();
         state_->answers.pop_front();
     }
-    if (onPrompt) onPrompt(record);
     return answer;
 }
 

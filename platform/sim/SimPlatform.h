@@ -99,6 +99,8 @@ public:
     int defaultAnswer = kAnswerNo;
     std::vector<PromptRecord> prompts;
     std::vector<PromptRecord> messageBoxes;
+    // Runs for each prompt after it was recorded and before its answer is
+    // taken, so it may script the answer with ScriptPrompt.
     std::function<void(const PromptRecord&)> onPrompt;
 
     // Clock: SleepFor advances it.

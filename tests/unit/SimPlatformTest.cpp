@@ -523,6 +523,8 @@ TEST_F(SimPlatformTest, PromptsAnswerAsScripted) {
     ASSERT_EQ(sim.prompts.size(), 2u);
     EXPECT_EQ(sim.prompts[1].text, "Again?");
     EXPECT_EQ(sim.prompts[1].style, 0x24);
+    sim.onPrompt = [&](const SimPlatform::PromptRecord&) { sim.ScriptPrompt(kAnswerCancel); };
+    EXPECT_EQ(ShowPrompt("Decided by the hook?", kProgramCaption, 0x24), kAnswerCancel);
     EXPECT_EQ(sim.SystemMessageBox(0, "t", "c", 0x10), kAnswerOk);
     EXPECT_EQ(sim.messageBoxes.size(), 1u);
 }
