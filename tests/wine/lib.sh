@@ -57,9 +57,25 @@ wine_template_prefix() {
         _wine_env "$build" timeout -k 10 120 wineserver -k 2>/dev/null
         _wine_env "$build" timeout -k 10 120 wineserver -w 2>/dev/null
         rm -f "$build/dosdevices/z:"
+        _wine_cut_host_links "$build" || { rm -rf "$build"; exit 1; }
         rm -rf "$dir"
         mv "$build" "$dir" && touch "$dir/.cordafix-ready"
     ) 9>"$dir.lock"
+}
+
+# Wine links the user's Desktop, Documents, Music, ... folders on C: to the
+# host's home folder (Templates too): a scan of every fixed drive would walk
+# (and could clean) the host's own files. Replace every link on C: that leads
+# out of the prefix with an empty folder; fails when one is left.
+_wine_cut_host_links() {
+    local prefix=$1 link
+    while IFS= read -r -d '' link; do
+        rm -f -- "$link" && mkdir -- "$link" || return 1
+    done < <(find "$prefix/drive_c" -type l -lname '/*' -print0 2>/dev/null)
+    if [ -n "$(find "$prefix/drive_c" -type l -lname '/*' -print -quit 2>/dev/null)" ]; then
+        echo "wine prefix $prefix: C: still links outside the prefix" >&2
+        return 1
+    fi
 }
 
 # wine_new_prefix TEMPLATE DEST MODE
@@ -79,6 +95,7 @@ wine_new_prefix() {
     _wine_replaceable "$dest" || { echo "wine_new_prefix: $dest exists and is no Wine prefix" >&2; return 1; }
     rm -rf "$dest" && mkdir -p "$(dirname "$dest")" && cp -a "$template" "$dest" || return 1
     rm -f "$dest/dosdevices/z:" "$dest/.cordafix-ready"
+    _wine_cut_host_links "$dest" || return 1
     if [ -e "$dest/dosdevices/z:" ] || [ -L "$dest/dosdevices/z:" ]; then
         echo "wine_new_prefix: could not remove Z: from $dest" >&2
         return 1
