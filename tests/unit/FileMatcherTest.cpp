@@ -328,6 +328,18 @@ TEST_F(FileMatcherTest, TwentySectionsAreTestedTwentyOneAreNot) {
     EXPECT_EQ(-1, Match(more.bytes, {r}));
     more.SectionCount(65535);
     EXPECT_EQ(-1, Match(more.bytes, {r}));
+
+    // The section reader itself refuses before reading: a 21st header would
+    // not fit the fixed table.
+    for (uint32_t count : {21u, 65535u}) {
+        more.SectionCount(count);
+        ASSERT_TRUE(sim.WriteFile("C:\\many.exe", more.bytes));
+        int fd = Sys().FileOpen("C:\\many.exe", kOpenReadOnly | kOpenBinary, 0);
+        ASSERT_NE(-1, fd);
+        EXPECT_EQ(1, ReadPeFileHeader(fd));
+        EXPECT_EQ(0, ReadPeSections(fd)) << count;
+        Sys().FileClose(fd);
+    }
 }
 
 TEST_F(FileMatcherTest, TheSectionTableIsRead248BytesAfterTheSignatureEvenForPe32Plus) {
