@@ -82,11 +82,13 @@ state_is() {
 
 # make_sample RELPATH RECORD: a matching sample of RECORD at D:\RELPATH.
 make_sample() {
+    need_samples || return 1
     mkdir -p "$(dirname "$DRIVE_D/$1")"
     "$MAKE_SAMPLES" --record "$2" --out "$DRIVE_D/$1" >/dev/null
 }
 # make_plain RELPATH SIZE: an ordinary file.
 make_plain() {
+    need_samples || return 1
     mkdir -p "$(dirname "$DRIVE_D/$1")"
     "$MAKE_SAMPLES" --plain "$2" --out "$DRIVE_D/$1" >/dev/null
 }
@@ -138,7 +140,12 @@ screenshot() {
 
 # --- the run ---------------------------------------------------------------------
 
-MAKE_SAMPLES=${CORDAFIX_MAKE_SAMPLES:-}
+MAKE_SAMPLES=${CORDAFIX_MAKE_SAMPLES:-$BUILD/../native/make_samples}
+need_samples() {
+    [ -x "$MAKE_SAMPLES" ] && return 0
+    echo "run_scenario.sh: no make_samples (set CORDAFIX_MAKE_SAMPLES)" >&2
+    return 1
+}
 setup() { :; }
 scenario() { echo "run_scenario.sh: $SCENARIO has no scenario()" >&2; return 1; }
 START_PROGRAM=1

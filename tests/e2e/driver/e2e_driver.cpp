@@ -12,6 +12,7 @@
 //   e2e_driver count | selection              log line count, selected index
 //   e2e_driver status                         the status line
 //   e2e_driver wait-status TEXT [SECONDS]     status line equals TEXT
+//   e2e_driver wait-status-prefix TEXT [SECONDS]    status line begins with TEXT
 //   e2e_driver wait-count N [SECONDS]         log list holds at least N lines
 //   e2e_driver key-escape | key-enter         posted key press to the focused control
 //   e2e_driver prompt CAPTION [SECONDS]       waits for the program's prompt; prints
@@ -199,9 +200,10 @@ int ListCount(HWND dialog) {
     return list ? static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)) : -1;
 }
 
-bool StatusIs(HWND dialog, const char* expected) {
+bool StatusIs(HWND dialog, const char* expected, bool prefixOnly) {
     char text[600] = "";
     GetDlgItemTextA(dialog, kStatusId, text, sizeof text);
+    if (prefixOnly) return std::strncmp(text, expected, std::strlen(expected)) == 0;
     return std::strcmp(text, expected) == 0;
 }
 
@@ -269,8 +271,9 @@ int MainCommand(const char* command, int argc, char** argv) {
         PrintText(GetDlgItem(main, kStatusId));
         return 0;
     }
-    if (!std::strcmp(command, "wait-status") && a1) {
-        if (WaitFor(Seconds(a2, 60), [&] { return StatusIs(main, a1); })) return 0;
+    bool prefixOnly = !std::strcmp(command, "wait-status-prefix");
+    if ((prefixOnly || !std::strcmp(command, "wait-status")) && a1) {
+        if (WaitFor(Seconds(a2, 60), [&] { return StatusIs(main, a1, prefixOnly); })) return 0;
         std::printf("status is: ");
         PrintText(GetDlgItem(main, kStatusId));
         return 1;

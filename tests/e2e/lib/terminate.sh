@@ -1,0 +1,95 @@
+# Shared body of the scan_terminate_* scenarios: a terminate request during a
+# scan, first declined, then confirmed. The scenario sets
+#   request()    a function that makes the request (Escape, CANCEL or X)
+#   CAPTION      the caption the question must carry
+#   decline()    a function that answers the open question with "no" its own way
+#   afterwards() a function that ends the program after the scan
+
+terminate_setup() {
+    # Enough files for the scan to be still running while the test talks to it.
+    mkdir -p "$DRIVE_D/many" "$DRIVE_D/zz"
+    (cd "$DRIVE_D/many" && seq -f 'f%05g.txt' 1 30000 | xargs touch)
+    make_sample 'zz/late.exe' 3
+}
+
+scanning_layout() {
+    cat <<'LAYOUT'
+1070 0 1
+2 1 1
+1052 1 0
+1053 1 1
+1054 1 1
+1064 1 1
+1065 1 1
+1076 1 1
+1068 1 1
+1075 0 1
+1072 0 1
+1074 0 1
+1077 0 0
+1080 0 0
+1085 1 1
+1034 1 1
+1055 1 1
+LAYOUT
+}
+
+question_is_open() {
+    same "$(drv prompt "$CAPTION" 10)" \
+        "caption=$CAPTION"$'\n'"text=Terminate the Scan now?"$'\n'"buttons=6 7"
+}
+
+status_frozen() {
+    local before after
+    before=$(drv status)
+    sleep 0.5
+    after=$(drv status)
+    same "$after" "$before"
+}
+
+status_moves() {
+    local before=$1 i
+    for i in $(seq 1 40); do
+        [ "$(drv status)" != "$before" ] && return 0
+        sleep 0.1
+    done
+    echo "  status stays at $before"
+    return 1
+}
+
+terminate_scenario() {
+    local total held
+    total=$(count_files)
+    check "SCAN clicked" drv click 1052
+    check "scan running" drv wait-status-prefix 'D:\many\' 60
+    check "scanning layout" same "$(drv layout)" "$(scanning_layout)"
+    check "status frame captioned" same "$(drv state 1064)" "visible=1 enabled=1 text=Scanning"
+    check "search heading" same "$(drv state 1076)" \
+        "visible=1 enabled=1 text=Searching for W32/Drovak Trojan and its variants"
+
+    check "request made" request
+    check "question asked" question_is_open
+    check "scan waits for the answer" status_frozen
+    held=$(drv status)
+    check "declined" decline
+    check "scan goes on after no" status_moves "$held"
+    check "layout unchanged after no" same "$(drv layout)" "$(scanning_layout)"
+
+    check "request made again" request
+    check "question asked again" question_is_open
+    check "confirmed" drv answer-prompt "$CAPTION" 6
+    check "scan terminated" drv wait-status "Scanning terminated" 60
+    check "OK in place of CANCEL" same "$(drv state 1070 | cut -c1-19) $(drv state 2 | cut -c1-9)" \
+        "visible=1 enabled=1 visible=0"
+    local lines
+    lines=$(drv list)
+    local scanned
+    scanned=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$lines")
+    check "statistics after the cancel" same "$(tail -n 5 <<<"$lines")" "$(statistics "$scanned" 0 0)"
+    check "part of the files scanned" test "$scanned" -gt 0 -a "$scanned" -lt "$total"
+    check "late sample left alone" test -f "$DRIVE_D/zz/late.exe"
+    screenshot
+    check "program ends after the scan" afterwards
+    check "window gone" drv wait-gone 10
+    check "program ended" program_ended 10
+}

@@ -1,0 +1,38 @@
+# Samples on D: are removed with one exact line each, near misses and ordinary
+# files stay, and the statistics count them.
+MODES="win98 nt40 winxp win10"
+
+setup() {
+    make_sample 'a_setup.exe' 0
+    make_plain 'b_plain.exe' 2048
+    make_sample 'games/c_launcher.exe' 5
+    make_sample 'games/level1/d_patch.exe' 42
+    make_sample 'z_last/e_copy.exe' 84
+    make_sample 'z_last/f_locked.exe' 13
+    chmod a-w "$DRIVE_D/z_last/f_locked.exe"   # read-only: the attributes are reset first
+    need_samples && "$MAKE_SAMPLES" --near-miss first-byte --record 7 --out "$DRIVE_D/games/g_near.exe" >/dev/null
+}
+
+scenario() {
+    local samples='a_setup.exe games/c_launcher.exe games/level1/d_patch.exe z_last/e_copy.exe z_last/f_locked.exe'
+    local expected='' f name total
+    for f in $samples; do
+        name=$(detection_name "$DRIVE_D/$f")
+        expected+="D:\\${f//\//\\}     $name removed"$'\n'
+    done
+    total=$(count_files)
+    expected+=$(statistics "$total" 5 5)
+    check "SCAN clicked" drv click 1052
+    check "scan completed" drv wait-status "Scanning completed" 150
+    check "result lines and statistics" same "$(drv list)" "$expected"
+    for f in $samples; do
+        check "$f deleted" test ! -e "$DRIVE_D/$f"
+    done
+    check "ordinary file kept" test -f "$DRIVE_D/b_plain.exe"
+    check "near miss kept" test -f "$DRIVE_D/games/g_near.exe"
+    check "last line selected" same "$(drv selection)" "$(( $(drv count) - 1 ))"
+    screenshot
+    check "X ends the program after the scan" drv click 1054
+    check "window gone" drv wait-gone 10
+    check "program ended" program_ended 10
+}
