@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Checks that runnable samples still start under Wine: for each record given,
+# pads a copy of sleeper.exe into that record's sample, starts it in a fresh
+# throwaway prefix (Z: removed) and expects it still running after 5 seconds,
+# then runs one with a 1-second argument and expects a clean exit.
+#
+#   check_runnable_wine.sh NATIVE_BUILD WIN32_BUILD [RECORD...]
+#
+# Run it under xvfb-run. The template prefix is shared with the other Wine
+# tests ($CORDAFIX_WINE_TEMPLATE, default /tmp/cordafix-wine/template).
+set -u
+native=${1:?NATIVE_BUILD WIN32_BUILD [RECORD...]}
+win32=${2:?NATIVE_BUILD WIN32_BUILD [RECORD...]}
+shift 2
+records=("$@")
+[ ${#records[@]} -gt 0 ] || records=(5 19 84)
+. "$(dirname "$0")/../../tests/wine/lib.sh"
+template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+prefix=$(mktemp -d /tmp/cordafix-runnable.XXXXXX)
+trap 'wine_stop "$prefix"; rm -rf "$prefix"' EXIT
+wine_template_prefix "$template" || exit 1
+wine_new_prefix "$template" "$prefix" winxp || exit 1
+mkdir -p "$prefix/drive_c/samples"
+failed=0
+for r in "${records[@]}"; do
+    sample="$prefix/drive_c/samples/run$r.exe"
+    "$native/make_samples" --runnable "$win32/sleeper.exe" --record "$r" --out "$sample" >/dev/null || { failed=1; continue; }
+    matched=$("$native/make_samples" --check "$sample" | cut -f1)
+    wine_run "$prefix" 5 "C:\\samples\\run$r.exe"
+    rc=$?
+    echo "record $r: matches record $matched, exit $rc after 5 s (124 = still running)"
+    [ "$matched" = "$r" ] && [ "$rc" = 124 ] || failed=1
+done
+wine_run "$prefix" 30 "C:\\samples\\run${records[0]}.exe" 1
+rc=$?
+echo "record ${records[0]} with a 1-second argument: exit $rc"
+[ "$rc" = 0 ] || failed=1
+exit $failed
