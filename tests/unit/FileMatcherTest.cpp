@@ -460,7 +460,9 @@ TEST_F(FileMatcherTest, ListedLengthShortCutGivesTheSameResults) {
         EXPECT_EQ(slow, Match(bytes, {r, s}));
         // A file that is no PE file keeps its path after a real attempt; the
         // short cut leaves it cleared. Nothing reads it after no match.
-        if (bytes.size() >= 0x2800) EXPECT_EQ(slowPath, CurrentFilePath) << bytes.size();
+        if (bytes.size() >= 0x2800) {
+            EXPECT_EQ(slowPath, CurrentFilePath) << bytes.size();
+        }
         EXPECT_EQ(slowLength, CurrentFileLength);
         bool listed = bytes.size() == 0x3000 || bytes.size() == 0x2800;
         EXPECT_EQ(opens + (listed ? 1 : 0), sim.opens) << bytes.size();
