@@ -132,6 +132,7 @@ bool BuildSample(const SignatureRecord& record, std::vector<uint8_t>* file, Samp
         return 0;
     };
     layout->sections = count;
+    layout->entryWithPatterns = count == 1 && entry - sections[0].virtualAddress < sections[0].rawSize;
     layout->entryPoint = entry;
     layout->firstFileOffset = fileOffset(record.firstOffset);
     layout->secondFileOffset = fileOffset(record.secondOffset);

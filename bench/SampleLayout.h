@@ -20,6 +20,7 @@
 
 struct SampleLayout {
     int sections = 0;          // 1 or 2; 0 when the record cannot be built
+    bool entryWithPatterns = false;  // the entry point lies in the patterns' one section
     uint32_t entryPoint = 0;   // AddressOfEntryPoint
     uint32_t firstFileOffset = 0;
     uint32_t secondFileOffset = 0;

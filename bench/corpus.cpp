@@ -1,8 +1,9 @@
 // Corpus and rule files for the speed benchmark (bench/run.sh):
 //
 //   bench_corpus plant ROOT           one synthetic sample per detection record,
-//                                     spread over the folders below ROOT; prints
-//                                     each sample's path, one a line
+//                                     and one near miss of it, spread over the
+//                                     folders below ROOT; prints each sample's
+//                                     path (not the near misses'), one a line
 //   bench_corpus small ROOT COUNT     COUNT small text files (never PE files)
 //                                     in folders of 50 under ROOT
 //   bench_corpus rules YAR LDB        the detection table as exact YARA rules and
@@ -53,7 +54,7 @@ void ListFolders(const std::string& root, std::vector<std::string>* folders) {
 int Plant(const std::string& root) {
     std::vector<std::string> folders;
     ListFolders(root, &folders);
-    int planted = 0;
+    int planted = 0, nearMisses = 0, entryShared = 0;
     for (int i = 0; SignatureTable[i].name[0] != '\0'; ++i) {
         std::vector<uint8_t> file;
         SampleLayout layout;
@@ -72,8 +73,20 @@ int Plant(const std::string& root) {
         }
         printf("%s\n", path.c_str());
         ++planted;
+        if (layout.entryWithPatterns) ++entryShared;
+        // Its near miss: same length and headers, the second pattern's last
+        // byte changed, so every scanner has to read it and must not report it.
+        file[layout.secondFileOffset + 19] ^= 0xFF;
+        const std::string& otherFolder = folders[(static_cast<size_t>(i) * 53 + 5) % folders.size()];
+        snprintf(name, sizeof name, "/update%02d.exe", i);
+        if (!WriteWhole(otherFolder + name, file)) {
+            perror((otherFolder + name).c_str());
+            return 1;
+        }
+        ++nearMisses;
     }
-    fprintf(stderr, "planted %d samples\n", planted);
+    fprintf(stderr, "planted %d samples and %d near misses\n", planted, nearMisses);
+    fprintf(stderr, "samples with the entry point in the patterns' section: %d\n", entryShared);
     return 0;
 }
 

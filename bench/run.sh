@@ -3,20 +3,26 @@
 # measured side by side in one run on one corpus:
 #
 #   walk-only floor      list the tree, read each entry's size, open nothing
+#   two-listing floor    the same with each folder listed twice, first for its
+#                        files, then for its subfolders, as the scan's walk does
 #   open-and-read floor  also open each file, read its first 1 KiB, close it
 #   engine               the scan run on the simulated Windows (native build),
 #                        the corpus as drive D:, action "leave alone"
+#   engine, thin host    the same with the walk's and the matcher's file calls
+#                        answered straight by the host: the engine's own cost
 #   YARA                 the 85 records as exact rules (Debian's yara, one thread)
 #   clamscan             the 85 records as logical signatures (Debian's clamav)
 #   program under Wine   cordafix.exe itself, SCAN pressed, timed until OK
 #
 # The corpus: the PE files of the Wine installation (its DLLs and EXEs) copied
 # BENCH_COPIES times, BENCH_SMALL small text files, and one synthetic sample per
-# detection record planted among them. Everything lives in a temporary folder
+# detection record planted among them, each with a near miss (same length, one
+# pattern byte changed) that no scanner may report. Everything lives in a temporary folder
 # that is removed at the end.
 #
 # Settings (environment): BENCH_COPIES (3), BENCH_SMALL (3000), BENCH_REPEATS
-# (3, best run counts), BENCH_WINE (1; 0 skips the program under Wine),
+# (3: runs of YARA, best counts), BENCH_FAST_REPEATS (10: runs of the floors
+# and the engine), BENCH_WINE (1; 0 skips the program under Wine),
 # BENCH_BUILD (build folder, default $TMPDIR/cordafix-bench-build),
 # BENCH_PE_SOURCE (default: Wine's i386-windows folder).
 set -euo pipefail
@@ -25,6 +31,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 copies=${BENCH_COPIES:-3}
 small=${BENCH_SMALL:-3000}
 repeats=${BENCH_REPEATS:-3}
+fast_repeats=${BENCH_FAST_REPEATS:-10}
 with_wine=${BENCH_WINE:-1}
 build=${BENCH_BUILD:-${TMPDIR:-/tmp}/cordafix-bench-build}
 pe_source=${BENCH_PE_SOURCE:-}
@@ -97,12 +104,14 @@ say "warming the caches"
 "$bin/bench_floors" open "$corpus" 1 >/dev/null
 
 say "walk-only and open-and-read floors"
-walk=$("$bin/bench_floors" walk "$corpus" "$repeats")
-open=$("$bin/bench_floors" open "$corpus" "$repeats")
+walk=$("$bin/bench_floors" walk "$corpus" "$fast_repeats")
+walk2=$("$bin/bench_floors" walk2 "$corpus" "$fast_repeats")
+open=$("$bin/bench_floors" open "$corpus" "$fast_repeats")
 files=$(field files "$walk")
 
 say "engine"
-engine=$("$bin/bench_engine" "$corpus" "$repeats" "$work/engine-found.txt")
+engine=$("$bin/bench_engine" sim "$corpus" "$fast_repeats" "$work/engine-found.txt")
+thin=$("$bin/bench_engine" thin "$corpus" "$fast_repeats" "$work/thin-found.txt")
 
 say "YARA"
 yara_best=
@@ -154,13 +163,16 @@ row() {  # name files seconds
 
 echo
 echo "Corpus: $files files, $((corpus_bytes / 1048576)) MiB: $pe_files PE files (Wine's DLLs and EXEs x $copies),"
-echo "        $small small text files, $planted planted samples (one per record). Best of $repeats runs"
-echo "        except clamscan and the program under Wine (one run each)."
+echo "        $small small text files, $planted planted samples (one per record) and as many near misses."
+echo "        Best of $fast_repeats runs (floors, engine), of $repeats (YARA); clamscan and the program"
+echo "        under Wine run once."
 echo
 printf "%-44s %7s %9s %9s %9s %9s\n" "" "files" "seconds" "files/s" "x walk" "x engine"
 row "walk-only floor (readdir + stat)" "$files" "$walk_seconds"
+row "two-listing floor (each folder listed twice)" "$(field files "$walk2")" "$(field seconds "$walk2")"
 row "open-and-read floor (open, 1 KiB, close)" "$(field files "$open")" "$(field seconds "$open")"
 row "engine (native, simulated Windows)" "$engine_files" "$engine_seconds"
+row "engine (native, thin host calls)" "$(field files "$thin")" "$(field seconds "$thin")"
 row "YARA $(yara --version) (-p 1, exact rules)" "$files" "$yara_best"
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" "$files" "$clam_seconds"
 if [ -n "$wine_line" ]; then
@@ -170,6 +182,9 @@ echo
 echo "x walk, x engine: time per file as a multiple of the walk-only floor's and of the engine's."
 awk -v e="$engine_rate" -v w="$walk_rate" 'BEGIN {
     printf "Engine vs walk-only floor: %.2fx the time per file (aim: within 1.25x)\n", w / e }'
+awk -v t="$(rate "$(field files "$thin")" "$(field seconds "$thin")")" -v w="$walk_rate" \
+    -v w2="$(rate "$(field files "$walk2")" "$(field seconds "$walk2")")" 'BEGIN {
+    printf "Engine on thin host calls: %.2fx the walk-only floor, %.2fx the two-listing floor\n", w / t, w2 / t }'
 if [ -n "$wine_line" ]; then
     awk -v r="$(rate "$(field files "$wine_line")" "$(field seconds "$wine_line")")" -v e="$engine_rate" 'BEGIN {
         printf "Program under Wine vs native engine: %d vs %d files/s, ratio %.4f\n", r, e, r / e }'
@@ -178,9 +193,14 @@ echo
 echo "Detections:"
 echo "  planted samples                 $planted"
 echo "  engine                          $(field infected "$engine") ($(same_as_planted "$work/engine-found.txt"))"
+echo "  engine, thin host calls         $(field infected "$thin") ($(same_as_planted "$work/thin-found.txt"))"
 echo "  YARA (exact rules)              $(wc -l <"$work/yara-found.txt") ($(same_as_planted "$work/yara-found.txt"))"
 echo "  clamscan (EP+k counts file bytes, so the database only approximates the records)"
-echo "                                  $(wc -l <"$work/clam-found.txt") of them found"
+echo "                                  $(wc -l <"$work/clam-found.txt") found; the samples whose entry point lies in their"
+echo "                                  patterns' section (file and image distances agree there):" \
+     "$(sed -n "s/.*patterns' section: //p" "$work/plant.log")"
+[ "$(grep -c . "$work/clam-found.txt")" -eq "$(grep -Fxc -f "$work/clam-found.txt" "$work/planted.txt")" ] ||
+    echo "                                  (some of its finds are not planted samples)"
 if [ -n "$wine_line" ]; then
     echo "  cordafix.exe under Wine         $(field infected "$wine_line") infected, $(field files "$wine_line") files scanned" \
          "(C: of the prefix included: $(( $(field files "$wine_line") - files )) more than the corpus)"
@@ -188,3 +208,9 @@ fi
 if [ -s "$work/plant.log" ] && grep -q 'no sample' "$work/plant.log"; then
     echo "  records without a sample:"; grep 'no sample' "$work/plant.log" | sed 's/^/    /'
 fi
+echo
+echo "Heap allocations during one scan (engine with the file checker wrapped to count):"
+echo "  simulated Windows:  $(field allocs "$engine") in all, $(field clean_check_allocs "$engine") while checking files" \
+     "found clean, $(field detection_allocs "$engine") for the detections"
+echo "  thin host calls:    $(field allocs "$thin") in all, $(field clean_check_allocs "$thin") while checking files" \
+     "found clean, $(field detection_allocs "$thin") for the detections"
