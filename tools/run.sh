@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Runs Cordafix.
+#
+# On Windows the built program is simply started.
+# On Linux it is built, then started under Wine in a sandbox prefix of its own
+# (build/run/prefix, made afresh each time): Z: (Wine's view of /) is removed,
+# the prefix's links into your home folder are replaced by empty folders, and
+# D: is a demo drive (build/run/demo) holding synthetic samples among ordinary
+# files, so pressing SCAN shows them found and removed. Nothing outside
+# build/run is visible to the program.
+#
+#   tools/run.sh [--no-build] [--mode MODE] [--shots DIR]
+#     --no-build   use the programs already built
+#     --mode MODE  Windows version Wine reports: win98, nt40, winxp (default), win10, ...
+#     --shots DIR  no window: run on a virtual display, press SCAN, and keep
+#                  before.png and after.png in DIR (the default when $DISPLAY is unset,
+#                  with DIR = build/run/shots)
+set -uo pipefail
+fail() { echo "run.sh: $*" >&2; exit 1; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+build=1
+mode=winxp
+shots=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --no-build) build=0 ;;
+        --mode) mode=${2:?--mode needs a value}; shift ;;
+        --shots) shots=${2:?--shots needs a folder}; shift ;;
+        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+        *) echo "run.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+case "$(uname -s)" in
+    MINGW*|MSYS*|CYGWIN*)
+        exe=build/win32/cordafix.exe
+        [ -f "$exe" ] || { echo "run.sh: build $exe first (tools/build.sh)" >&2; exit 1; }
+        exec "$exe" ;;
+esac
+
+if [ "$build" = 1 ]; then
+    jobs=$(nproc)
+    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
+    cmake --build build/win32 -j"$jobs" --target cordafix e2e_driver || fail "cross build failed"
+    cmake -S . -B build/native >/dev/null || fail "native build not configured"
+    cmake --build build/native -j"$jobs" --target make_samples || fail "native build failed"
+fi
+for f in build/win32/cordafix.exe build/win32/e2e_driver.exe build/native/make_samples; do
+    [ -f "$f" ] || { echo "run.sh: $f is missing (run without --no-build)" >&2; exit 1; }
+done
+
+if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
+    shots=$(realpath -m "${shots:-build/run/shots}")
+    mkdir -p "$shots" || fail "cannot make $shots"
+    if [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
+        CORDAFIX_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" \
+            bash "$0" --no-build --mode "$mode" --shots "$shots"
+    fi
+fi
+
+source tests/wine/lib.sh
+source tests/e2e/e2e_lib.sh
+
+run=$root/build/run
+prefix=$run/prefix
+demo=$run/demo
+echo "run.sh: preparing the sandbox prefix in $prefix (the first time takes a minute)"
+wine_template_prefix "$run/template" || fail "no Wine prefix could be made"
+[ -d "$prefix" ] && wine_stop "$prefix"
+wine_new_prefix "$run/template" "$prefix" "$mode" || fail "no sandbox prefix"
+e2e_seal_prefix "$prefix" || fail "the sandbox prefix could not be sealed"
+rm -rf "$demo"
+build/native/make_samples --demo "$demo" >/dev/null || fail "no demo drive"
+wine_map_drive "$prefix" d "$demo" || fail "D: not mapped"
+install=$prefix/drive_c/Program\ Files/Cordafix
+mkdir -p "$install" && cp build/win32/cordafix.exe build/win32/e2e_driver.exe "$install/" ||
+    fail "cannot install into the prefix"
+program='C:\Program Files\Cordafix\cordafix.exe'
+driver='C:\Program Files\Cordafix\e2e_driver.exe'
+
+wine_in_prefix() {
+    (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$1" wine "${@:2}")
+}
+
+echo "run.sh: D: is $demo:"
+(cd "$demo" && find . -type f | sed 's|^\./|  D:\\|; s|/|\\|g' | sort)
+
+if [ -z "$shots" ] && [ -n "${DISPLAY:-}" ]; then
+    trap 'wine_stop "$prefix"' EXIT
+    wine_in_prefix 86400 "$program" || true
+    exit 0
+fi
+
+# No display (or screenshots asked for): a virtual one, driven like a user would.
+trap 'wine_stop "$prefix"' EXIT
+wine_persist "$prefix" 60
+drive() { wine_in_prefix 120 "$driver" "$@" | tr -d '\r'; }
+# The window sits at the top-left corner at 600 x 462 pixels.
+shot() { timeout -k 2 20 import -window root -crop 600x462+0+0 +repage "$shots/$1"; }
+
+wine_in_prefix 600 "$program" &
+drive wait-window 60 >/dev/null
+sleep 1
+shot before.png
+drive click 1052
+drive wait-status "Scanning completed" 300 >/dev/null || echo "run.sh: the scan did not complete" >&2
+sleep 1
+shot after.png
+echo "run.sh: the log after the scan:"
+drive list | sed 's/^/  /'
+drive click 1070 >/dev/null
+drive wait-gone 20 >/dev/null || true
+echo "run.sh: screenshots in $shots (before.png, after.png)"
