@@ -1,0 +1,53 @@
+# The prompt dialog (the program's own code and resources, shown by
+# prompt_probe.exe): the button set each style shows, and the code each way
+# of answering ends it with.
+MODES="win98 winxp"
+START_PROGRAM=0
+
+# probe STYLE CAPTION ACTION...: shows the prompt, checks its buttons are
+# BUTTONS, answers it with ACTION (a driver command) and prints the end code.
+probe_answer() {
+    local style=$1 caption=$2 buttons=$3
+    shift 3
+    local out="$WORK/probe.out"
+    rm -f "$out"
+    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
+        wine 'C:\tests\prompt_probe.exe' "$style" "Style $style question" "$caption" >"$out") &
+    local pid=$! shown expect_caption=${caption:-Cordafix Ver 1.0}
+    shown=$(drv prompt "$expect_caption" 20)
+    same "$shown" "caption=$expect_caption"$'\n'"text=Style $style question"$'\n'"buttons=$buttons" || {
+        drv prompt-close "" 1 >/dev/null; wait $pid; return 1; }
+    "$@" >/dev/null
+    wait $pid
+    tr -d '\r' <"$out" | sed -n 's/^END //p'
+}
+
+# ends STYLE CAPTION BUTTONS EXPECTED_CODE ACTION...
+ends() {
+    local style=$1 caption=$2 buttons=$3 code=$4
+    shift 4
+    local how=$2
+    [ "$how" = answer-prompt ] && how="button ${*: -1}"
+    [ -z "$caption" ] && how+=" (no caption)"
+    check "style $style: buttons $buttons, $how ends with $code" \
+        same "$(probe_answer "$style" "$caption" "$buttons" "$@")" "$code"
+}
+
+scenario() {
+    [ -f "$BUILD/prompt_probe.exe" ] || { check "prompt_probe.exe built" false; return; }
+    local c='Prompt probe'
+    ends 0  "$c" 3     1 drv answer-prompt "$c" 3
+    ends 0  "$c" 3     2 drv prompt-escape "$c"
+    ends 0  ""   3     1 drv answer-prompt 'Cordafix Ver 1.0' 3
+    ends 5  "$c" '1 2' 1 drv answer-prompt "$c" 1
+    ends 5  "$c" '1 2' 2 drv answer-prompt "$c" 2
+    ends 5  "$c" '1 2' 2 drv prompt-escape "$c"
+    ends 16 "$c" 3     2 drv prompt-close "$c"
+    ends 36 "$c" '6 7' 6 drv answer-prompt "$c" 6
+    ends 36 "$c" '6 7' 7 drv answer-prompt "$c" 7
+    ends 36 "$c" '6 7' 7 drv prompt-escape "$c"
+    ends 36 "$c" '6 7' 7 drv prompt-close "$c"
+    ends 48 "$c" 3     1 drv answer-prompt "$c" 3
+    ends 65 "$c" '1 2' 1 drv answer-prompt "$c" 1
+    ends 65 "$c" '1 2' 2 drv prompt-close "$c"
+}
