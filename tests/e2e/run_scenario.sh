@@ -22,8 +22,10 @@ SCENARIO=$(basename "$SCENARIO_FILE" .sh)
 for exe in cordafix.exe e2e_driver.exe; do
     [ -f "$BUILD/$exe" ] || { echo "run_scenario.sh: no $BUILD/$exe" >&2; exit 1; }
 done
+LIMIT=${CORDAFIX_E2E_LIMIT:-240}
 if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
-    CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 "${CORDAFIX_E2E_LIMIT:-240}" \
+    # The inner run stops itself at LIMIT and cleans up; this is the backstop.
+    CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 $((LIMIT + 60)) \
         xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
@@ -37,11 +39,15 @@ FAILURES=0
 CHECKS=0
 
 cleanup() {
+    kill "$WATCHDOG" 2>/dev/null
     wine_stop "$PREFIX"
     [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+trap 'echo "FAIL $SCENARIO/$MODE: stopped after $LIMIT s"; exit 124' TERM INT
+( sleep "$LIMIT"; kill -TERM $$ ) 2>/dev/null &
+WATCHDOG=$!
 
 # --- functions for scenarios -------------------------------------------------
 
