@@ -62,7 +62,9 @@ cmake -S "$repo" -B "$build/native" >/dev/null
 cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine >/dev/null
 bin=$build/native/bench
 if [ "$with_wine" = 1 ]; then
-    if cmake -S "$repo" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" >/dev/null &&
+    toolchain=()
+    [ -f "$build/win32/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake")
+    if cmake -S "$repo" -B "$build/win32" "${toolchain[@]}" >/dev/null &&
        cmake --build "$build/win32" -j2 --target cordafix >/dev/null &&
        i686-w64-mingw32-g++ -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32; then
         :
@@ -214,3 +216,9 @@ echo "  simulated Windows:  $(field allocs "$engine") in all, $(field clean_chec
      "found clean, $(field detection_allocs "$engine") for the detections"
 echo "  thin host calls:    $(field allocs "$thin") in all, $(field clean_check_allocs "$thin") while checking files" \
      "found clean, $(field detection_allocs "$thin") for the detections"
+
+# The figures only count when the exact scanners found exactly the samples.
+for list in engine-found thin-found yara-found; do
+    diff -q <(sort "$work/$list.txt") <(sort "$work/planted.txt") >/dev/null ||
+        { echo "run.sh: $list differs from the planted samples" >&2; exit 1; }
+done
