@@ -10,7 +10,8 @@
 # build/run is visible to the program.
 #
 #   tools/run.sh [--no-build] [--mode MODE] [--shots DIR]
-#     --no-build   use the programs already built
+#     --no-build   use the programs already built (otherwise missing tools are
+#                  installed first, with tools/install-deps.sh, and both builds made)
 #     --mode MODE  Windows version Wine reports: win98, nt40, winxp (default), win10, ...
 #     --shots DIR  no window: run on a virtual display, press SCAN, and keep
 #                  before.png and after.png in DIR (the default when $DISPLAY is unset,
@@ -42,6 +43,9 @@ case "$(uname -s)" in
 esac
 
 if [ "$build" = 1 ]; then
+    if [ -f tools/install-deps.sh ]; then
+        bash tools/install-deps.sh || fail "missing tools could not be installed"
+    fi
     jobs=$(nproc)
     cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
           -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
