@@ -1,0 +1,17 @@
+# With the maker's product installed, DOWNLOAD shows disabled, DLINK is gone
+# and the product notice shows.
+MODES="win98 winxp"
+
+setup() {
+    _wine_env "$PREFIX" timeout -k 5 60 wine reg add 'HKLM\Software\Quorvex\Kestrova 2000' \
+        /v 'Installed Folder' /d 'C:\Program Files\Kestrova' /f >/dev/null 2>&1
+}
+
+scenario() {
+    check "DOWNLOAD visible, disabled" state_is 1053 1 0
+    check "DLINK hidden, disabled" state_is 1077 0 0
+    check "ULINK works" state_is 1080 1 1
+    check "product notice" same "$(drv state 1075)" \
+        "visible=1 enabled=1 text=This program is a part of Kestrova antivirus software."
+    screenshot
+}
