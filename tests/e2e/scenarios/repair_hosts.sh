@@ -1,0 +1,38 @@
+# A hosts file holding the encoded attachment is checked with each detection
+# and deleted with its own line, counted as infected and removed.
+MODES="win98 winxp"
+
+hosts_file() {
+    if [ "$MODE" = win98 ]; then echo "$PREFIX/drive_c/windows/hosts"; else echo "$PREFIX/drive_c/windows/system32/drivers/etc/hosts"; fi
+}
+hosts_path() {
+    if [ "$MODE" = win98 ]; then echo 'C:\windows\hosts'; else echo 'C:\windows\system32\drivers\etc\hosts'; fi
+}
+
+setup() {
+    make_sample 'x_trigger.exe' 0 || return 1
+    # The signature runs across the first line break of the encoded text.
+    {
+        printf 'begin 644 attach.exe\r\n'
+        printf '%s\r\n' \
+            'M0V]R9&%F:7@@<WEN=&AE=&EC(&%T=&%C:&UE;G0@<V%M<&QE(&9O<B!T:&4@' \
+            'M96YC;V1E9"UT97AT(&UA=&-H97([(&AA<FUL97-S(&9I;&QE<B!B>71E<R!O' \
+            '`' 'end'
+    } >"$(hosts_file)"
+}
+
+scenario() {
+    local name total expected
+    name=$(detection_name "$DRIVE_D/x_trigger.exe")
+    total=$(count_files)
+    expected="$(hosts_path)     W32/Nyxem.Worm removed"$'\n'
+    expected+="D:\\x_trigger.exe     $name removed"$'\n'
+    expected+=$(statistics "$total" 2 2)
+    check "SCAN clicked" drv click 1052
+    check "scan completed" drv wait-status "Scanning completed" 150
+    check "hosts line before the file's line" same "$(drv list)" "$expected"
+    check "hosts file deleted" test ! -e "$(hosts_file)"
+    screenshot
+    check "X ends the program" drv click 1054
+    check "program ended" program_ended 10
+}
