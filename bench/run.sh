@@ -24,6 +24,7 @@
 # (3: runs of YARA, best counts), BENCH_FAST_REPEATS (10: runs of the floors
 # and the engine), BENCH_WINE (1; 0 skips the program under Wine),
 # BENCH_BUILD (build folder, default $TMPDIR/cordafix-bench-build),
+# BENCH_CORDAFIX_EXE (a cordafix.exe to time instead of the one built here),
 # BENCH_PE_SOURCE (default: Wine's i386-windows folder).
 set -euo pipefail
 
@@ -61,7 +62,13 @@ say "building the bench programs in $build"
 cmake -S "$repo" -B "$build/native" >/dev/null
 cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine >/dev/null
 bin=$build/native/bench
-if [ "$with_wine" = 1 ]; then
+program_exe=${BENCH_CORDAFIX_EXE:-}
+if [ "$with_wine" = 1 ] && [ -n "$program_exe" ]; then
+    [ -f "$program_exe" ] || { echo "run.sh: no such program: $program_exe" >&2; exit 1; }
+    i686-w64-mingw32-g++ -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 ||
+        with_wine=0
+elif [ "$with_wine" = 1 ]; then
+    program_exe=$build/win32/cordafix.exe
     toolchain=()
     [ -f "$build/win32/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake")
     if cmake -S "$repo" -B "$build/win32" "${toolchain[@]}" >/dev/null &&
@@ -137,7 +144,7 @@ wine_line=
 if [ "$with_wine" = 1 ]; then
     say "the program under Wine (deletes the samples it finds: last)"
     if ! wine_line=$(xvfb-run -a -s "-screen 0 1024x768x24" \
-            bash "$repo/bench/wine_scan.sh" "$build/win32/cordafix.exe" "$build/wine_scan_timer.exe" \
+            bash "$repo/bench/wine_scan.sh" "$program_exe" "$build/wine_scan_timer.exe" \
             "$corpus" "$work/wine" 2>"$work/wine-err.txt"); then
         echo "run.sh: the run under Wine failed:" >&2
         tail -5 "$work/wine-err.txt" >&2
@@ -204,8 +211,12 @@ echo "                                  patterns' section (file and image distan
 [ "$(grep -c . "$work/clam-found.txt")" -eq "$(grep -Fxc -f "$work/clam-found.txt" "$work/planted.txt")" ] ||
     echo "                                  (some of its finds are not planted samples)"
 if [ -n "$wine_line" ]; then
-    echo "  cordafix.exe under Wine         $(field infected "$wine_line") infected, $(field files "$wine_line") files scanned" \
-         "(C: of the prefix included: $(( $(field files "$wine_line") - files )) more than the corpus)"
+    left=0
+    while IFS= read -r sample; do [ -e "$sample" ] && left=$((left + 1)); done <"$work/planted.txt"
+    echo "  cordafix.exe under Wine         $(field infected "$wine_line") infected; $(field files "$wine_line") files scanned" \
+         "(the prefix's C: adds $(( $(field files "$wine_line") - files )) to the corpus)"
+    echo "                                  samples left on D: after it: $left;" \
+         "near misses left: $(find "$corpus" -name 'update[0-9][0-9].exe' | wc -l) of $planted"
 fi
 if [ -s "$work/plant.log" ] && grep -q 'no sample' "$work/plant.log"; then
     echo "  records without a sample:"; grep 'no sample' "$work/plant.log" | sed 's/^/    /'
