@@ -103,8 +103,24 @@ fi
 trap 'wine_stop "$prefix"' EXIT
 wine_persist "$prefix" 60
 drive() { wine_in_prefix 120 "$driver" "$@" | tr -d '\r'; }
-# The window sits at the top-left corner at 600 x 462 pixels.
-shot() { timeout -k 2 20 import -window root -crop 600x462+0+0 +repage "$shots/$1"; }
+# The window sits at the top-left corner; its picture is 527 x 338 pixels.
+# The bare display is black around the shaped window: make that white, from
+# the picture's corners and edges inward, where Pillow is at hand.
+whiten() {
+    /usr/bin/python3 - "$1" <<'PY' 2>/dev/null || true
+import sys
+from PIL import Image, ImageDraw
+img = Image.open(sys.argv[1]).convert("RGB")
+w, h = img.size
+for xy in [(0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)] + [(x, 0) for x in range(0, w, 8)]:
+    if img.getpixel(xy) == (0, 0, 0):
+        ImageDraw.floodfill(img, xy, (255, 255, 255))
+img.save(sys.argv[1])
+PY
+}
+shot() {
+    timeout -k 2 20 import -window root -crop 527x338+0+0 +repage "$shots/$1" && whiten "$shots/$1"
+}
 
 wine_in_prefix 600 "$program" &
 drive wait-window 60 >/dev/null
