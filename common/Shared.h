@@ -28,6 +28,10 @@ extern char ScanTarget[260];
 
 // Disinfection action: 100 delete, 101 rename, 102 delete, 103 leave alone.
 extern int32_t ActionCode;
+const int32_t kActionDelete = 100;
+const int32_t kActionRename = 101;
+const int32_t kActionDeleteToo = 102;
+const int32_t kActionLeave = 103;
 extern int32_t KillActionCode;
 
 extern int32_t FilesScanned;

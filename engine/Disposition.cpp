@@ -9,10 +9,6 @@
 
 namespace {
 
-const int32_t kActionDelete = 100;
-const int32_t kActionRename = 101;
-const int32_t kActionDeleteToo = 102;
-const int32_t kActionLeave = 103;
 
 const size_t kPathSize = 260;
 

@@ -26,10 +26,6 @@ uint8_t TailText[kEncodedTextSize];
 
 namespace {
 
-const int32_t kActionDelete = 100;
-const int32_t kActionRename = 101;
-const int32_t kActionDeleteToo = 102;
-const int32_t kActionLeave = 103;
 
 const int16_t kSizeRuleEqual = 16;
 const int16_t kSizeRuleNear = 17;
