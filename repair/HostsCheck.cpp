@@ -26,7 +26,6 @@ uint8_t TailText[kEncodedTextSize];
 
 namespace {
 
-
 const int16_t kSizeRuleEqual = 16;
 const int16_t kSizeRuleNear = 17;
 const int32_t kSizeRuleSlack = 4096;
