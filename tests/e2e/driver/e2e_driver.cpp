@@ -17,6 +17,7 @@
 //   e2e_driver key-escape | key-enter         posted key press to the focused control
 //   e2e_driver prompt CAPTION [SECONDS]       waits for the program's prompt; prints
 //                                             caption, text and the visible button ids
+//   e2e_driver prompt-picture CAPTION [SECONDS]     fingerprint of the shown picture
 //   e2e_driver answer-prompt CAPTION ID [SECONDS]   posts a click on button ID
 //   e2e_driver prompt-escape CAPTION [SECONDS]      Escape in the prompt
 //   e2e_driver prompt-close CAPTION [SECONDS]       the prompt's close box (WM_CLOSE)
@@ -40,6 +41,7 @@ const int kScanId = 1052;
 const int kListId = 1055;
 const int kStatusId = 1065;
 const int kPromptTextId = 1086;
+const int kPromptPictureId = 1085;
 const int kMessageBoxTextId = 65535;
 const int kPollMs = 50;
 
@@ -226,6 +228,30 @@ int PrintPrompt(HWND prompt) {
     return 0;
 }
 
+// A fingerprint of what the prompt's picture frame shows on the screen, so
+// that tests can tell which of the pictures a style chose.
+int PrintPictureHash(HWND prompt) {
+    HWND frame = GetDlgItem(prompt, kPromptPictureId);
+    if (!frame) return 1;
+    Sleep(300);  // let the dialog finish painting
+    RECT r;
+    GetClientRect(frame, &r);
+    POINT origin = {0, 0};
+    ClientToScreen(frame, &origin);
+    HDC screen = GetDC(NULL);
+    if (!screen) return 1;
+    unsigned long hash = 2166136261UL;
+    for (int y = 0; y < r.bottom; ++y) {
+        for (int x = 0; x < r.right; ++x) {
+            COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+            hash = (hash ^ (c & 0xFFFFFFUL)) * 16777619UL & 0xFFFFFFFFUL;
+        }
+    }
+    ReleaseDC(NULL, screen);
+    std::printf("%08lx\n", hash);
+    return 0;
+}
+
 HWND WaitPrompt(const char* caption, double seconds) {
     HWND prompt = NULL;
     WaitFor(seconds, [&] { return (prompt = Prompt(caption)) != NULL; });
@@ -297,6 +323,10 @@ int PromptCommand(const char* command, int argc, char** argv, bool* handled) {
     if (!std::strcmp(command, "prompt") && a1) {
         HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
         return prompt ? PrintPrompt(prompt) : 1;
+    }
+    if (!std::strcmp(command, "prompt-picture") && a1) {
+        HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
+        return prompt ? PrintPictureHash(prompt) : 1;
     }
     if (!std::strcmp(command, "answer-prompt") && a2) {
         HWND prompt = WaitPrompt(a1, Seconds(a3, 10));

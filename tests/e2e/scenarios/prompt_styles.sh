@@ -1,11 +1,13 @@
 # The prompt dialog (the program's own code and resources, shown by
-# prompt_probe.exe): the button set each style shows, and the code each way
-# of answering ends it with.
+# prompt_probe.exe): the button set and picture each style shows, and the
+# code each way of answering ends it with.
 MODES="win98 winxp"
 START_PROGRAM=0
+declare -A PICTURE   # style -> fingerprint of the picture it showed
 
-# probe STYLE CAPTION ACTION...: shows the prompt, checks its buttons are
-# BUTTONS, answers it with ACTION (a driver command) and prints the end code.
+# probe_answer STYLE CAPTION BUTTONS ACTION...: shows the prompt, checks its
+# buttons are BUTTONS, keeps its picture's fingerprint, answers it with ACTION
+# (a driver command) and sets END_CODE to the code it ended with.
 probe_answer() {
     local style=$1 caption=$2 buttons=$3
     shift 3
@@ -17,9 +19,10 @@ probe_answer() {
     shown=$(drv prompt "$expect_caption" 20)
     same "$shown" "caption=$expect_caption"$'\n'"text=Style $style question"$'\n'"buttons=$buttons" || {
         drv prompt-close "" 1 >/dev/null; wait $pid; return 1; }
+    PICTURE[$style]=$(drv prompt-picture "$expect_caption" 5)
     "$@" >/dev/null
     wait $pid
-    tr -d '\r' <"$out" | sed -n 's/^END //p'
+    END_CODE=$(tr -d '\r' <"$out" | sed -n 's/^END //p')
 }
 
 # ends STYLE CAPTION BUTTONS EXPECTED_CODE ACTION...
@@ -29,8 +32,9 @@ ends() {
     local how=$2
     [ "$how" = answer-prompt ] && how="button ${*: -1}"
     [ -z "$caption" ] && how+=" (no caption)"
-    check "style $style: buttons $buttons, $how ends with $code" \
-        same "$(probe_answer "$style" "$caption" "$buttons" "$@")" "$code"
+    END_CODE=
+    probe_answer "$style" "$caption" "$buttons" "$@"
+    check "style $style: buttons $buttons, $how ends with $code" same "$END_CODE" "$code"
 }
 
 scenario() {
@@ -50,4 +54,10 @@ scenario() {
     ends 48 "$c" 3     1 drv answer-prompt "$c" 3
     ends 65 "$c" '1 2' 1 drv answer-prompt "$c" 1
     ends 65 "$c" '1 2' 2 drv prompt-close "$c"
+    # Warning for 0, 5 and 48; error for 16, question for 36, information for 65.
+    check "styles 0, 5 and 48 show one picture" \
+        same "${PICTURE[5]} ${PICTURE[48]}" "${PICTURE[0]} ${PICTURE[0]}"
+    check "warning, error, question and information pictures differ" \
+        same "$(printf '%s\n' "${PICTURE[0]}" "${PICTURE[16]}" "${PICTURE[36]}" "${PICTURE[65]}" |
+                sort -u | grep -c .)" "4"
 }
