@@ -30,7 +30,13 @@ endif()
 add_executable(unit_tests ${UNIT_SOURCES})
 target_include_directories(unit_tests PRIVATE tests)
 target_link_libraries(unit_tests PRIVATE samplegen platform_sim cordafix_core GTest::gtest_main)
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+# With the cross build at hand, the sample tests also check the real helper program.
+if(CORDAFIX_WIN32_DIR)
+  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT
+                       "CORDAFIX_SLEEPER_EXE=${CORDAFIX_WIN32_DIR}/sleeper.exe")
+else()
+  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+endif()
 
 file(GLOB CONTRACT_SOURCES CONFIGURE_DEPENDS tests/contract/*.cpp)
 if(CONTRACT_SOURCES)
