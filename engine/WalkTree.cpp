@@ -85,17 +85,28 @@ void RunFileCheckers(const char* path, const FindEntry& entry) {
     ListedFileLength = -1;
 }
 
+// One listing of a folder, with the folder part of its pattern worked out once.
+struct Listing {
+    const char* pattern;
+    char folder[kPathSize];
+    bool hasFolder;  // false: the pattern holds no "."
+};
+
+void BeginListing(Listing* listing, const char* pattern) {
+    listing->pattern = pattern;
+    listing->hasFolder = FolderOfPattern(pattern, listing->folder);
+}
+
 // One entry of the file pass: status line for every entry, checkers for files.
-int VisitFileEntry(const char* pattern, const FindEntry& entry) {
+int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
     if (CancelledAfterPump()) return kCancelled;
     char path[kPathSize];
     bool usable;
     if (MemoryPassActive != 0) {
-        usable = CopyText(path, sizeof path, pattern);
+        usable = CopyText(path, sizeof path, listing.pattern);
     } else {
-        char folder[kPathSize];
-        if (!FolderOfPattern(pattern, folder)) return kMalformed;
-        usable = JoinPath(path, folder, entry.name, "");
+        if (!listing.hasFolder) return kMalformed;
+        usable = JoinPath(path, listing.folder, entry.name, "");
     }
     if (usable) {
         ShowEntryInStatus(path);
@@ -112,9 +123,11 @@ int FilePass(const char* pattern) {
     FindEntry entry;
     SearchHandle search = Sys().FindFirst(pattern, &entry);
     if (search == kNoSearch) return kGoOn;
+    Listing listing;
+    BeginListing(&listing, pattern);
     int outcome;
     do {
-        outcome = VisitFileEntry(pattern, entry);
+        outcome = VisitFileEntry(listing, entry);
     } while (outcome == kGoOn && Sys().FindNext(search, &entry));
     Sys().FindEnd(search);
     return outcome;
@@ -129,13 +142,12 @@ bool FolderPassPattern(const char* pattern, char* folderPattern) {
     return AppendText(folderPattern, kPathSize, "*");
 }
 
-int VisitFolderEntry(const char* pattern, const FindEntry& entry) {
+int VisitFolderEntry(const Listing& listing, const FindEntry& entry) {
     if (CancelledAfterPump()) return kCancelled;
     if (!IsFolder(entry) || IsDotEntry(entry.name)) return kGoOn;
-    char folder[kPathSize];
-    if (!FolderOfPattern(pattern, folder)) return kMalformed;
+    if (!listing.hasFolder) return kMalformed;
     char subPattern[kPathSize];
-    if (!JoinPath(subPattern, folder, entry.name, "\\*.*")) return kGoOn;
+    if (!JoinPath(subPattern, listing.folder, entry.name, "\\*.*")) return kGoOn;
     if (strstr(subPattern, "\\Program Files\\") != nullptr) ProgramFilesVisited = 1;
     if (WalkTree(subPattern) == kMalformed) return kMalformed;
     return kGoOn;
@@ -147,9 +159,11 @@ int FolderPass(const char* pattern) {
     FindEntry entry;
     SearchHandle search = Sys().FindFirst(folderPattern, &entry);
     if (search == kNoSearch) return FilesScanned;
+    Listing listing;
+    BeginListing(&listing, pattern);
     int outcome;
     do {
-        outcome = VisitFolderEntry(pattern, entry);
+        outcome = VisitFolderEntry(listing, entry);
     } while (outcome == kGoOn && Sys().FindNext(search, &entry));
     Sys().FindEnd(search);
     return outcome == kGoOn ? FilesScanned : outcome;
