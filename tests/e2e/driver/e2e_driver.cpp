@@ -150,7 +150,10 @@ int PostKey(HWND window, WPARAM key) {
     LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
     LPARAM up = down | (1L << 30) | (1L << 31);
     if (!PostMessageA(target, WM_KEYDOWN, key, down)) return 1;
-    return PostMessageA(target, WM_KEYUP, key, up) ? 0 : 1;
+    if (PostMessageA(target, WM_KEYUP, key, up)) return 0;
+    // The key down may already have closed the window (Escape); the key up
+    // then has nowhere to go, which is not a failure of the key press.
+    return IsWindow(target) ? 1 : 0;
 }
 
 int PrintState(HWND dialog, int id) {
