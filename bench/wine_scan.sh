@@ -10,7 +10,7 @@ source "$here/../tests/wine/lib.sh"
 
 exe=${1:?usage: wine_scan.sh CORDAFIX_EXE TIMER_EXE CORPUS WORKDIR [MODE]}
 timer=${2:?} corpus=${3:?} work=${4:?} mode=${5:-winxp}
-template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
 prefix="$work/prefix"
 
 cleanup() { wine_stop "$prefix"; }

@@ -47,8 +47,15 @@ if(CONTRACT_SOURCES)
   add_test(NAME contract_sim_win98 COMMAND contract_tests_sim --win98)
 endif()
 
-# Tests of the cross-built program under Wine, when that build is given.
+# Tests of the cross-built program under Wine, when that build is given. They
+# run the 32-bit build, or a 64-bit build of the same sources under wine64 on
+# machines that cannot start 32-bit programs (tools/wine-arch.sh).
 set(CORDAFIX_WIN32_DIR "" CACHE PATH "Folder of the cross build (cordafix.exe)")
+set(CORDAFIX_WINE_DIR "" CACHE PATH "Folder of the build the Wine tests run (default: CORDAFIX_WIN32_DIR)")
+set(CORDAFIX_WINE_ARCH "win32" CACHE STRING "Wine prefix architecture of that build: win32 or win64")
+if(NOT CORDAFIX_WINE_DIR)
+  set(CORDAFIX_WINE_DIR ${CORDAFIX_WIN32_DIR})
+endif()
 if(CORDAFIX_WIN32_DIR)
   file(GLOB WINE_TEST_SCRIPTS CONFIGURE_DEPENDS tests/wine/*.cmake)
   foreach(script ${WINE_TEST_SCRIPTS})

@@ -9,5 +9,19 @@ cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j"$jobs"
 
-cmake -S . -B build/native -DCORDAFIX_WIN32_DIR="$PWD/build/win32" >/dev/null
+# The Wine tests run the 32-bit build; where this machine cannot start 32-bit
+# programs, a 64-bit build of the same sources under wine64 (wine-arch.sh).
+source tools/wine-arch.sh
+wine_arch=$(wine_test_arch)
+wine_dir="$PWD/build/win32"
+if [ "$wine_arch" = win64 ]; then
+  echo "build.sh: this machine cannot start 32-bit programs; the Wine tests run a 64-bit build under wine64"
+  cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/win64 -j"$jobs"
+  wine_dir="$PWD/build/win64"
+fi
+
+cmake -S . -B build/native -DCORDAFIX_WIN32_DIR="$PWD/build/win32" \
+      -DCORDAFIX_WINE_DIR="$wine_dir" -DCORDAFIX_WINE_ARCH="$wine_arch" >/dev/null
 cmake --build build/native -j"$jobs"

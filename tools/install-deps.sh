@@ -3,9 +3,18 @@
 # Run as root (apt). Safe to run again.
 set -euo pipefail
 
+source "$(dirname "$0")/wine-arch.sh"
+
 packages=(cmake make g++ libgtest-dev googletest
           g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32 xvfb xauth imagemagick)
+          wine xvfb xauth imagemagick)
+# Where 32-bit programs cannot start, the Wine tests use wine64 and a 64-bit
+# test build (see wine-arch.sh).
+if [ "$(wine_test_arch)" = win32 ]; then
+  packages+=(wine32)
+else
+  packages+=(wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

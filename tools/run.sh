@@ -42,18 +42,34 @@ case "$(uname -s)" in
         exec "$exe" ;;
 esac
 
+# A machine that cannot start 32-bit programs (no wine32) runs a 64-bit build
+# of the same sources under wine64 instead (tools/wine-arch.sh).
+source tools/wine-arch.sh
+export CORDAFIX_WINE_ARCH=${CORDAFIX_WINE_ARCH:-$(wine_test_arch)}
+arch=$CORDAFIX_WINE_ARCH
+exe_dir=build/win32
+[ "$arch" = win64 ] && exe_dir=build/win64
+
+cross_build() {
+    local dir=$1 toolchain=$2
+    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
+    cmake --build "$dir" -j"$(nproc)" --target cordafix e2e_driver || fail "cross build failed"
+}
+
 if [ "$build" = 1 ]; then
     if [ -f tools/install-deps.sh ]; then
         bash tools/install-deps.sh || fail "missing tools could not be installed"
     fi
-    jobs=$(nproc)
-    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-          -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
-    cmake --build build/win32 -j"$jobs" --target cordafix e2e_driver || fail "cross build failed"
+    cross_build build/win32 cmake/mingw-i686.cmake
+    [ "$arch" = win64 ] && cross_build build/win64 cmake/mingw-x86_64.cmake
     cmake -S . -B build/native >/dev/null || fail "native build not configured"
-    cmake --build build/native -j"$jobs" --target make_samples || fail "native build failed"
+    cmake --build build/native -j"$(nproc)" --target make_samples || fail "native build failed"
 fi
-for f in build/win32/cordafix.exe build/win32/e2e_driver.exe build/native/make_samples; do
+if [ "$arch" = win64 ] && [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
+    echo "run.sh: this machine cannot start 32-bit programs: running the 64-bit build of the same sources under wine64"
+fi
+for f in "$exe_dir/cordafix.exe" "$exe_dir/e2e_driver.exe" build/native/make_samples; do
     [ -f "$f" ] || { echo "run.sh: $f is missing (run without --no-build)" >&2; exit 1; }
 done
 
@@ -73,15 +89,17 @@ run=$root/build/run
 prefix=$run/prefix
 demo=$run/demo
 echo "run.sh: preparing the sandbox prefix in $prefix (the first time takes a minute)"
-wine_template_prefix "$run/template" || fail "no Wine prefix could be made"
+template=$run/template
+[ "$arch" = win64 ] && template=$run/template-win64
+wine_template_prefix "$template" || fail "no Wine prefix could be made"
 [ -d "$prefix" ] && wine_stop "$prefix"
-wine_new_prefix "$run/template" "$prefix" "$mode" || fail "no sandbox prefix"
+wine_new_prefix "$template" "$prefix" "$mode" || fail "no sandbox prefix"
 e2e_seal_prefix "$prefix" || fail "the sandbox prefix could not be sealed"
 rm -rf "$demo"
 build/native/make_samples --demo "$demo" >/dev/null || fail "no demo drive"
 wine_map_drive "$prefix" d "$demo" || fail "D: not mapped"
 install=$prefix/drive_c/Program\ Files/Cordafix
-mkdir -p "$install" && cp build/win32/cordafix.exe build/win32/e2e_driver.exe "$install/" ||
+mkdir -p "$install" && cp "$exe_dir/cordafix.exe" "$exe_dir/e2e_driver.exe" "$install/" ||
     fail "cannot install into the prefix"
 program='C:\Program Files\Cordafix\cordafix.exe'
 driver='C:\Program Files\Cordafix\e2e_driver.exe'

@@ -29,7 +29,7 @@ if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
         xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
-TEMPLATE=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+TEMPLATE=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-e2e.XXXXXX") || exit 1
 PREFIX="$WORK/prefix"
 DRIVE_D="$WORK/drive_d"

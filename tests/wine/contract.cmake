@@ -6,6 +6,7 @@ foreach(mode winxp win98)
     set(name contract_win32_${mode})
   endif()
   add_test(NAME ${name}
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/run_contract.sh ${CORDAFIX_WIN32_DIR}/contract_tests.exe ${mode})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS wine)
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/run_contract.sh ${CORDAFIX_WINE_DIR}/contract_tests.exe ${mode})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS wine
+    ENVIRONMENT "CORDAFIX_WINE_ARCH=${CORDAFIX_WINE_ARCH}")
 endforeach()

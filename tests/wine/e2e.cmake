@@ -17,9 +17,9 @@ foreach(scenario ${E2E_SCENARIOS})
     set(test_name e2e_${scenario_name}_${mode})
     add_test(NAME ${test_name}
       COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/run_scenario.sh
-              ${CORDAFIX_WIN32_DIR} ${scenario} ${mode} ${E2E_SHOTS})
+              ${CORDAFIX_WINE_DIR} ${scenario} ${mode} ${E2E_SHOTS})
     set_tests_properties(${test_name} PROPERTIES
       TIMEOUT 300 LABELS "wine;e2e"
-      ENVIRONMENT "CORDAFIX_MAKE_SAMPLES=${E2E_MAKE_SAMPLES}")
+      ENVIRONMENT "CORDAFIX_MAKE_SAMPLES=${E2E_MAKE_SAMPLES};CORDAFIX_WINE_ARCH=${CORDAFIX_WINE_ARCH}")
   endforeach()
 endforeach()

@@ -14,6 +14,39 @@
 
 WINE_VERSION_MODES="win95 win98 winme nt40 win2k winxp win2003 vista win7 win8 win81 win10"
 
+# win32 (the 32-bit build under wine32), or win64 (a 64-bit build under wine64)
+# on machines that cannot start 32-bit programs; see tools/wine-arch.sh.
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-arch.sh"
+WINE_ARCH=${CORDAFIX_WINE_ARCH:-$(wine_test_arch)}
+case "$WINE_ARCH" in
+    win32) WINE_TEMPLATE_DEFAULT=/tmp/cordafix-wine/template ;;
+    win64) WINE_TEMPLATE_DEFAULT=/tmp/cordafix-wine/template-win64 ;;
+    *) echo "lib.sh: unknown Wine architecture '$WINE_ARCH'" >&2; return 1 ;;
+esac
+
+# With wine32 installed, Debian's wine command (and wine-stable, which wineboot
+# and the other tool commands call) starts the 32-bit loader, which such a
+# machine refuses: put ones that start wine64 first on the PATH. The
+# folder is made whole beside its place and moved in, as other tests may be
+# looking for it at the same moment.
+_wine_use_wine64() {
+    local bin=/tmp/cordafix-wine/bin64 build
+    if [ ! -x "$bin/wine-stable" ]; then
+        mkdir -p /tmp/cordafix-wine || return 1
+        build=$(mktemp -d /tmp/cordafix-wine/bin64.XXXXXX) || return 1
+        # Scripts, not links: the loader finds its own files through the name it was started by.
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$build/wine" &&
+            cp "$build/wine" "$build/wine-stable" && chmod 755 "$build" "$build/wine" "$build/wine-stable" &&
+            { mv -T "$build" "$bin" 2>/dev/null || rm -rf "$build"; }
+    fi
+    [ -x "$bin/wine-stable" ] || { echo "lib.sh: no wine64 at /usr/lib/wine/wine64" >&2; return 1; }
+    PATH="$bin:$PATH"
+    export PATH
+}
+if [ "$WINE_ARCH" = win64 ]; then
+    _wine_use_wine64 || return 1
+fi
+
 # True when DIR may be replaced: missing, empty, or a Wine prefix.
 _wine_replaceable() {
     local dir=$1
@@ -26,11 +59,11 @@ _wine_env() {
     # Usage: _wine_env PREFIX command...  (runs command with that prefix, quietly)
     local prefix=$1
     shift
-    WINEDEBUG=-all WINEPREFIX="$prefix" WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
+    WINEDEBUG=-all WINEPREFIX="$prefix" WINEARCH="$WINE_ARCH" WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
 }
 
 # wine_template_prefix DIR
-# Creates the template prefix once: 32-bit, without the .NET and HTML engines,
+# Creates the template prefix once: of WINE_ARCH, without the .NET and HTML engines,
 # unmanaged X11 windows, no crash dialog. Later calls (also concurrent ones
 # from other shells) find it ready and return at once.
 wine_template_prefix() {

@@ -3,7 +3,7 @@
 # drive is a new temporary folder.
 #   run_contract.sh CONTRACT_TESTS_EXE [MODE] [gtest arguments...]
 # MODE is a Windows version mode (default winxp). The template prefix is
-# cached in $CORDAFIX_WINE_TEMPLATE (default /tmp/cordafix-wine/template).
+# cached in $CORDAFIX_WINE_TEMPLATE (default /tmp/cordafix-wine/template, template-win64 for wine64).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
@@ -13,7 +13,7 @@ mode=${2:-winxp}
 shift $(( $# >= 2 ? 2 : 1 ))
 [ -f "$exe" ] || { echo "run_contract.sh: no such program: $exe" >&2; exit 1; }
 
-template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
 work=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-contract.XXXXXX") || exit 1
 prefix="$work/prefix"
 cleanup() {

@@ -18,7 +18,7 @@ if [ -z "${CORDAFIX_REPAIR_DISPLAY:-}" ]; then
     CORDAFIX_REPAIR_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
-template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
 work=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-repair.XXXXXX") || exit 1
 prefix="$work/prefix"
 cleanup() {

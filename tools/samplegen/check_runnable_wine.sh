@@ -7,7 +7,7 @@
 #   check_runnable_wine.sh NATIVE_BUILD WIN32_BUILD [RECORD...]
 #
 # Run it under xvfb-run. The template prefix is shared with the other Wine
-# tests ($CORDAFIX_WINE_TEMPLATE, default /tmp/cordafix-wine/template).
+# tests ($CORDAFIX_WINE_TEMPLATE, default /tmp/cordafix-wine/template or template-win64).
 set -u
 native=${1:?NATIVE_BUILD WIN32_BUILD [RECORD...]}
 win32=${2:?NATIVE_BUILD WIN32_BUILD [RECORD...]}
@@ -15,7 +15,11 @@ shift 2
 records=("$@")
 [ ${#records[@]} -gt 0 ] || records=(5 19 84)
 . "$(dirname "$0")/../../tests/wine/lib.sh"
-template=${CORDAFIX_WINE_TEMPLATE:-/tmp/cordafix-wine/template}
+if [ "$WINE_ARCH" != win32 ]; then
+    echo "check_runnable_wine.sh: the samples are 32-bit programs and this machine cannot start those" >&2
+    exit 1
+fi
+template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
 prefix=$(mktemp -d /tmp/cordafix-runnable.XXXXXX)
 trap 'wine_stop "$prefix"; rm -rf "$prefix"' EXIT
 wine_template_prefix "$template" || exit 1
