@@ -153,7 +153,7 @@ grep ' FOUND$' "$work/clam-out.txt" | sed 's/: [^:]* FOUND$//' | sort -u >"$work
 wine_line=
 if [ "$with_wine" = 1 ]; then
     say "the program under Wine (deletes the samples it finds: last)"
-    if ! wine_line=$(xvfb-run -a -s "-screen 0 1024x768x24" \
+    if ! wine_line=$(xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
             bash "$repo/bench/wine_scan.sh" "$program_exe" "$build/wine_scan_timer.exe" \
             "$corpus" "$work/wine" 2>"$work/wine-err.txt"); then
         echo "run.sh: the run under Wine failed:" >&2

@@ -77,7 +77,7 @@ if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     shots=$(realpath -m "${shots:-build/run/shots}")
     mkdir -p "$shots" || fail "cannot make $shots"
     if [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
-        CORDAFIX_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" \
+        CORDAFIX_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
             bash "$0" --no-build --mode "$mode" --shots "$shots"
     fi
 fi

@@ -26,7 +26,7 @@ LIMIT=${CORDAFIX_E2E_LIMIT:-240}
 if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
     # The inner run stops itself at LIMIT and cleans up; this is the backstop.
     CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 $((LIMIT + 60)) \
-        xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+        xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
 TEMPLATE=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}

@@ -14,8 +14,11 @@ for exe in repair_probe.exe repair_hold.exe; do
     [ -f "$build/$exe" ] || { echo "run_repair.sh: no $build/$exe" >&2; exit 1; }
 done
 # Windows need a display; the probe's own capture window is never shown.
+# -noreset: the probes are often the display's only clients (wine64's
+# explorer.exe does not stay), and a probe that connects while the server
+# resets after the previous one left is ended by Wine with exit code 1.
 if [ -z "${CORDAFIX_REPAIR_DISPLAY:-}" ]; then
-    CORDAFIX_REPAIR_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    CORDAFIX_REPAIR_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
 template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
