@@ -39,11 +39,11 @@ build=${BENCH_BUILD:-${TMPDIR:-/tmp}/cordafix-bench-build}
 pe_source=${BENCH_PE_SOURCE:-}
 if [ -z "$pe_source" ]; then
     for candidate in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
-                     /opt/wine-stable/lib/wine/i386-windows; do
+                     /opt/wine-stable/lib/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/x86_64-windows; do
         [ -d "$candidate" ] && { pe_source=$candidate; break; }
     done
 fi
-[ -n "$pe_source" ] && [ -d "$pe_source" ] || { echo "run.sh: no Wine i386-windows folder (set BENCH_PE_SOURCE)" >&2; exit 1; }
+[ -n "$pe_source" ] && [ -d "$pe_source" ] || { echo "run.sh: no folder of Wine's Windows DLLs (set BENCH_PE_SOURCE)" >&2; exit 1; }
 
 say() { echo "== $*" >&2; }
 
@@ -63,18 +63,27 @@ say "building the bench programs in $build"
 cmake -S "$repo" -B "$build/native" >/dev/null
 cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine >/dev/null
 bin=$build/native/bench
+# Where 32-bit programs cannot start, the program under Wine is the 64-bit
+# build of the same sources under wine64 (tools/wine-arch.sh).
+source "$repo/tools/wine-arch.sh"
+export CORDAFIX_WINE_ARCH=${CORDAFIX_WINE_ARCH:-$(wine_test_arch)}
+cross=win32 cross_gxx=i686-w64-mingw32-g++ cross_toolchain=mingw-i686.cmake
+if [ "$CORDAFIX_WINE_ARCH" = win64 ]; then
+    cross=win64 cross_gxx=x86_64-w64-mingw32-g++ cross_toolchain=mingw-x86_64.cmake
+    say "this machine cannot start 32-bit programs: the program under Wine is the 64-bit build"
+fi
 program_exe=${BENCH_CORDAFIX_EXE:-}
 if [ "$with_wine" = 1 ] && [ -n "$program_exe" ]; then
     [ -f "$program_exe" ] || { echo "run.sh: no such program: $program_exe" >&2; exit 1; }
-    i686-w64-mingw32-g++ -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 ||
+    "$cross_gxx" -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 ||
         with_wine=0
 elif [ "$with_wine" = 1 ]; then
-    program_exe=$build/win32/cordafix.exe
+    program_exe=$build/$cross/cordafix.exe
     toolchain=()
-    [ -f "$build/win32/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake")
-    if cmake -S "$repo" -B "$build/win32" "${toolchain[@]}" >/dev/null &&
-       cmake --build "$build/win32" -j2 --target cordafix >/dev/null &&
-       i686-w64-mingw32-g++ -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32; then
+    [ -f "$build/$cross/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$cross_toolchain")
+    if cmake -S "$repo" -B "$build/$cross" "${toolchain[@]}" >/dev/null &&
+       cmake --build "$build/$cross" -j2 --target cordafix >/dev/null &&
+       "$cross_gxx" -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32; then
         :
     else
         echo "run.sh: the cross build failed; the program under Wine is left out" >&2
