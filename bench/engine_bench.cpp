@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
     CountingSim* sim = strcmp(argv[1], "thin") == 0 ? new ThinSim(argv[2]) : new CountingSim;
     sim->MapDrive('D', argv[2]);
     sim->SetVersion(2, 5, 1);  // an NT 5.1 system
-    InstallPlatform(sim);
+    InstallPlatform(sim->Parts());
     // The bench times the file scan; the memory pass has no processes to look
     // at on the simulated Windows, and nothing here may restart anything.
     ActiveScanServices = ProgramScanServices;

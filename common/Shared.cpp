@@ -33,21 +33,21 @@ void PostLogLine(const char* format, ...) {
     va_start(args, format);
     vsnprintf(LogLine, sizeof LogLine, format, args);
     va_end(args);
-    Sys().SendToWindow(MainWindowHandle, kWmSetRedraw, 0, 0);
+    SysSession().SendToWindow(MainWindowHandle, kWmSetRedraw, 0, 0);
 }
 
 void PostStatusText(const char* text) {
     if (text != StatusText) snprintf(StatusText, sizeof StatusText, "%s", text);
-    Sys().SendToWindow(MainWindowHandle, kWmEnable, 0, 0);
+    SysSession().SendToWindow(MainWindowHandle, kWmEnable, 0, 0);
 }
 
 int ShowPrompt(const char* text, const char* caption, int style) {
-    return Sys().Prompt(text, caption, style);
+    return SysSession().Prompt(text, caption, style);
 }
 
 int GetPlatformFamily() {
     OsVersion version;
-    if (!Sys().Version(&version)) return 0;
+    if (!SysSession().Version(&version)) return 0;
     if (version.platformId == 1) return 4;
     if (version.platformId == 2) return 5;
     return 1;
@@ -55,7 +55,7 @@ int GetPlatformFamily() {
 
 int GetNtGeneration() {
     OsVersion version;
-    if (!Sys().Version(&version) || version.platformId != 2) return 0;
+    if (!SysSession().Version(&version) || version.platformId != 2) return 0;
     if (version.major <= 4) return 5;
     if (version.major == 5) return 6;
     return 0;

@@ -18,16 +18,16 @@ void PostRemoved(const char* path, const char* name) {
 
 void DeleteInfectedFile(const char* path, const char* name) {
     // Read-only, hidden and system files refuse deletion until reset.
-    if (!Sys().SetAttributes(path, kAttrArchive)) {
+    if (!SysFiles().SetAttributes(path, kAttrArchive)) {
         PostLogLine("%s     %s Unable to remove", StatusText, LastDetectionName);
         return;
     }
-    if (Sys().DeletePath(path)) {
+    if (SysFiles().DeletePath(path)) {
         PostRemoved(path, name);
         return;
     }
     // Most often the file is the program of a running process.
-    if (ActiveScanServices.killProcessOfFile(path) != 0 && Sys().DeletePath(path)) {
+    if (ActiveScanServices.killProcessOfFile(path) != 0 && SysFiles().DeletePath(path)) {
         PostRemoved(path, name);
         return;
     }
@@ -37,7 +37,7 @@ void DeleteInfectedFile(const char* path, const char* name) {
 
 void RenameInfectedFile(const char* path, const char* name) {
     char target[kPathSize];
-    if (MakeRenameTarget(path, target, sizeof target) && Sys().MovePath(path, target)) {
+    if (MakeRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
         ++FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
     } else {
@@ -50,7 +50,7 @@ void ForgetCurrentFile() { memset(CurrentFilePath, 0, sizeof CurrentFilePath); }
 int ConfirmKill(const char* tag, const char* path) {
     ActionCode = KillActionCode;
     PostLogLine("System Memory    W32/Drovak.Trojan removed");
-    Sys().SleepFor(kKillConfirmationPauseMs);
+    SysSession().SleepFor(kKillConfirmationPauseMs);
     DisposeInfectedFile(path, tag);
     ForgetCurrentFile();
     return 0;

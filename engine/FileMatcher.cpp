@@ -43,11 +43,11 @@ bool SeekTo(int fd, uint32_t position) {
     // The position travels as the runtime's signed 32-bit offset: from 2^31
     // on it is negative and the seek fails.
     if (position > 0x7FFFFFFFu) return false;
-    return Sys().FileSeek(fd, static_cast<int32_t>(position), kSeekSet) != -1;
+    return SysFiles().FileSeek(fd, static_cast<int32_t>(position), kSeekSet) != -1;
 }
 
 bool ReadExactly(int fd, void* buffer, uint32_t count) {
-    return Sys().FileRead(fd, buffer, count) == static_cast<int>(count);
+    return SysFiles().FileRead(fd, buffer, count) == static_cast<int>(count);
 }
 
 // The lengths of the active table, sorted, when every record tests the exact
@@ -180,7 +180,7 @@ uint32_t RvaToFileOffset(uint32_t rva, int fd) {
         const uint8_t* section = SectionTable + chosen * kSectionHeaderSize;
         offset = rva - ReadU32(section + 12) + ReadU32(section + 20);
     }
-    uint32_t length = static_cast<uint32_t>(Sys().FileLength(fd));
+    uint32_t length = static_cast<uint32_t>(SysFiles().FileLength(fd));
     if (offset >= length) offset = rva;
     if (offset == 0) offset = ReadU32(OptionalHeader + 60);
     return offset;
@@ -195,16 +195,16 @@ int MatchFile(const char* path) {
         CurrentFileLength = ListedFileLength <= 0x7FFFFFFF ? static_cast<int32_t>(ListedFileLength) : -1;
         return -1;
     }
-    int fd = Sys().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
+    int fd = SysFiles().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
     if (fd == -1) return -1;
     std::memset(CurrentFilePath, 0, sizeof(CurrentFilePath));
     std::memcpy(CurrentFilePath, path, std::strlen(path));
-    CurrentFileLength = Sys().FileLength(fd);
+    CurrentFileLength = SysFiles().FileLength(fd);
     int match = -1;
     if (CurrentFileLength != -1 && ReadPeFileHeader(fd) && ReadPeSections(fd)) {
         match = FirstMatchingRecord(fd);
         if (match < 0) std::memset(CurrentFilePath, 0, sizeof(CurrentFilePath));
     }
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
     return match;
 }

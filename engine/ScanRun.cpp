@@ -31,7 +31,7 @@ void WalkFixedDrives() {
     // A: and B: are floppy letters: never touched, so no drive motor spins up.
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         char root[] = {letter, ':', '\\', '\0'};
-        if (Sys().DriveType(root) != kDriveFixed) continue;
+        if (SysFiles().DriveType(root) != kDriveFixed) continue;
         char pattern[] = {letter, ':', '\\', '*', '.', '*', '\0'};
         WalkTree(pattern);
         ProgramFilesFollowUp();

@@ -64,7 +64,7 @@ void ApplyProgramFilesRule(const char* pattern) {
     if (colon == nullptr) return;
     colon[1] = '\0';
     AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\Program Files");
-    if (Sys().GetAttributes(ProgramFilesPattern) == kInvalidAttributes) return;
+    if (SysFiles().GetAttributes(ProgramFilesPattern) == kInvalidAttributes) return;
     ProgramFilesPending = 1;
     AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\*.*");
 }
@@ -121,15 +121,15 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
 
 int FilePass(const char* pattern) {
     FindEntry entry;
-    SearchHandle search = Sys().FindFirst(pattern, &entry);
+    SearchHandle search = SysFiles().FindFirst(pattern, &entry);
     if (search == kNoSearch) return kGoOn;
     Listing listing;
     BeginListing(&listing, pattern);
     int outcome;
     do {
         outcome = VisitFileEntry(listing, entry);
-    } while (outcome == kGoOn && Sys().FindNext(search, &entry));
-    Sys().FindEnd(search);
+    } while (outcome == kGoOn && SysFiles().FindNext(search, &entry));
+    SysFiles().FindEnd(search);
     return outcome;
 }
 
@@ -157,15 +157,15 @@ int FolderPass(const char* pattern) {
     char folderPattern[kPathSize];
     if (!FolderPassPattern(pattern, folderPattern)) return FilesScanned;
     FindEntry entry;
-    SearchHandle search = Sys().FindFirst(folderPattern, &entry);
+    SearchHandle search = SysFiles().FindFirst(folderPattern, &entry);
     if (search == kNoSearch) return FilesScanned;
     Listing listing;
     BeginListing(&listing, pattern);
     int outcome;
     do {
         outcome = VisitFolderEntry(listing, entry);
-    } while (outcome == kGoOn && Sys().FindNext(search, &entry));
-    Sys().FindEnd(search);
+    } while (outcome == kGoOn && SysFiles().FindNext(search, &entry));
+    SysFiles().FindEnd(search);
     return outcome == kGoOn ? FilesScanned : outcome;
 }
 
@@ -186,7 +186,7 @@ int WalkTree(const char* pattern) {
 
 void PumpScanMessages() {
     QueuedMessage message;
-    if (!Sys().PeekOneMessage(&message)) return;
+    if (!SysSession().PeekOneMessage(&message)) return;
     // Escape is answered here, whichever window the key was meant for, so it
     // never closes the dialog behind the scan's back.
     if ((message.wParam & 0xFFFF) == kVkEscape) {
@@ -198,5 +198,5 @@ void PumpScanMessages() {
         ScanCancelled = 1;
         return;
     }
-    Sys().DispatchOne(message);
+    SysSession().DispatchOne(message);
 }

@@ -1,9 +1,12 @@
 #include "platform/Platform.h"
 
 namespace {
-Platform* installed = nullptr;
+Platform installed = {nullptr, nullptr, nullptr, nullptr};
 }
 
-Platform& Sys() { return *installed; }
+FileSystem& SysFiles() { return *installed.files; }
+Registry& SysRegistry() { return *installed.registry; }
+Processes& SysProcesses() { return *installed.processes; }
+Session& SysSession() { return *installed.session; }
 
-void InstallPlatform(Platform* platform) { installed = platform; }
+void InstallPlatform(const Platform& platform) { installed = platform; }

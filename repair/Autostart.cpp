@@ -63,7 +63,7 @@ bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName
     LowerInPlace(CurrentFilePath);
 
     char expanded[kExpandedSize];
-    uint32_t expandedLength = Sys().ExpandEnvironment(data, expanded, sizeof expanded);
+    uint32_t expandedLength = SysFiles().ExpandEnvironment(data, expanded, sizeof expanded);
     if (expandedLength == 0 || expandedLength > sizeof expanded) return false;
     expanded[sizeof expanded - 1] = '\0';
     LowerInPlace(expanded);
@@ -82,24 +82,24 @@ bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName
 
 int DeleteRegistryValue(RegKey root, const char* keyPath, const char* valueName) {
     RegKey key;
-    if (Sys().KeyOpen(root, keyPath, kKeyAllAccess, &key) != kErrorSuccess) return 0;
-    bool deleted = Sys().KeyDeleteValue(key, valueName) == kErrorSuccess;
-    bool closed = Sys().KeyClose(key) == kErrorSuccess;
+    if (SysRegistry().KeyOpen(root, keyPath, kKeyAllAccess, &key) != kErrorSuccess) return 0;
+    bool deleted = SysRegistry().KeyDeleteValue(key, valueName) == kErrorSuccess;
+    bool closed = SysRegistry().KeyClose(key) == kErrorSuccess;
     return deleted && closed ? 1 : 0;
 }
 
 int ReadRegistryText(RegKey root, const char* keyPath, const char* valueName, char* buffer, size_t size) {
     if (size == 0) return 0;
     RegKey key;
-    if (Sys().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return 0;
+    if (SysRegistry().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return 0;
     uint32_t type = 0;
     uint32_t length = 0;
-    bool read = Sys().KeyQueryValue(key, valueName, &type, nullptr, &length) == kErrorSuccess &&
+    bool read = SysRegistry().KeyQueryValue(key, valueName, &type, nullptr, &length) == kErrorSuccess &&
                 length < size &&
-                Sys().KeyQueryValue(key, valueName, &type, reinterpret_cast<uint8_t*>(buffer), &length) ==
+                SysRegistry().KeyQueryValue(key, valueName, &type, reinterpret_cast<uint8_t*>(buffer), &length) ==
                     kErrorSuccess &&
                 length < size;
-    bool closed = Sys().KeyClose(key) == kErrorSuccess;
+    bool closed = SysRegistry().KeyClose(key) == kErrorSuccess;
     if (!read || !closed) return 0;
     // Whatever the value's type, its bytes are taken as text; they need not end in a zero.
     buffer[length] = '\0';
@@ -108,10 +108,10 @@ int ReadRegistryText(RegKey root, const char* keyPath, const char* valueName, ch
 
 void CleanAutostartKey(RegKey root, const char* keyPath) {
     RegKey key;
-    if (Sys().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return;
+    if (SysRegistry().KeyOpen(root, keyPath, kKeyRead, &key) != kErrorSuccess) return;
     uint32_t valueCount = 0;
-    if (Sys().KeyValueCount(key, &valueCount) != kErrorSuccess) {
-        Sys().KeyClose(key);
+    if (SysRegistry().KeyValueCount(key, &valueCount) != kErrorSuccess) {
+        SysRegistry().KeyClose(key);
         return;
     }
     char valueName[kValueNameSize];
@@ -120,13 +120,13 @@ void CleanAutostartKey(RegKey root, const char* keyPath) {
     for (uint32_t i = 0; i < valueCount; ++i) {
         uint32_t nameLength = kValueNameSize - 1;
         valueName[0] = '\0';
-        if (Sys().KeyEnumValue(key, i - deleted, valueName, &nameLength) != kErrorSuccess) continue;
+        if (SysRegistry().KeyEnumValue(key, i - deleted, valueName, &nameLength) != kErrorSuccess) continue;
         const char* slash = strrchr(CurrentFilePath, '\\');
         // Without a file name every bare value would match.
         if (slash == nullptr || slash[1] == '\0') break;
         if (CheckAutostartValue(root, keyPath, valueName, slash + 1)) ++deleted;
     }
-    Sys().KeyClose(key);
+    SysRegistry().KeyClose(key);
 }
 
 int RepairAfterDetection(const char* detectionName) {

@@ -43,7 +43,7 @@ bool IsWhitespace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c ==
 int LowerAscii(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 
 bool ReadExactly(int fd, uint8_t* buffer, int32_t count) {
-    return Sys().FileRead(fd, buffer, static_cast<uint32_t>(count)) == count;
+    return SysFiles().FileRead(fd, buffer, static_cast<uint32_t>(count)) == count;
 }
 
 // Fills HeadText and TailText; returns false on any failed seek or short read.
@@ -53,14 +53,14 @@ bool FillTexts(int fd, int32_t fileLength, int32_t* searchLength, int32_t* headL
     const int32_t block = static_cast<int32_t>(kEncodedTextSize);
     if (fileLength >= block) {
         *searchLength = block;
-        if (Sys().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, block)) return false;
+        if (SysFiles().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, block)) return false;
         *headLength = StripWhitespace(raw, HeadText, block);
-        if (Sys().FileSeek(fd, -block, kSeekEnd) < 0 || !ReadExactly(fd, raw, block)) return false;
+        if (SysFiles().FileSeek(fd, -block, kSeekEnd) < 0 || !ReadExactly(fd, raw, block)) return false;
         *tailLength = StripWhitespace(raw, TailText, block);
         return true;
     }
     *searchLength = fileLength;
-    if (Sys().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, fileLength)) return false;
+    if (SysFiles().FileSeek(fd, 0, kSeekSet) != 0 || !ReadExactly(fd, raw, fileLength)) return false;
     *headLength = StripWhitespace(raw, HeadText, fileLength);
     memcpy(TailText, HeadText, static_cast<size_t>(*headLength));
     *tailLength = *headLength;
@@ -116,7 +116,7 @@ bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
 
 void RenameEncodedFile(const char* path, const char* name) {
     char target[260];
-    if (MakeEncodedRenameTarget(path, target, sizeof target) && Sys().MovePath(path, target)) {
+    if (MakeEncodedRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
         ++FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
     } else {
@@ -125,7 +125,7 @@ void RenameEncodedFile(const char* path, const char* name) {
 }
 
 void DeleteEncodedFile(const char* path, const char* name) {
-    if (Sys().DeletePath(path)) {
+    if (SysFiles().DeletePath(path)) {
         ++FilesRemoved;
         PostLogLine("%s     %s removed", path, name);
     } else {
@@ -183,7 +183,7 @@ int FindPattern(const uint8_t* text, int32_t searchLength, const uint8_t* patter
 }
 
 int HasEncodedHeader(int fd) {
-    if (Sys().FileLength(fd) < 0 || Sys().FileSeek(fd, 0, kSeekSet) != 0) return 0;
+    if (SysFiles().FileLength(fd) < 0 || SysFiles().FileSeek(fd, 0, kSeekSet) != 0) return 0;
     uint8_t head[6] = {0};
     if (!ReadExactly(fd, head, 5)) return 0;
     static const char kHeader[] = "begin";
@@ -194,7 +194,7 @@ int HasEncodedHeader(int fd) {
 
 int MatchEncodedFile(int fd, int* recordIndex) {
     if (HasEncodedHeader(fd) != 1) return 0;
-    int32_t fileLength = Sys().FileLength(fd);
+    int32_t fileLength = SysFiles().FileLength(fd);
     int32_t searchLength = 0, headLength = 0, tailLength = 0;
     if (fileLength < 0 || !FillTexts(fd, fileLength, &searchLength, &headLength, &tailLength)) return 0;
     for (size_t i = 0; i < ActiveAttachmentCount; ++i) {
@@ -213,7 +213,7 @@ int MatchEncodedFile(int fd, int* recordIndex) {
 
 int CheckAndCleanEncodedFile(const char* path) {
     UnscramblePatterns();
-    int fd = Sys().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
+    int fd = SysFiles().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
     if (fd < 0) return 0;
     int index = -1;
     int matched = MatchEncodedFile(fd, &index);
@@ -223,7 +223,7 @@ int CheckAndCleanEncodedFile(const char* path) {
                  record.name);
         snprintf(StatusText, sizeof StatusText, "%s", path);
     }
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
     if (!matched) return 0;
     DisposeEncodedFile(path, LastDetectionName);
     return 1;
@@ -235,11 +235,11 @@ bool GetHostsFilePath(char* path, size_t size) {
     uint32_t length;
     switch (GetPlatformFamily()) {
         case 5:
-            length = Sys().SystemDirectory(directory, sizeof directory);
+            length = SysFiles().SystemDirectory(directory, sizeof directory);
             tail = "\\drivers\\etc\\hosts";
             break;
         case 4:
-            length = Sys().WindowsDirectory(directory, sizeof directory);
+            length = SysFiles().WindowsDirectory(directory, sizeof directory);
             tail = "\\hosts";
             break;
         default:

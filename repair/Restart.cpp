@@ -12,14 +12,14 @@ const uint32_t kExitForce = 0x04;
 // (see RestartMachine).
 int32_t EnableShutdownPrivilege(bool* tokenOpened) {
     TokenHandle token = 0;
-    *tokenOpened = Sys().TokenOpenOwn(kTokenAdjustPrivileges | kTokenQuery, &token);
+    *tokenOpened = SysSession().TokenOpenOwn(kTokenAdjustPrivileges | kTokenQuery, &token);
     if (!*tokenOpened) return 0;
     uint64_t luid = 0;
-    Sys().PrivilegeLookup("SeShutdownPrivilege", &luid);
-    Sys().PrivilegeEnable(token, luid);
+    SysSession().PrivilegeLookup("SeShutdownPrivilege", &luid);
+    SysSession().PrivilegeEnable(token, luid);
     // ERROR_NOT_ALL_ASSIGNED comes with success when the user lacks the privilege.
-    int32_t error = static_cast<int32_t>(Sys().LastError());
-    Sys().HandleClose(token);
+    int32_t error = static_cast<int32_t>(SysSession().LastError());
+    SysSession().HandleClose(token);
     return error;
 }
 
@@ -35,5 +35,5 @@ int RestartMachine() {
         if (!tokenOpened) return 0;
         if (error != 0) return error;
     }
-    return Sys().RequestRestart(kExitReboot | kExitForce, 0) ? 1 : 0;
+    return SysSession().RequestRestart(kExitReboot | kExitForce, 0) ? 1 : 0;
 }

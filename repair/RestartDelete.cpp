@@ -22,14 +22,14 @@ const char kCrLf[] = "\r\n";
 
 bool WindowsFilePath(const char* name, char* path, size_t size) {
     char directory[kWindowsPathSize];
-    uint32_t length = Sys().WindowsDirectory(directory, sizeof directory);
+    uint32_t length = SysFiles().WindowsDirectory(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory) return false;
     return CopyText(path, size, directory) && AppendText(path, size, name);
 }
 
 bool WorkingCopyPath(char* path, size_t size) {
     char directory[kPathSize];
-    uint32_t length = Sys().TempPath(directory, sizeof directory);
+    uint32_t length = SysFiles().TempPath(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory) return false;
     return CopyText(path, size, directory) && AppendText(path, size, "wininit.ini");
 }
@@ -45,7 +45,7 @@ bool SameStartNoCase(const char* text, const char* prefix) {
 
 bool WriteText(int fd, const char* text) {
     size_t length = strlen(text);
-    return Sys().FileWrite(fd, text, static_cast<uint32_t>(length)) == static_cast<int>(length);
+    return SysFiles().FileWrite(fd, text, static_cast<uint32_t>(length)) == static_cast<int>(length);
 }
 
 bool WriteEntry(int fd, const char* destination, const char* source) {
@@ -62,7 +62,7 @@ bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* so
     bool atLineStart = true;
     bool endsInLineEnd = true;
     char line[kLineSize];
-    while (Sys().TextReadLine(old, line, sizeof line)) {
+    while (SysFiles().TextReadLine(old, line, sizeof line)) {
         size_t length = strlen(line);
         if (!written && atLineStart) {
             if (inSection && line[0] == '[') {
@@ -72,7 +72,7 @@ bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* so
                 inSection = true;
             }
         }
-        if (Sys().FileWrite(fd, line, static_cast<uint32_t>(length)) != static_cast<int>(length)) return false;
+        if (SysFiles().FileWrite(fd, line, static_cast<uint32_t>(length)) != static_cast<int>(length)) return false;
         endsInLineEnd = length == 0 || line[length - 1] == '\n';
         atLineStart = endsInLineEnd;
     }
@@ -84,18 +84,18 @@ bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* so
 }
 
 bool CloseAll(int fd, TextFile old, bool result) {
-    if (old != 0) Sys().TextClose(old);
-    if (Sys().FileClose(fd) != 0) return false;
+    if (old != 0) SysFiles().TextClose(old);
+    if (SysFiles().FileClose(fd) != 0) return false;
     return result;
 }
 
 // Writes the new script beside the old one. Reads the old script through
 // its working copy in the temporary folder (old == 0: there is none).
 bool WriteNewScript(const char* newPath, TextFile old, const char* destination, const char* source) {
-    int fd = Sys().FileOpen(newPath, kOpenWriteOnly | kOpenCreate | kOpenTruncate | kOpenBinary,
+    int fd = SysFiles().FileOpen(newPath, kOpenWriteOnly | kOpenCreate | kOpenTruncate | kOpenBinary,
                             kPermRead | kPermWrite);
     if (fd < 0) {
-        if (old != 0) Sys().TextClose(old);
+        if (old != 0) SysFiles().TextClose(old);
         return false;
     }
     bool complete = old != 0 ? CopyWithEntry(old, fd, destination, source)
@@ -105,41 +105,41 @@ bool WriteNewScript(const char* newPath, TextFile old, const char* destination, 
 
 // The script may be replaced only where it could have been rewritten in place.
 bool ScriptIsWritable(const char* scriptPath) {
-    int fd = Sys().FileOpen(scriptPath, kOpenWriteOnly | kOpenBinary, 0);
+    int fd = SysFiles().FileOpen(scriptPath, kOpenWriteOnly | kOpenBinary, 0);
     if (fd < 0) return false;
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
     return true;
 }
 
 // Puts the complete new script in place of the old one.
 bool ReplaceScript(const char* newPath, const char* scriptPath) {
-    if (Sys().MovePathEx(newPath, scriptPath, kMoveReplaceExisting)) return true;
+    if (SysFiles().MovePathEx(newPath, scriptPath, kMoveReplaceExisting)) return true;
     char oldPath[kWindowsPathSize + sizeof kOldScriptName];
     if (!WindowsFilePath(kOldScriptName, oldPath, sizeof oldPath)) return false;
-    if (!Sys().MovePath(scriptPath, oldPath)) return false;
-    if (!Sys().MovePath(newPath, scriptPath)) {
-        Sys().MovePath(oldPath, scriptPath);
+    if (!SysFiles().MovePath(scriptPath, oldPath)) return false;
+    if (!SysFiles().MovePath(newPath, scriptPath)) {
+        SysFiles().MovePath(oldPath, scriptPath);
         return false;
     }
-    Sys().DeletePath(oldPath);
+    SysFiles().DeletePath(oldPath);
     return true;
 }
 
 bool AddToNewScript(const char* scriptPath, const char* newPath, const char* destination, const char* source) {
     if (!WriteNewScript(newPath, 0, destination, source)) return false;
     // Never over a script that appeared meanwhile.
-    return Sys().MovePath(newPath, scriptPath);
+    return SysFiles().MovePath(newPath, scriptPath);
 }
 
 bool AddToExistingScript(const char* scriptPath, const char* newPath, const char* destination,
                          const char* source) {
     char copyPath[kPathSize + sizeof "wininit.ini"];
     if (!WorkingCopyPath(copyPath, sizeof copyPath)) return false;
-    if (!Sys().CopyPath(scriptPath, copyPath, false)) return false;
-    TextFile old = Sys().TextOpenRead(copyPath);
+    if (!SysFiles().CopyPath(scriptPath, copyPath, false)) return false;
+    TextFile old = SysFiles().TextOpenRead(copyPath);
     if (old == 0) return false;
     if (!ScriptIsWritable(scriptPath)) {
-        Sys().TextClose(old);
+        SysFiles().TextClose(old);
         return false;
     }
     if (!WriteNewScript(newPath, old, destination, source)) return false;
@@ -154,10 +154,10 @@ bool AddRenameScriptEntry(const char* destination, const char* source) {
     if (!WindowsFilePath(kScriptName, scriptPath, sizeof scriptPath) ||
         !WindowsFilePath(kNewScriptName, newPath, sizeof newPath))
         return false;
-    bool exists = Sys().FileAccess(scriptPath, 0) == 0;
+    bool exists = SysFiles().FileAccess(scriptPath, 0) == 0;
     bool done = exists ? AddToExistingScript(scriptPath, newPath, destination, source)
                        : AddToNewScript(scriptPath, newPath, destination, source);
-    if (!done) Sys().DeletePath(newPath);
+    if (!done) SysFiles().DeletePath(newPath);
     return done;
 }
 
@@ -166,10 +166,10 @@ int ScheduleDeleteAtRestart(const char* path) {
         case 5:
             // A refused delayed deletion would leave the file in place after
             // the restart; the caller must not offer one for it.
-            return Sys().MovePathEx(path, nullptr, kMoveDelayUntilReboot) ? 1 : 0;
+            return SysFiles().MovePathEx(path, nullptr, kMoveDelayUntilReboot) ? 1 : 0;
         case 4: {
             char shortPath[kPathSize];
-            uint32_t length = Sys().ShortPath(path, shortPath, sizeof shortPath);
+            uint32_t length = SysFiles().ShortPath(path, shortPath, sizeof shortPath);
             // The 9x start-up reads only short names; without one nothing can be entered.
             if (length == 0 || length >= sizeof shortPath) return 0;
             return AddRenameScriptEntry("NUL", shortPath) ? 1 : 0;

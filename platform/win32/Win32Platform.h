@@ -4,7 +4,7 @@
 
 #include "platform/Platform.h"
 
-// Installs the Win32 implementation as Sys(); called once at program start.
+// Installs the Win32 implementation of every concern; called once at program start.
 void InstallWin32Platform();
 
 // The user interface installs its skinned prompt dialog here. Without a

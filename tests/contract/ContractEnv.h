@@ -1,4 +1,4 @@
-// What a contract test needs from the system it runs on, besides Sys():
+// What a contract test needs from the system it runs on, besides the platform seam:
 // a drive to work on and ways to set up files and state without going
 // through the calls under test. Each test program's main supplies one.
 #pragma once

@@ -10,8 +10,8 @@ const char kRegistryBase[] = "Software\\CordafixContract";
 // so that it works where deleting a key with sub-keys is refused.
 void RemoveKeyTree(const std::string& path) {
     for (const char* child : {"Child\\Grandchild", "Child", "Other"})
-        Sys().KeyDelete(kHkeyCurrentUser, (path + "\\" + child).c_str());
-    Sys().KeyDelete(kHkeyCurrentUser, path.c_str());
+        SysRegistry().KeyDelete(kHkeyCurrentUser, (path + "\\" + child).c_str());
+    SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str());
 }
 
 }  // namespace
@@ -28,16 +28,16 @@ void ContractTest::SetUp() {
 void ContractTest::TearDown() {
     env.Release();
     RemoveKeyTree(registryKey);
-    Sys().KeyDelete(kHkeyCurrentUser, kRegistryBase);  // leaves no trace once the last case is done
+    SysRegistry().KeyDelete(kHkeyCurrentUser, kRegistryBase);  // leaves no trace once the last case is done
 }
 
 std::vector<std::string> ContractTest::List(const std::string& pattern) {
     std::vector<std::string> names;
     FindEntry entry;
-    SearchHandle search = Sys().FindFirst(pattern.c_str(), &entry);
+    SearchHandle search = SysFiles().FindFirst(pattern.c_str(), &entry);
     if (search == kNoSearch) return names;
     do names.push_back(entry.name);
-    while (Sys().FindNext(search, &entry));
-    Sys().FindEnd(search);
+    while (SysFiles().FindNext(search, &entry));
+    SysFiles().FindEnd(search);
     return names;
 }

@@ -14,9 +14,9 @@ typedef std::vector<std::string> Names;
 FindEntry FindOne(const std::string& path) {
     FindEntry entry;
     memset(&entry, 0, sizeof entry);
-    SearchHandle search = Sys().FindFirst(path.c_str(), &entry);
+    SearchHandle search = SysFiles().FindFirst(path.c_str(), &entry);
     EXPECT_NE(search, kNoSearch) << path;
-    if (search != kNoSearch) Sys().FindEnd(search);
+    if (search != kNoSearch) SysFiles().FindEnd(search);
     return entry;
 }
 
@@ -52,99 +52,99 @@ TEST_F(FileContract, FindWithoutWildcardGivesTheEntryAsStored) {
     FindEntry folder = FindOne(At("PROGRAM FILES"));
     EXPECT_STREQ(folder.name, "Program Files");
     EXPECT_NE(folder.attributes & kAttrDirectory, 0u);
-    EXPECT_NE(Sys().GetAttributes(At("program files").c_str()), kInvalidAttributes);
+    EXPECT_NE(SysFiles().GetAttributes(At("program files").c_str()), kInvalidAttributes);
 }
 
 TEST_F(FileContract, FailedSearchesTellWhy) {
     FindEntry entry;
-    EXPECT_EQ(Sys().FindFirst(At("*.none").c_str(), &entry), kNoSearch);
-    EXPECT_EQ(Sys().LastError(), 2u);
-    EXPECT_EQ(Sys().FindFirst(At("missing\\*.*").c_str(), &entry), kNoSearch);
-    EXPECT_EQ(Sys().LastError(), 3u);
+    EXPECT_EQ(SysFiles().FindFirst(At("*.none").c_str(), &entry), kNoSearch);
+    EXPECT_EQ(SysSession().LastError(), 2u);
+    EXPECT_EQ(SysFiles().FindFirst(At("missing\\*.*").c_str(), &entry), kNoSearch);
+    EXPECT_EQ(SysSession().LastError(), 3u);
     env.WriteFile(At("one.txt"), "");
-    SearchHandle search = Sys().FindFirst(At("*.txt").c_str(), &entry);
+    SearchHandle search = SysFiles().FindFirst(At("*.txt").c_str(), &entry);
     ASSERT_NE(search, kNoSearch);
-    EXPECT_FALSE(Sys().FindNext(search, &entry));
-    EXPECT_EQ(Sys().LastError(), 18u);  // ERROR_NO_MORE_FILES
-    Sys().FindEnd(search);
+    EXPECT_FALSE(SysFiles().FindNext(search, &entry));
+    EXPECT_EQ(SysSession().LastError(), 18u);  // ERROR_NO_MORE_FILES
+    SysFiles().FindEnd(search);
 }
 
 TEST_F(FileContract, AttributesRoundTrip) {
     std::string path = At("file.bin");
     env.WriteFile(path, "x");
-    ASSERT_TRUE(Sys().SetAttributes(path.c_str(), kAttrReadOnly | kAttrHidden));
-    EXPECT_EQ(Sys().GetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), kAttrReadOnly | kAttrHidden);
+    ASSERT_TRUE(SysFiles().SetAttributes(path.c_str(), kAttrReadOnly | kAttrHidden));
+    EXPECT_EQ(SysFiles().GetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), kAttrReadOnly | kAttrHidden);
     EXPECT_EQ(FindOne(path).attributes & (kAttrReadOnly | kAttrHidden), kAttrReadOnly | kAttrHidden);
-    ASSERT_TRUE(Sys().SetAttributes(path.c_str(), kAttrNormal));
-    EXPECT_EQ(Sys().GetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), 0u);
-    EXPECT_EQ(Sys().GetAttributes(At("none.bin").c_str()), kInvalidAttributes);
-    EXPECT_EQ(Sys().LastError(), 2u);
-    EXPECT_FALSE(Sys().SetAttributes(At("none.bin").c_str(), kAttrNormal));
+    ASSERT_TRUE(SysFiles().SetAttributes(path.c_str(), kAttrNormal));
+    EXPECT_EQ(SysFiles().GetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), 0u);
+    EXPECT_EQ(SysFiles().GetAttributes(At("none.bin").c_str()), kInvalidAttributes);
+    EXPECT_EQ(SysSession().LastError(), 2u);
+    EXPECT_FALSE(SysFiles().SetAttributes(At("none.bin").c_str(), kAttrNormal));
 }
 
 TEST_F(FileContract, NormalAttributeStandsForNoAttributes) {
     if (env.IsWine()) GTEST_SKIP() << "Wine reports every file as ARCHIVE (0x20)";
     std::string path = At("file.bin");
     env.WriteFile(path, "x");
-    ASSERT_TRUE(Sys().SetAttributes(path.c_str(), kAttrNormal));
-    EXPECT_EQ(Sys().GetAttributes(path.c_str()), kAttrNormal);
+    ASSERT_TRUE(SysFiles().SetAttributes(path.c_str(), kAttrNormal));
+    EXPECT_EQ(SysFiles().GetAttributes(path.c_str()), kAttrNormal);
 }
 
 TEST_F(FileContract, DeleteRefusesReadOnlyFilesAndFolders) {
     std::string path = At("ro.exe");
     env.WriteFile(path, "x");
-    Sys().SetAttributes(path.c_str(), kAttrReadOnly);
-    EXPECT_FALSE(Sys().DeletePath(path.c_str()));
-    EXPECT_EQ(Sys().LastError(), 5u);
+    SysFiles().SetAttributes(path.c_str(), kAttrReadOnly);
+    EXPECT_FALSE(SysFiles().DeletePath(path.c_str()));
+    EXPECT_EQ(SysSession().LastError(), 5u);
     EXPECT_TRUE(env.Exists(path));
-    ASSERT_TRUE(Sys().SetAttributes(path.c_str(), kAttrArchive));
-    EXPECT_TRUE(Sys().DeletePath(path.c_str()));
+    ASSERT_TRUE(SysFiles().SetAttributes(path.c_str(), kAttrArchive));
+    EXPECT_TRUE(SysFiles().DeletePath(path.c_str()));
     EXPECT_FALSE(env.Exists(path));
 
     env.MakeFolder(At("Dir"));
-    EXPECT_FALSE(Sys().DeletePath(At("Dir").c_str()));
-    EXPECT_EQ(Sys().LastError(), 5u);
-    EXPECT_FALSE(Sys().DeletePath(At("none.exe").c_str()));
-    EXPECT_EQ(Sys().LastError(), 2u);
-    EXPECT_FALSE(Sys().DeletePath(At("nodir\\none.exe").c_str()));
-    EXPECT_EQ(Sys().LastError(), 3u);
+    EXPECT_FALSE(SysFiles().DeletePath(At("Dir").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 5u);
+    EXPECT_FALSE(SysFiles().DeletePath(At("none.exe").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 2u);
+    EXPECT_FALSE(SysFiles().DeletePath(At("nodir\\none.exe").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 3u);
 }
 
 TEST_F(FileContract, FileHeldOpenCannotBeDeletedMovedOrWritten) {
     std::string path = At("busy.exe");
     env.WriteFile(path, "MZ");
     ASSERT_TRUE(env.HoldOpen(path));
-    EXPECT_FALSE(Sys().DeletePath(path.c_str()));
-    EXPECT_EQ(Sys().LastError(), 32u);
-    EXPECT_FALSE(Sys().MovePath(path.c_str(), At("moved.exe").c_str()));
-    EXPECT_EQ(Sys().LastError(), 32u);
-    EXPECT_EQ(Sys().FileOpen(path.c_str(), kOpenWriteOnly | kOpenBinary, 0), -1);
-    int reader = Sys().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    EXPECT_FALSE(SysFiles().DeletePath(path.c_str()));
+    EXPECT_EQ(SysSession().LastError(), 32u);
+    EXPECT_FALSE(SysFiles().MovePath(path.c_str(), At("moved.exe").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 32u);
+    EXPECT_EQ(SysFiles().FileOpen(path.c_str(), kOpenWriteOnly | kOpenBinary, 0), -1);
+    int reader = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
     EXPECT_GE(reader, 0);  // a scan can still read a running program
-    if (reader >= 0) Sys().FileClose(reader);
+    if (reader >= 0) SysFiles().FileClose(reader);
     env.Release();
-    EXPECT_TRUE(Sys().DeletePath(path.c_str()));
+    EXPECT_TRUE(SysFiles().DeletePath(path.c_str()));
 }
 
 TEST_F(FileContract, MoveKeepsAnExistingTargetUnlessAskedToReplace) {
     env.WriteFile(At("a.exe"), "A");
     env.WriteFile(At("b.exe"), "B");
-    EXPECT_FALSE(Sys().MovePath(At("a.exe").c_str(), At("b.exe").c_str()));
-    EXPECT_EQ(Sys().LastError(), 183u);
+    EXPECT_FALSE(SysFiles().MovePath(At("a.exe").c_str(), At("b.exe").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 183u);
     EXPECT_EQ(env.ReadFile(At("b.exe")), "B");
-    EXPECT_TRUE(Sys().MovePathEx(At("a.exe").c_str(), At("B.EXE").c_str(), kMoveReplaceExisting));
+    EXPECT_TRUE(SysFiles().MovePathEx(At("a.exe").c_str(), At("B.EXE").c_str(), kMoveReplaceExisting));
     EXPECT_EQ(env.ReadFile(At("b.exe")), "A");
     EXPECT_FALSE(env.Exists(At("a.exe")));
-    EXPECT_TRUE(Sys().MovePath(At("b.exe").c_str(), At("b.vir").c_str()));
+    EXPECT_TRUE(SysFiles().MovePath(At("b.exe").c_str(), At("b.vir").c_str()));
     EXPECT_EQ(env.ReadFile(At("b.vir")), "A");
-    EXPECT_FALSE(Sys().MovePath(At("gone.exe").c_str(), At("x.exe").c_str()));
-    EXPECT_EQ(Sys().LastError(), 2u);
+    EXPECT_FALSE(SysFiles().MovePath(At("gone.exe").c_str(), At("x.exe").c_str()));
+    EXPECT_EQ(SysSession().LastError(), 2u);
 }
 
 TEST_F(FileContract, MoveOntoItselfSucceeds) {
     env.WriteFile(At("noext"), "x");
-    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("noext").c_str()));
-    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("NOEXT").c_str()));
+    EXPECT_TRUE(SysFiles().MovePath(At("noext").c_str(), At("noext").c_str()));
+    EXPECT_TRUE(SysFiles().MovePath(At("noext").c_str(), At("NOEXT").c_str()));
     EXPECT_EQ(env.ReadFile(At("noext")), "x");
     EXPECT_EQ(List(At("*.*")).size(), 3u);
 }
@@ -152,24 +152,24 @@ TEST_F(FileContract, MoveOntoItselfSucceeds) {
 TEST_F(FileContract, MoveCanChangeTheCaseOfAName) {
     if (env.IsWine()) GTEST_SKIP() << "Wine keeps the stored case when a new name differs only in case";
     env.WriteFile(At("noext"), "x");
-    EXPECT_TRUE(Sys().MovePath(At("noext").c_str(), At("NoExt").c_str()));
+    EXPECT_TRUE(SysFiles().MovePath(At("noext").c_str(), At("NoExt").c_str()));
     EXPECT_EQ(List(At("*.*")), (Names{".", "..", "NoExt"}));
 }
 
 TEST_F(FileContract, DelayedDeleteIsAcceptedEvenForAMissingFile) {
-    EXPECT_TRUE(Sys().MovePathEx(At("never there.exe").c_str(), nullptr, kMoveDelayUntilReboot));
+    EXPECT_TRUE(SysFiles().MovePathEx(At("never there.exe").c_str(), nullptr, kMoveDelayUntilReboot));
 }
 
 TEST_F(FileContract, CopyHonoursFailIfExists) {
     env.WriteFile(At("wininit.ini"), "[rename]\r\n");
     env.WriteFile(At("copy.ini"), "old");
-    EXPECT_FALSE(Sys().CopyPath(At("wininit.ini").c_str(), At("copy.ini").c_str(), true));
-    EXPECT_EQ(Sys().LastError(), 80u);
+    EXPECT_FALSE(SysFiles().CopyPath(At("wininit.ini").c_str(), At("copy.ini").c_str(), true));
+    EXPECT_EQ(SysSession().LastError(), 80u);
     EXPECT_EQ(env.ReadFile(At("copy.ini")), "old");
-    EXPECT_TRUE(Sys().CopyPath(At("wininit.ini").c_str(), At("copy.ini").c_str(), false));
+    EXPECT_TRUE(SysFiles().CopyPath(At("wininit.ini").c_str(), At("copy.ini").c_str(), false));
     EXPECT_EQ(env.ReadFile(At("copy.ini")), "[rename]\r\n");
-    EXPECT_FALSE(Sys().CopyPath(At("none.ini").c_str(), At("c2.ini").c_str(), false));
-    EXPECT_EQ(Sys().LastError(), 2u);
+    EXPECT_FALSE(SysFiles().CopyPath(At("none.ini").c_str(), At("c2.ini").c_str(), false));
+    EXPECT_EQ(SysSession().LastError(), 2u);
 }
 
 TEST_F(FileContract, ShortPathsOfShortAndLongNames) {
@@ -179,24 +179,24 @@ TEST_F(FileContract, ShortPathsOfShortAndLongNames) {
     env.WriteFile(At("Long Folder Name\\LongFileName.exe"), "x");
     char buffer[260];
     std::string shortOne = At("DOS\\EDIT.COM");
-    uint32_t length = Sys().ShortPath(shortOne.c_str(), buffer, sizeof buffer);
+    uint32_t length = SysFiles().ShortPath(shortOne.c_str(), buffer, sizeof buffer);
     EXPECT_EQ(length, shortOne.size());
     EXPECT_EQ(std::string(buffer), shortOne);
 
     std::string longOne = At("Long Folder Name\\LongFileName.exe");
-    length = Sys().ShortPath(longOne.c_str(), buffer, sizeof buffer);
+    length = SysFiles().ShortPath(longOne.c_str(), buffer, sizeof buffer);
     ASSERT_GT(length, 0u);
     EXPECT_EQ(length, strlen(buffer));
     std::string result = buffer;
     EXPECT_EQ(result.substr(0, folder.size() + 1), folder + "\\");
     EXPECT_EQ(result.substr(result.size() - 4), ".EXE");
     EXPECT_EQ(result.find(' '), std::string::npos);
-    EXPECT_NE(Sys().GetAttributes(buffer), kInvalidAttributes);  // the short form names the same file
+    EXPECT_NE(SysFiles().GetAttributes(buffer), kInvalidAttributes);  // the short form names the same file
 
     char small[8] = "keep";
-    EXPECT_EQ(Sys().ShortPath(longOne.c_str(), small, sizeof small), length + 1);
-    EXPECT_EQ(Sys().ShortPath(At("DOS\\NONE.COM").c_str(), buffer, sizeof buffer), 0u);
-    EXPECT_EQ(Sys().LastError(), 2u);
+    EXPECT_EQ(SysFiles().ShortPath(longOne.c_str(), small, sizeof small), length + 1);
+    EXPECT_EQ(SysFiles().ShortPath(At("DOS\\NONE.COM").c_str(), buffer, sizeof buffer), 0u);
+    EXPECT_EQ(SysSession().LastError(), 2u);
 }
 
 TEST_F(FileContract, ShortNamesTakeTheFirstSixLettersAndATilde) {
@@ -204,23 +204,23 @@ TEST_F(FileContract, ShortNamesTakeTheFirstSixLettersAndATilde) {
     env.MakeFolder(At("Long Folder Name"));
     env.WriteFile(At("Long Folder Name\\LongFileName.exe"), "x");
     char buffer[260];
-    ASSERT_GT(Sys().ShortPath(At("Long Folder Name\\LongFileName.exe").c_str(), buffer, sizeof buffer), 0u);
+    ASSERT_GT(SysFiles().ShortPath(At("Long Folder Name\\LongFileName.exe").c_str(), buffer, sizeof buffer), 0u);
     EXPECT_EQ(std::string(buffer), At("LONGFO~1\\LONGFI~1.EXE"));
 }
 
 TEST_F(FileContract, SystemFoldersFollowTheBufferRule) {
     char buffer[260];
-    uint32_t length = Sys().TempPath(buffer, sizeof buffer);
+    uint32_t length = SysFiles().TempPath(buffer, sizeof buffer);
     ASSERT_GT(length, 0u);
     EXPECT_EQ(length, strlen(buffer));
     EXPECT_EQ(buffer[length - 1], '\\');
     char small[2];
-    EXPECT_EQ(Sys().TempPath(small, sizeof small), length + 1);
-    length = Sys().WindowsDirectory(buffer, sizeof buffer);
+    EXPECT_EQ(SysFiles().TempPath(small, sizeof small), length + 1);
+    length = SysFiles().WindowsDirectory(buffer, sizeof buffer);
     EXPECT_EQ(length, strlen(buffer));
     EXPECT_NE(buffer[length - 1], '\\');
-    EXPECT_EQ(Sys().WindowsDirectory(small, sizeof small), length + 1);
-    uint32_t systemLength = Sys().SystemDirectory(buffer, sizeof buffer);
+    EXPECT_EQ(SysFiles().WindowsDirectory(small, sizeof small), length + 1);
+    uint32_t systemLength = SysFiles().SystemDirectory(buffer, sizeof buffer);
     EXPECT_EQ(systemLength, strlen(buffer));
     EXPECT_GT(systemLength, length);
 }
@@ -228,61 +228,61 @@ TEST_F(FileContract, SystemFoldersFollowTheBufferRule) {
 TEST_F(FileContract, EnvironmentExpansionLeavesUnknownNamesAndCountsTheZero) {
     env.SetVariable("CordafixDir", "D:\\Apps");
     char buffer[261];
-    EXPECT_EQ(Sys().ExpandEnvironment("%cordafixdir%\\a.exe %CordafixNone%", buffer, sizeof buffer), 29u);
+    EXPECT_EQ(SysFiles().ExpandEnvironment("%cordafixdir%\\a.exe %CordafixNone%", buffer, sizeof buffer), 29u);
     EXPECT_STREQ(buffer, "D:\\Apps\\a.exe %CordafixNone%");
-    EXPECT_EQ(Sys().ExpandEnvironment("plain", buffer, sizeof buffer), 6u);
+    EXPECT_EQ(SysFiles().ExpandEnvironment("plain", buffer, sizeof buffer), 6u);
     char small[4];
-    EXPECT_GE(Sys().ExpandEnvironment("%CordafixDir%", small, sizeof small), 8u);
+    EXPECT_GE(SysFiles().ExpandEnvironment("%CordafixDir%", small, sizeof small), 8u);
 }
 
 TEST_F(FileContract, DescriptorSeeksAndReads) {
     std::string path = At("data.bin");
     env.WriteFile(path, "0123456789");
-    int fd = Sys().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Sys().FileLength(fd), 10);
-    EXPECT_EQ(Sys().FileSeek(fd, 4, kSeekSet), 4);
+    EXPECT_EQ(SysFiles().FileLength(fd), 10);
+    EXPECT_EQ(SysFiles().FileSeek(fd, 4, kSeekSet), 4);
     char buffer[16] = {};
-    EXPECT_EQ(Sys().FileRead(fd, buffer, 3), 3);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, 3), 3);
     EXPECT_STREQ(buffer, "456");
-    EXPECT_EQ(Sys().FileSeek(fd, -8, kSeekCur), -1);
-    EXPECT_EQ(Sys().FileSeek(fd, 0, kSeekCur), 7);
-    EXPECT_EQ(Sys().FileSeek(fd, -1, kSeekSet), -1);
-    EXPECT_EQ(Sys().FileSeek(fd, 5, kSeekEnd), 15);
-    EXPECT_EQ(Sys().FileRead(fd, buffer, 4), 0);
-    EXPECT_EQ(Sys().FileSeek(fd, 8, kSeekSet), 8);
-    EXPECT_EQ(Sys().FileRead(fd, buffer, 10), 2);
-    EXPECT_EQ(Sys().FileClose(fd), 0);
-    EXPECT_EQ(Sys().FileOpen(At("none.bin").c_str(), kOpenReadOnly | kOpenBinary, 0), -1);
+    EXPECT_EQ(SysFiles().FileSeek(fd, -8, kSeekCur), -1);
+    EXPECT_EQ(SysFiles().FileSeek(fd, 0, kSeekCur), 7);
+    EXPECT_EQ(SysFiles().FileSeek(fd, -1, kSeekSet), -1);
+    EXPECT_EQ(SysFiles().FileSeek(fd, 5, kSeekEnd), 15);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, 4), 0);
+    EXPECT_EQ(SysFiles().FileSeek(fd, 8, kSeekSet), 8);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, 10), 2);
+    EXPECT_EQ(SysFiles().FileClose(fd), 0);
+    EXPECT_EQ(SysFiles().FileOpen(At("none.bin").c_str(), kOpenReadOnly | kOpenBinary, 0), -1);
 }
 
 TEST_F(FileContract, DescriptorCreatesAppendsAndRespectsReadOnly) {
     std::string path = At("new.ini");
-    int fd = Sys().FileOpen(path.c_str(), kOpenWriteOnly | kOpenCreate | kOpenAppend | kOpenBinary,
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenWriteOnly | kOpenCreate | kOpenAppend | kOpenBinary,
                             kPermRead | kPermWrite);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Sys().FileWrite(fd, "[rename]\r\n", 10), 10);
-    EXPECT_EQ(Sys().FileWrite(fd, "NUL=x\r\n", 7), 7);
-    EXPECT_EQ(Sys().FileClose(fd), 0);
+    EXPECT_EQ(SysFiles().FileWrite(fd, "[rename]\r\n", 10), 10);
+    EXPECT_EQ(SysFiles().FileWrite(fd, "NUL=x\r\n", 7), 7);
+    EXPECT_EQ(SysFiles().FileClose(fd), 0);
     EXPECT_EQ(env.ReadFile(path), "[rename]\r\nNUL=x\r\n");
-    EXPECT_EQ(Sys().FileAccess(path.c_str(), 0), 0);
-    EXPECT_EQ(Sys().FileAccess(At("none.ini").c_str(), 0), -1);
+    EXPECT_EQ(SysFiles().FileAccess(path.c_str(), 0), 0);
+    EXPECT_EQ(SysFiles().FileAccess(At("none.ini").c_str(), 0), -1);
 
     // Without write permission the new file ends up read-only.
     std::string locked = At("ro.ini");
-    fd = Sys().FileOpen(locked.c_str(), kOpenWriteOnly | kOpenCreate | kOpenBinary, kPermRead);
+    fd = SysFiles().FileOpen(locked.c_str(), kOpenWriteOnly | kOpenCreate | kOpenBinary, kPermRead);
     ASSERT_GE(fd, 0);
-    Sys().FileClose(fd);
-    EXPECT_NE(Sys().GetAttributes(locked.c_str()) & kAttrReadOnly, 0u);
-    EXPECT_EQ(Sys().FileAccess(locked.c_str(), 2), -1);
-    Sys().SetAttributes(locked.c_str(), kAttrNormal);
+    SysFiles().FileClose(fd);
+    EXPECT_NE(SysFiles().GetAttributes(locked.c_str()) & kAttrReadOnly, 0u);
+    EXPECT_EQ(SysFiles().FileAccess(locked.c_str(), 2), -1);
+    SysFiles().SetAttributes(locked.c_str(), kAttrNormal);
 
     // Rewriting from the first byte: truncation leaves nothing of the old content.
     env.WriteFile(At("old.ini"), "a long old content");
-    fd = Sys().FileOpen(At("old.ini").c_str(), kOpenWriteOnly | kOpenTruncate | kOpenBinary, 0);
+    fd = SysFiles().FileOpen(At("old.ini").c_str(), kOpenWriteOnly | kOpenTruncate | kOpenBinary, 0);
     ASSERT_GE(fd, 0);
-    Sys().FileWrite(fd, "new", 3);
-    Sys().FileClose(fd);
+    SysFiles().FileWrite(fd, "new", 3);
+    SysFiles().FileClose(fd);
     EXPECT_EQ(env.ReadFile(At("old.ini")), "new");
 }
 
@@ -290,57 +290,57 @@ TEST_F(FileContract, ReadOnlyFileCannotBeOpenedForWriting) {
     if (env.IsWine()) GTEST_SKIP() << "Wine opens a read-only file for writing when the host lets it (READONLY is only the host's write bits, which root ignores)";
     std::string path = At("ro.ini");
     env.WriteFile(path, "x");
-    ASSERT_TRUE(Sys().SetAttributes(path.c_str(), kAttrReadOnly));
-    EXPECT_EQ(Sys().FileOpen(path.c_str(), kOpenWriteOnly | kOpenBinary, 0), -1);
-    EXPECT_EQ(Sys().FileOpen(path.c_str(), kOpenReadWrite | kOpenBinary, 0), -1);
-    int fd = Sys().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    ASSERT_TRUE(SysFiles().SetAttributes(path.c_str(), kAttrReadOnly));
+    EXPECT_EQ(SysFiles().FileOpen(path.c_str(), kOpenWriteOnly | kOpenBinary, 0), -1);
+    EXPECT_EQ(SysFiles().FileOpen(path.c_str(), kOpenReadWrite | kOpenBinary, 0), -1);
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
     EXPECT_GE(fd, 0);
-    if (fd >= 0) Sys().FileClose(fd);
-    Sys().SetAttributes(path.c_str(), kAttrNormal);
+    if (fd >= 0) SysFiles().FileClose(fd);
+    SysFiles().SetAttributes(path.c_str(), kAttrNormal);
 }
 
 TEST_F(FileContract, DescriptorsWithoutBinaryTranslateLineEnds) {
     std::string path = At("text.ini");
-    int fd = Sys().FileOpen(path.c_str(), kOpenWriteOnly | kOpenCreate, kPermRead | kPermWrite);
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenWriteOnly | kOpenCreate, kPermRead | kPermWrite);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Sys().FileWrite(fd, "[rename]\nNUL=x\n", 15), 15);
-    Sys().FileClose(fd);
+    EXPECT_EQ(SysFiles().FileWrite(fd, "[rename]\nNUL=x\n", 15), 15);
+    SysFiles().FileClose(fd);
     EXPECT_EQ(env.ReadFile(path), "[rename]\r\nNUL=x\r\n");
 
     env.WriteFile(path, std::string("a\r\nb\rc\x1A" "after"));
     char buffer[32] = {};
-    fd = Sys().FileOpen(path.c_str(), kOpenReadOnly, 0);
+    fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly, 0);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 5);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 5);
     EXPECT_EQ(std::string(buffer, 5), "a\nb\rc");
-    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 0);  // Ctrl-Z ends a text-mode file
-    Sys().FileClose(fd);
-    fd = Sys().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 0);  // Ctrl-Z ends a text-mode file
+    SysFiles().FileClose(fd);
+    fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Sys().FileRead(fd, buffer, sizeof buffer), 12);
-    Sys().FileClose(fd);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 12);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileContract, TextLinesReadLikeFgetsInTextMode) {
     std::string path = At("w.ini");
     env.WriteFile(path, std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
-    TextFile file = Sys().TextOpenRead(path.c_str());
+    TextFile file = SysFiles().TextOpenRead(path.c_str());
     ASSERT_NE(file, 0);
     char line[8];
     Names lines;
-    while (Sys().TextReadLine(file, line, sizeof line)) lines.push_back(line);
-    Sys().TextClose(file);
+    while (SysFiles().TextReadLine(file, line, sizeof line)) lines.push_back(line);
+    SysFiles().TextClose(file);
     EXPECT_EQ(lines, (Names{"[rename", "]\n", "NUL=a\rb", "\n", "xxxxxxx", "xxx\n", "last"}));
 
     env.WriteFile(path, std::string("one\r\n\x1Atwo\r\n"));
-    file = Sys().TextOpenRead(path.c_str());
+    file = SysFiles().TextOpenRead(path.c_str());
     ASSERT_NE(file, 0);
     char big[64];
-    ASSERT_TRUE(Sys().TextReadLine(file, big, sizeof big));
+    ASSERT_TRUE(SysFiles().TextReadLine(file, big, sizeof big));
     EXPECT_STREQ(big, "one\n");
-    EXPECT_FALSE(Sys().TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
-    Sys().TextClose(file);
-    EXPECT_EQ(Sys().TextOpenRead(At("none.txt").c_str()), 0);
+    EXPECT_FALSE(SysFiles().TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
+    SysFiles().TextClose(file);
+    EXPECT_EQ(SysFiles().TextOpenRead(At("none.txt").c_str()), 0);
 }
 
 }  // namespace

@@ -11,15 +11,15 @@ class RegistryContract : public ContractTest {
 protected:
     void SetUp() override {
         ContractTest::SetUp();
-        ASSERT_EQ(Sys().KeyCreate(kHkeyCurrentUser, registryKey.c_str(), &key), 0);
+        ASSERT_EQ(SysRegistry().KeyCreate(kHkeyCurrentUser, registryKey.c_str(), &key), 0);
     }
     void TearDown() override {
-        Sys().KeyClose(key);
+        SysRegistry().KeyClose(key);
         ContractTest::TearDown();
     }
 
     void SetText(RegKey where, const char* name, const char* text) {
-        ASSERT_EQ(Sys().KeySetValue(where, name, kRegSz, reinterpret_cast<const uint8_t*>(text),
+        ASSERT_EQ(SysRegistry().KeySetValue(where, name, kRegSz, reinterpret_cast<const uint8_t*>(text),
                                     static_cast<uint32_t>(strlen(text) + 1)),
                   0);
     }
@@ -29,7 +29,7 @@ protected:
         for (uint32_t index = 0;; ++index) {
             char name[64];
             uint32_t length = sizeof name;
-            if (Sys().KeyEnumValue(where, index, name, &length) != 0) break;
+            if (SysRegistry().KeyEnumValue(where, index, name, &length) != 0) break;
             names.push_back(name);
         }
         return names;
@@ -44,12 +44,12 @@ TEST_F(RegistryContract, ValuesEnumerateInCreationOrder) {
     SetText(key, "alpha", "a.exe");
     SetText(key, "Mid", "m.exe");
     uint32_t count = 0;
-    EXPECT_EQ(Sys().KeyValueCount(key, &count), 0);
+    EXPECT_EQ(SysRegistry().KeyValueCount(key, &count), 0);
     EXPECT_EQ(count, 3u);
     EXPECT_EQ(Enumerate(key), (std::vector<std::string>{"Zed", "alpha", "Mid"}));
     char name[64];
     uint32_t length = sizeof name;
-    EXPECT_EQ(Sys().KeyEnumValue(key, 3, name, &length), kErrorNoMoreItems);
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 3, name, &length), kErrorNoMoreItems);
 }
 
 TEST_F(RegistryContract, DeletingAValueMovesTheLaterOnesUp) {
@@ -58,17 +58,17 @@ TEST_F(RegistryContract, DeletingAValueMovesTheLaterOnesUp) {
     ASSERT_EQ(before.size(), 4u);
     std::string second = before[1];
     for (char& c : second) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(Sys().KeyDeleteValue(key, second.c_str()), 0);
-    EXPECT_EQ(Sys().KeyDeleteValue(key, before[1].c_str()), kErrorFileNotFound);
+    EXPECT_EQ(SysRegistry().KeyDeleteValue(key, second.c_str()), 0);
+    EXPECT_EQ(SysRegistry().KeyDeleteValue(key, before[1].c_str()), kErrorFileNotFound);
     char name[64];
     uint32_t length = sizeof name;
-    ASSERT_EQ(Sys().KeyEnumValue(key, 1, name, &length), 0);
+    ASSERT_EQ(SysRegistry().KeyEnumValue(key, 1, name, &length), 0);
     EXPECT_EQ(std::string(name), before[2]);
     EXPECT_EQ(length, before[2].size());
     before.erase(before.begin() + 1);
     EXPECT_EQ(Enumerate(key), before);
     uint32_t count = 0;
-    EXPECT_EQ(Sys().KeyValueCount(key, &count), 0);
+    EXPECT_EQ(SysRegistry().KeyValueCount(key, &count), 0);
     EXPECT_EQ(count, 3u);
 }
 
@@ -76,9 +76,9 @@ TEST_F(RegistryContract, EnumerationNameLengthCountsTheZeroGoingIn) {
     SetText(key, "three", "x");
     char name[64];
     uint32_t length = 5;
-    EXPECT_EQ(Sys().KeyEnumValue(key, 0, name, &length), kErrorMoreData);
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 0, name, &length), kErrorMoreData);
     length = 6;
-    EXPECT_EQ(Sys().KeyEnumValue(key, 0, name, &length), 0);
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 0, name, &length), 0);
     EXPECT_EQ(length, 5u);
     EXPECT_STREQ(name, "three");
 }
@@ -86,78 +86,78 @@ TEST_F(RegistryContract, EnumerationNameLengthCountsTheZeroGoingIn) {
 TEST_F(RegistryContract, QueryTellsTheSizeAndRefusesSmallBuffers) {
     SetText(key, "App", "C:\\app.exe");
     RegKey reader;
-    ASSERT_EQ(Sys().KeyOpen(kHkeyCurrentUser, registryKey.c_str(), kKeyRead, &reader), 0);
+    ASSERT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, registryKey.c_str(), kKeyRead, &reader), 0);
     uint32_t size = 0;
-    EXPECT_EQ(Sys().KeyQueryValue(reader, "APP", nullptr, nullptr, &size), 0);
+    EXPECT_EQ(SysRegistry().KeyQueryValue(reader, "APP", nullptr, nullptr, &size), 0);
     EXPECT_EQ(size, 11u);
     uint8_t data[32];
     uint32_t type = 0;
     size = 4;
-    EXPECT_EQ(Sys().KeyQueryValue(reader, "app", &type, data, &size), kErrorMoreData);
+    EXPECT_EQ(SysRegistry().KeyQueryValue(reader, "app", &type, data, &size), kErrorMoreData);
     EXPECT_EQ(size, 11u);
     size = sizeof data;
-    EXPECT_EQ(Sys().KeyQueryValue(reader, "app", &type, data, &size), 0);
+    EXPECT_EQ(SysRegistry().KeyQueryValue(reader, "app", &type, data, &size), 0);
     EXPECT_EQ(size, 11u);
     EXPECT_EQ(type, kRegSz);
     EXPECT_STREQ(reinterpret_cast<const char*>(data), "C:\\app.exe");
     size = sizeof data;
-    EXPECT_EQ(Sys().KeyQueryValue(reader, "missing", &type, data, &size), kErrorFileNotFound);
-    EXPECT_EQ(Sys().KeyClose(reader), 0);
+    EXPECT_EQ(SysRegistry().KeyQueryValue(reader, "missing", &type, data, &size), kErrorFileNotFound);
+    EXPECT_EQ(SysRegistry().KeyClose(reader), 0);
 }
 
 TEST_F(RegistryContract, KeyOpenedForReadingCannotChangeOnNt) {
     if (!env.IsNtFamily()) GTEST_SKIP() << "the 9x family has no registry security";
     SetText(key, "App", "C:\\app.exe");
     RegKey reader;
-    ASSERT_EQ(Sys().KeyOpen(kHkeyCurrentUser, registryKey.c_str(), kKeyRead, &reader), 0);
-    EXPECT_EQ(Sys().KeyDeleteValue(reader, "App"), kErrorAccessDenied);
+    ASSERT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, registryKey.c_str(), kKeyRead, &reader), 0);
+    EXPECT_EQ(SysRegistry().KeyDeleteValue(reader, "App"), kErrorAccessDenied);
     const uint8_t byte = 1;
-    EXPECT_EQ(Sys().KeySetValue(reader, "New", kRegBinary, &byte, 1), kErrorAccessDenied);
-    Sys().KeyClose(reader);
+    EXPECT_EQ(SysRegistry().KeySetValue(reader, "New", kRegBinary, &byte, 1), kErrorAccessDenied);
+    SysRegistry().KeyClose(reader);
     uint32_t count = 0;
-    EXPECT_EQ(Sys().KeyValueCount(key, &count), 0);
+    EXPECT_EQ(SysRegistry().KeyValueCount(key, &count), 0);
     EXPECT_EQ(count, 1u);
 }
 
 TEST_F(RegistryContract, KeyNamesIgnoreCase) {
     RegKey child;
-    ASSERT_EQ(Sys().KeyCreate(key, "Child", &child), 0);
+    ASSERT_EQ(SysRegistry().KeyCreate(key, "Child", &child), 0);
     SetText(child, "v", "1");
-    Sys().KeyClose(child);
+    SysRegistry().KeyClose(child);
     std::string upper = registryKey + "\\CHILD";
     for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    ASSERT_EQ(Sys().KeyOpen(kHkeyCurrentUser, upper.c_str(), kKeyRead, &child), 0);
+    ASSERT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, upper.c_str(), kKeyRead, &child), 0);
     uint32_t count = 0;
-    EXPECT_EQ(Sys().KeyValueCount(child, &count), 0);
+    EXPECT_EQ(SysRegistry().KeyValueCount(child, &count), 0);
     EXPECT_EQ(count, 1u);
-    Sys().KeyClose(child);
-    EXPECT_EQ(Sys().KeyOpen(kHkeyCurrentUser, (registryKey + "\\Other").c_str(), kKeyRead, &child),
+    SysRegistry().KeyClose(child);
+    EXPECT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, (registryKey + "\\Other").c_str(), kKeyRead, &child),
               kErrorFileNotFound);
 }
 
 TEST_F(RegistryContract, KeyWithSubKeysIsKeptOnNt) {
     if (!env.IsNtFamily()) GTEST_SKIP() << "the 9x family deletes the whole tree";
     RegKey child;
-    ASSERT_EQ(Sys().KeyCreate(key, "Child\\Grandchild", &child), 0);
-    Sys().KeyClose(child);
+    ASSERT_EQ(SysRegistry().KeyCreate(key, "Child\\Grandchild", &child), 0);
+    SysRegistry().KeyClose(child);
     std::string path = registryKey + "\\Child";
-    EXPECT_EQ(Sys().KeyDelete(kHkeyCurrentUser, path.c_str()), kErrorAccessDenied);
-    ASSERT_EQ(Sys().KeyOpen(kHkeyCurrentUser, path.c_str(), kKeyRead, &child), 0);
-    Sys().KeyClose(child);
-    EXPECT_EQ(Sys().KeyDelete(kHkeyCurrentUser, (path + "\\grandchild").c_str()), 0);
-    EXPECT_EQ(Sys().KeyDelete(kHkeyCurrentUser, path.c_str()), 0);
-    EXPECT_EQ(Sys().KeyOpen(kHkeyCurrentUser, path.c_str(), kKeyRead, &child), kErrorFileNotFound);
-    EXPECT_EQ(Sys().KeyDelete(kHkeyCurrentUser, path.c_str()), kErrorFileNotFound);
+    EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str()), kErrorAccessDenied);
+    ASSERT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, path.c_str(), kKeyRead, &child), 0);
+    SysRegistry().KeyClose(child);
+    EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, (path + "\\grandchild").c_str()), 0);
+    EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str()), 0);
+    EXPECT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, path.c_str(), kKeyRead, &child), kErrorFileNotFound);
+    EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str()), kErrorFileNotFound);
 }
 
 TEST_F(RegistryContract, KeyWithSubKeysGoesWithItsTreeOn9x) {
     if (env.IsNtFamily()) GTEST_SKIP() << "the NT family refuses a key with sub-keys";
     RegKey child;
-    ASSERT_EQ(Sys().KeyCreate(key, "Child\\Grandchild", &child), 0);
-    Sys().KeyClose(child);
+    ASSERT_EQ(SysRegistry().KeyCreate(key, "Child\\Grandchild", &child), 0);
+    SysRegistry().KeyClose(child);
     std::string path = registryKey + "\\Child";
-    EXPECT_EQ(Sys().KeyDelete(kHkeyCurrentUser, path.c_str()), 0);
-    EXPECT_EQ(Sys().KeyOpen(kHkeyCurrentUser, (path + "\\Grandchild").c_str(), kKeyRead, &child),
+    EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str()), 0);
+    EXPECT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, (path + "\\Grandchild").c_str(), kKeyRead, &child),
               kErrorFileNotFound);
 }
 

@@ -9,9 +9,9 @@ namespace {
 typedef ContractTest SystemContract;
 
 TEST_F(SystemContract, TestDriveIsFixedAndUnusedLettersHaveNoRoot) {
-    EXPECT_EQ(Sys().DriveType((env.Drive() + "\\").c_str()), kDriveFixed);
+    EXPECT_EQ(SysFiles().DriveType((env.Drive() + "\\").c_str()), kDriveFixed);
     // Z: is unmapped in every test set-up (Wine maps it to the host's root otherwise).
-    EXPECT_EQ(Sys().DriveType("Z:\\"), kDriveNoRootDir);
+    EXPECT_EQ(SysFiles().DriveType("Z:\\"), kDriveNoRootDir);
 }
 
 TEST_F(SystemContract, ShortPathGivesShortComponentsAsStored) {
@@ -19,13 +19,13 @@ TEST_F(SystemContract, ShortPathGivesShortComponentsAsStored) {
     env.WriteFile(At("DOS\\EDIT.COM"), "");
     std::string lower = At("dos\\edit.com");
     char buffer[260];
-    EXPECT_EQ(Sys().ShortPath(lower.c_str(), buffer, sizeof buffer), lower.size());
+    EXPECT_EQ(SysFiles().ShortPath(lower.c_str(), buffer, sizeof buffer), lower.size());
     EXPECT_EQ(std::string(buffer), At("DOS\\EDIT.COM"));
 }
 
 TEST_F(SystemContract, VersionAnswersWithAKnownFamily) {
     OsVersion version;
-    ASSERT_TRUE(Sys().Version(&version));
+    ASSERT_TRUE(SysSession().Version(&version));
     EXPECT_EQ(version.platformId == 2, env.IsNtFamily());
     EXPECT_TRUE(version.platformId == 1 || version.platformId == 2);
     EXPECT_GE(version.major, 4u);
@@ -33,37 +33,37 @@ TEST_F(SystemContract, VersionAnswersWithAKnownFamily) {
 
 TEST_F(SystemContract, ShutdownPrivilegeCanBeEnabled) {
     TokenHandle token = 0;
-    ASSERT_TRUE(Sys().TokenOpenOwn(0x28, &token));  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
+    ASSERT_TRUE(SysSession().TokenOpenOwn(0x28, &token));  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
     uint64_t luid = 0;
-    ASSERT_TRUE(Sys().PrivilegeLookup("SeShutdownPrivilege", &luid));
+    ASSERT_TRUE(SysSession().PrivilegeLookup("SeShutdownPrivilege", &luid));
     EXPECT_NE(luid, 0u);
-    EXPECT_TRUE(Sys().PrivilegeEnable(token, luid));
-    EXPECT_EQ(Sys().LastError(), 0u);
-    EXPECT_TRUE(Sys().HandleClose(token));
-    EXPECT_FALSE(Sys().PrivilegeLookup("SeNoSuchPrivilege", &luid));
+    EXPECT_TRUE(SysSession().PrivilegeEnable(token, luid));
+    EXPECT_EQ(SysSession().LastError(), 0u);
+    EXPECT_TRUE(SysSession().HandleClose(token));
+    EXPECT_FALSE(SysSession().PrivilegeLookup("SeNoSuchPrivilege", &luid));
 }
 
 TEST_F(SystemContract, PeekHandsOutPostedMessagesOnceInOrder) {
     const uint32_t kWmUser = 0x0400;
     QueuedMessage message;
-    while (Sys().PeekOneMessage(&message)) {
+    while (SysSession().PeekOneMessage(&message)) {
     }
     env.PostToThread(kWmUser + 1, 27, 5);
     env.PostToThread(kWmUser + 2, 0, 0);
-    ASSERT_TRUE(Sys().PeekOneMessage(&message));
+    ASSERT_TRUE(SysSession().PeekOneMessage(&message));
     EXPECT_EQ(message.message, kWmUser + 1);
     EXPECT_EQ(message.wParam, 27u);
     EXPECT_EQ(message.lParam, 5);
     EXPECT_EQ(message.window, 0u);
-    Sys().DispatchOne(message);  // a thread message has no window to go to
-    ASSERT_TRUE(Sys().PeekOneMessage(&message));
+    SysSession().DispatchOne(message);  // a thread message has no window to go to
+    ASSERT_TRUE(SysSession().PeekOneMessage(&message));
     EXPECT_EQ(message.message, kWmUser + 2);
-    EXPECT_FALSE(Sys().PeekOneMessage(&message));
+    EXPECT_FALSE(SysSession().PeekOneMessage(&message));
 }
 
 TEST_F(SystemContract, SendingToNoWindowDoesNothing) {
-    EXPECT_EQ(Sys().SendToWindow(0, kWmSetRedraw, 0, 0), 0);
-    EXPECT_EQ(Sys().SendToWindow(0, kWmEnable, 0, 0), 0);
+    EXPECT_EQ(SysSession().SendToWindow(0, kWmSetRedraw, 0, 0), 0);
+    EXPECT_EQ(SysSession().SendToWindow(0, kWmEnable, 0, 0), 0);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearProcessState();
-        InstallPlatform(&sim);
+        InstallPlatform(sim.Parts());
         sim.SetVersion(2, 5, 1);  // Windows XP unless a test says otherwise
         MainWindowHandle = sim.mainWindow;
     }

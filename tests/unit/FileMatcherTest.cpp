@@ -108,7 +108,7 @@ class FileMatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearProcessState();
-        InstallPlatform(&sim);
+        InstallPlatform(sim.Parts());
         sim.AddDrive('C');
         ActiveSignatureTable = SignatureTable;
         ListedFileLength = -1;
@@ -133,7 +133,7 @@ protected:
     // address translation can be asked directly.
     int OpenHeaders(const Bytes& bytes) {
         EXPECT_TRUE(sim.WriteFile("C:\\headers.exe", bytes));
-        int fd = Sys().FileOpen("C:\\headers.exe", kOpenReadOnly | kOpenBinary, 0);
+        int fd = SysFiles().FileOpen("C:\\headers.exe", kOpenReadOnly | kOpenBinary, 0);
         EXPECT_NE(-1, fd);
         EXPECT_EQ(1, ReadPeFileHeader(fd));
         EXPECT_EQ(1, ReadPeSections(fd));
@@ -154,7 +154,7 @@ TEST_F(FileMatcherTest, OneSectionTranslationOfA20000ByteFile) {
     EXPECT_EQ(777u, RvaToFileOffset(3072, fd));     // translates to 0: SizeOfHeaders
     EXPECT_EQ(19999u, RvaToFileOffset(23071, fd));  // last byte still inside the file
     EXPECT_EQ(23072u, RvaToFileOffset(23072, fd));  // exactly the length: the address itself
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileMatcherTest, FirstSectionWhoseEndLiesPastTheAddressWinsWhateverItsStart) {
@@ -167,7 +167,7 @@ TEST_F(FileMatcherTest, FirstSectionWhoseEndLiesPastTheAddressWinsWhateverItsSta
     EXPECT_EQ(0x5000u + 0x800u, RvaToFileOffset(0x3800, fd));
     EXPECT_EQ(0x800u + 0x200u, RvaToFileOffset(0x6200, fd));
     EXPECT_EQ(0x800u + 0x1000u, RvaToFileOffset(0x7000, fd));  // past every section: the last one
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileMatcherTest, WithoutSectionsEveryAddressIsAFileOffset) {
@@ -177,7 +177,7 @@ TEST_F(FileMatcherTest, WithoutSectionsEveryAddressIsAFileOffset) {
     EXPECT_EQ(1234u, RvaToFileOffset(1234, fd));
     EXPECT_EQ(0x321u, RvaToFileOffset(0, fd));
     EXPECT_EQ(9000u, RvaToFileOffset(9000, fd));
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileMatcherTest, TheLengthIsAskedAgainAtEachTranslation) {
@@ -190,7 +190,7 @@ TEST_F(FileMatcherTest, TheLengthIsAskedAgainAtEachTranslation) {
     longer.resize(0x2000, 0);
     ASSERT_TRUE(sim.WriteFile("C:\\headers.exe", longer));
     EXPECT_EQ(0x1000u, RvaToFileOffset(0x1E00, fd));
-    Sys().FileClose(fd);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileMatcherTest, PatternsAreFoundThroughTheSectionTable) {
@@ -334,11 +334,11 @@ TEST_F(FileMatcherTest, TwentySectionsAreTestedTwentyOneAreNot) {
     for (uint32_t count : {21u, 65535u}) {
         more.SectionCount(count);
         ASSERT_TRUE(sim.WriteFile("C:\\many.exe", more.bytes));
-        int fd = Sys().FileOpen("C:\\many.exe", kOpenReadOnly | kOpenBinary, 0);
+        int fd = SysFiles().FileOpen("C:\\many.exe", kOpenReadOnly | kOpenBinary, 0);
         ASSERT_NE(-1, fd);
         EXPECT_EQ(1, ReadPeFileHeader(fd));
         EXPECT_EQ(0, ReadPeSections(fd)) << count;
-        Sys().FileClose(fd);
+        SysFiles().FileClose(fd);
     }
 }
 

@@ -38,7 +38,7 @@ class RenameScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearProcessState();
-        InstallPlatform(&sim);
+        InstallPlatform(sim.Parts());
         sim.SetVersion(1, 4, 10);
         sim.AddDrive('C');
         ASSERT_TRUE(sim.MakeFolder("C:\\WINDOWS\\TEMP"));

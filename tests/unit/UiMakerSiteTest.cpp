@@ -28,7 +28,7 @@ class UiProductKey : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        InstallPlatform(&recording);
+        InstallPlatform(recording.Parts());
     }
     RecordingSim recording;
     SimPlatform& sim = recording;

@@ -6,14 +6,14 @@
 
 bool IsProductInstalled() {
     RegKey key = 0;
-    if (Sys().KeyOpen(kHkeyLocalMachine, "Software\\Quorvex\\Kestrova 2000", kKeyRead, &key) !=
+    if (SysRegistry().KeyOpen(kHkeyLocalMachine, "Software\\Quorvex\\Kestrova 2000", kKeyRead, &key) !=
         kErrorSuccess)
         return false;
     uint8_t folder[300];
     uint32_t size = sizeof folder;
     uint32_t type = 0;
-    int32_t result = Sys().KeyQueryValue(key, "Installed Folder", &type, folder, &size);
-    Sys().KeyClose(key);
+    int32_t result = SysRegistry().KeyQueryValue(key, "Installed Folder", &type, folder, &size);
+    SysRegistry().KeyClose(key);
     return result == kErrorSuccess || result == kErrorMoreData;
 }
 

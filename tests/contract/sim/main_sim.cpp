@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     sim.SetVersion(2, 5, 1);
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--win98") sim.SetVersion(1, 4, 10);
-    InstallPlatform(&sim);
+    InstallPlatform(sim.Parts());
     SimEnv env(sim);
     installed = &env;
     return RUN_ALL_TESTS();

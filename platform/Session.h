@@ -1,0 +1,68 @@
+// The running session: the system's version, the clock, the last error, the
+// thread's message queue and the main window, prompts, privileges and restart.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Errors.h"
+
+// Window messages that cross the seam.
+const uint32_t kWmDestroy = 0x0002;
+const uint32_t kWmEnable = 0x000A;
+const uint32_t kWmSetRedraw = 0x000B;
+const uint32_t kWmQuit = 0x0012;
+const uint32_t kWmKeyDown = 0x0100;
+const uint32_t kWmCommand = 0x0111;
+const uint32_t kVkEscape = 27;
+
+// Prompt answers (the message-box codes).
+const int kAnswerOk = 1;
+const int kAnswerCancel = 2;
+const int kAnswerYes = 6;
+const int kAnswerNo = 7;
+
+struct OsVersion {
+    uint32_t platformId;  // 1 = 9x family, 2 = NT family
+    uint32_t major;
+    uint32_t minor;
+    uint32_t build;
+};
+
+struct QueuedMessage {
+    uintptr_t window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+typedef uintptr_t TokenHandle;
+
+class Session {
+public:
+    virtual ~Session() {}
+
+    // Version, time, last error.
+    virtual bool Version(OsVersion* version) = 0;
+    virtual void SleepFor(uint32_t milliseconds) = 0;
+    virtual uint32_t LastError() = 0;
+
+    // The thread's message queue and the main window.
+    virtual bool PeekOneMessage(QueuedMessage* message) = 0;  // PM_REMOVE, any window
+    virtual void DispatchOne(const QueuedMessage& message) = 0;  // translate, then dispatch
+    virtual intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam,
+                                  intptr_t lParam) = 0;
+
+    // The program's prompt dialog (a skinned message box); returns the button's code.
+    virtual int Prompt(const char* text, const char* caption, int style) = 0;
+    // The system's own message box.
+    virtual int SystemMessageBox(uintptr_t owner, const char* text, const char* caption,
+                                 uint32_t style) = 0;
+
+    // Privileges and restart.
+    virtual bool TokenOpenOwn(uint32_t access, TokenHandle* token) = 0;
+    virtual bool PrivilegeLookup(const char* name, uint64_t* luid) = 0;
+    // AdjustTokenPrivileges with one enabled privilege; the caller reads LastError().
+    virtual bool PrivilegeEnable(TokenHandle token, uint64_t luid) = 0;
+    virtual bool HandleClose(uintptr_t handle) = 0;
+    virtual bool RequestRestart(uint32_t flags, uint32_t reason) = 0;  // ExitWindowsEx
+};

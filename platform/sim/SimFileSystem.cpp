@@ -1,0 +1,893 @@
+// The simulated file system: host folders stand in for drives. Behaviour
+// follows the Win32 and C runtime calls the seam names, including their
+// buffer-size and error-code rules, because the code under test relies on
+// exactly those.
+#include "platform/sim/SimFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/sim/SimState.h"
+
+using namespace simdetail;
+
+namespace {
+
+// The order in which Windows file systems (and Wine) list a folder: by the
+// upper-case form, then byte order to keep names differing only in case stable.
+bool ListedBefore(const std::string& a, const std::string& b) {
+    std::string ua = Upper(a), ub = Upper(b);
+    if (ua != ub) return ua < ub;
+    return a < b;
+}
+
+bool StatPath(const std::string& host, struct stat* info) {
+    return !host.empty() && stat(host.c_str(), info) == 0;
+}
+
+bool IsFolder(const std::string& host) {
+    struct stat info;
+    return StatPath(host, &info) && S_ISDIR(info.st_mode);
+}
+
+bool IsRegularFile(const std::string& host) {
+    struct stat info;
+    return StatPath(host, &info) && !S_ISDIR(info.st_mode);
+}
+
+std::vector<std::string> ListFolder(const std::string& host) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(host.c_str());
+    if (!dir) return names;
+    while (dirent* item = readdir(dir)) {
+        std::string name = item->d_name;
+        if (name == "." || name == "..") continue;
+        if (name.size() >= 260) continue;  // not reachable through a Windows path
+        names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end(), ListedBefore);
+    return names;
+}
+
+std::string ParentOf(const std::string& host) {
+    size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return host.substr(0, slash);
+}
+
+// Windows wildcard matching: '*' any run, '?' one character, no case.
+bool GlobMatch(const char* pattern, const char* name) {
+    while (*pattern) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (!*pattern) return true;
+            for (const char* n = name; *n; ++n)
+                if (GlobMatch(pattern, n)) return true;
+            return GlobMatch(pattern, name + strlen(name));
+        }
+        if (!*name) return false;
+        if (*pattern != '?' &&
+            toupper(static_cast<unsigned char>(*pattern)) != toupper(static_cast<unsigned char>(*name)))
+            return false;
+        ++pattern;
+        ++name;
+    }
+    return *name == 0;
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    if (GlobMatch(pattern.c_str(), name.c_str())) return true;
+    // "x*.*" also matches names without any dot, as on Windows.
+    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
+        name.find('.') == std::string::npos)
+        return GlobMatch(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
+    return false;
+}
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+bool IsShortNameChar(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u > 32 && !strchr("\"*+,/:;<=>?[\\]|", c);
+}
+
+bool IsLegal83(const std::string& name) {
+    if (name == "." || name == "..") return true;
+    size_t dot = name.find('.');
+    if (dot != name.rfind('.')) return false;
+    std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
+    if (dot != std::string::npos && ext.empty()) return false;
+    for (char c : name)
+        if (c != '.' && !IsShortNameChar(c)) return false;
+    return true;
+}
+
+void MangleParts(const std::string& name, std::string* base, std::string* ext) {
+    size_t dot = name.rfind('.');
+    std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+    std::string tail = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot + 1);
+    base->clear();
+    ext->clear();
+    for (char c : stem) {
+        if (c == '.' || c == ' ') continue;
+        char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        *base += IsShortNameChar(u) ? u : '_';
+    }
+    for (char c : tail) {
+        if (c == ' ') continue;
+        char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        if (ext->size() < 3) *ext += IsShortNameChar(u) ? u : '_';
+    }
+    if (base->size() > 6) base->resize(6);
+    if (base->empty()) *base = "_";
+}
+
+bool ParseDrive(const std::string& path, int* index, std::string* rest) {
+    if (path.size() < 2 || path[1] != ':' || !isalpha(static_cast<unsigned char>(path[0]))) return false;
+    *index = toupper(static_cast<unsigned char>(path[0])) - 'A';
+    *rest = path.substr(2);
+    return true;
+}
+
+std::string ShortComponent(const std::string& folder, const std::string& onDisk);
+
+// Finds the host name of one component in a host folder: the exact name when
+// it exists, else the first listed name equal without regard to case, else
+// the long name whose generated short name it is.
+std::string MatchComponent(const std::string& folder, const std::string& component) {
+    struct stat info;
+    std::string exact = folder + "/" + component;
+    if (lstat(exact.c_str(), &info) == 0) return component;
+    std::vector<std::string> names = ListFolder(folder);
+    for (const std::string& name : names)
+        if (SameText(name, component)) return name;
+    if (component.find('~') != std::string::npos) {
+        for (const std::string& name : names)
+            if (!IsLegal83(name) && SameText(ShortComponent(folder, name), component)) return name;
+    }
+    return component;
+}
+
+// Windows drops trailing dots and blanks of a path component.
+std::string TrimComponent(const std::string& component) {
+    if (component == "." || component == "..") return component;
+    size_t end = component.find_last_not_of(". ");
+    return end == std::string::npos ? component : component.substr(0, end + 1);
+}
+
+}  // namespace
+
+SimFileSystem::SimFileSystem(SimState& state) : state_(state) {
+    const char* base = getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/cordafix-sim-XXXXXX";
+    std::vector<char> buffer(templ.begin(), templ.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data())) hostRoot_ = buffer.data();
+}
+
+SimFileSystem::~SimFileSystem() {
+    for (const auto& open : state_.descriptors) close(open.first);
+    state_.descriptors.clear();
+    if (!hostRoot_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(hostRoot_, ignored);
+    }
+}
+
+// --- set-up -------------------------------------------------------------------
+
+void SimFileSystem::MapDrive(char letter, const std::string& hostFolder, uint32_t type) {
+    int index = toupper(static_cast<unsigned char>(letter)) - 'A';
+    if (index < 0 || index >= 26) return;
+    std::error_code ignored;
+    std::filesystem::create_directories(hostFolder, ignored);
+    state_.drives[index].host = hostFolder;
+    state_.drives[index].type = type;
+}
+
+std::string SimFileSystem::AddDrive(char letter, uint32_t type) {
+    std::string folder = hostRoot_ + "/drive_" + static_cast<char>(tolower(static_cast<unsigned char>(letter)));
+    MapDrive(letter, folder, type);
+    return folder;
+}
+
+std::string SimFileSystem::HostPath(const std::string& windowsPath) const {
+    int index;
+    std::string rest;
+    if (!ParseDrive(windowsPath, &index, &rest)) return "";
+    const Drive& drive = state_.drives[index];
+    if (drive.host.empty()) return "";
+    std::vector<std::string> resolved;
+    for (const std::string& raw : SplitComponents(rest)) {
+        std::string component = TrimComponent(raw);
+        if (component == "." || component.empty()) continue;
+        if (component == "..") {
+            if (!resolved.empty()) resolved.pop_back();
+            continue;
+        }
+        std::string folder = drive.host;
+        for (const std::string& part : resolved) folder += "/" + part;
+        resolved.push_back(MatchComponent(folder, component));
+    }
+    std::string host = drive.host;
+    for (const std::string& part : resolved) host += "/" + part;
+    return host;
+}
+
+bool SimFileSystem::WriteFile(const std::string& windowsPath, const std::string& bytes) {
+    std::string host = HostPath(windowsPath);
+    if (host.empty()) return false;
+    std::error_code ignored;
+    std::filesystem::create_directories(ParentOf(host), ignored);
+    FILE* file = fopen(host.c_str(), "wb");
+    if (!file) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && ok;
+}
+
+bool SimFileSystem::WriteFile(const std::string& windowsPath, const std::vector<uint8_t>& bytes) {
+    return WriteFile(windowsPath, std::string(bytes.begin(), bytes.end()));
+}
+
+bool SimFileSystem::MakeFolder(const std::string& windowsPath) {
+    std::string host = HostPath(windowsPath);
+    if (host.empty()) return false;
+    std::error_code error;
+    std::filesystem::create_directories(host, error);
+    return IsFolder(host);
+}
+
+bool SimFileSystem::Exists(const std::string& windowsPath) const {
+    struct stat info;
+    return StatPath(HostPath(windowsPath), &info);
+}
+
+std::string SimFileSystem::ReadFile(const std::string& windowsPath) const {
+    std::string host = HostPath(windowsPath);
+    std::string content;
+    FILE* file = host.empty() ? nullptr : fopen(host.c_str(), "rb");
+    if (!file) return content;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+    fclose(file);
+    return content;
+}
+
+void SimFileSystem::LockFile(const std::string& windowsPath) { state_.locked.insert(HostPath(windowsPath)); }
+void SimFileSystem::UnlockFile(const std::string& windowsPath) { state_.locked.erase(HostPath(windowsPath)); }
+void SimFileSystem::DenyAttributes(const std::string& windowsPath) {
+    state_.deniedAttributes.insert(HostPath(windowsPath));
+}
+void SimFileSystem::DenyListing(const std::string& windowsPath) {
+    state_.deniedListing.insert(HostPath(windowsPath));
+}
+
+void SimFileSystem::SetWindowsDirectory(const std::string& path) { state_.windowsDirectory = path; }
+void SimFileSystem::SetSystemDirectory(const std::string& path) { state_.systemDirectory = path; }
+void SimFileSystem::SetTempPath(const std::string& path) { state_.tempPath = path; }
+void SimFileSystem::SetEnvironment(const std::string& name, const std::string& value) {
+    state_.environment[Upper(name)] = {name, value};
+}
+
+int SimFileSystem::OpenDescriptorCount() const {
+    return static_cast<int>(state_.descriptors.size() + state_.texts.size());
+}
+// --- drives, folders and files --------------------------------------------------
+
+uint32_t SimFileSystem::DriveType(const char* root) {
+    std::string text = root ? root : "";
+    int index;
+    std::string rest;
+    if (!ParseDrive(text, &index, &rest) || !(rest.empty() || rest == "\\")) return kDriveNoRootDir;
+    const Drive& drive = state_.drives[index];
+    return drive.host.empty() ? kDriveNoRootDir : drive.type;
+}
+
+namespace {
+
+bool IsDriveRoot(const std::string& windowsFolder) {
+    std::string rest = windowsFolder.size() >= 2 ? windowsFolder.substr(2) : "";
+    return SplitComponents(rest).empty();
+}
+
+uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, const std::string& host,
+                      const struct stat& info) {
+    bool folder = S_ISDIR(info.st_mode);
+    auto found = stored.find(host);
+    uint32_t extra = found != stored.end() ? found->second : (folder ? 0 : kAttrArchive);
+    uint32_t result = extra & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? kAttrReadOnly : 0));
+    if (folder) return result | kAttrDirectory;
+    if (!(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) result |= kAttrReadOnly;
+    return result ? result : kAttrNormal;
+}
+
+// Appends the entry for one host path under the given name; false when it vanished.
+bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& host, const std::string& name,
+              std::vector<FindEntry>* entries) {
+    struct stat info;
+    if (!StatPath(host, &info)) return false;
+    FindEntry entry;
+    memset(&entry, 0, sizeof entry);
+    snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+    entry.attributes = AttributesOf(stored, host, info);
+    uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    entry.sizeHigh = static_cast<uint32_t>(size >> 32);
+    entry.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+    entries->push_back(entry);
+    return true;
+}
+
+// A folder's entries matching a wildcard pattern, in listing order; "." and
+// ".." come first except at a drive root (as Windows and Wine list them).
+std::vector<FindEntry> MatchingEntries(const std::map<std::string, uint32_t>& stored, const std::string& folder,
+                                       const std::string& namePattern, bool driveRoot) {
+    std::vector<FindEntry> entries;
+    if (!driveRoot) {
+        if (WildcardMatch(namePattern, ".")) AddEntry(stored, folder, ".", &entries);
+        if (WildcardMatch(namePattern, "..")) AddEntry(stored, ParentOf(folder), "..", &entries);
+    }
+    for (const std::string& name : ListFolder(folder))
+        if (WildcardMatch(namePattern, name)) AddEntry(stored, folder + "/" + name, name, &entries);
+    return entries;
+}
+
+}  // namespace
+
+SearchHandle SimFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
+    std::string text = pattern ? pattern : "";
+    size_t cut = text.find_last_of("\\/");
+    std::string windowsFolder = cut == std::string::npos ? "" : text.substr(0, cut + 1);
+    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
+    std::string folder = HostPath(windowsFolder);
+    if (!IsFolder(folder)) {
+        state_.lastError = kErrorPathNotFound;
+        return kNoSearch;
+    }
+    if (state_.deniedListing.count(folder)) {
+        state_.lastError = kErrorAccessDenied;
+        return kNoSearch;
+    }
+    Search search;
+    search.pattern = text;
+    if (HasWildcard(namePattern)) {
+        search.entries = MatchingEntries(state_.attributes, folder, namePattern, IsDriveRoot(windowsFolder));
+    } else if (!namePattern.empty()) {
+        std::string host = HostPath(text);
+        AddEntry(state_.attributes, host, host.substr(host.find_last_of('/') + 1), &search.entries);
+    }
+    if (search.entries.empty()) {
+        state_.lastError = kErrorFileNotFound;
+        return kNoSearch;
+    }
+    SearchHandle handle = state_.nextSearch++;
+    *entry = search.entries[0];
+    search.next = 1;
+    state_.searches[handle] = search;
+    if (onFindEntry) onFindEntry(text.c_str(), *entry);
+    return handle;
+}
+
+bool SimFileSystem::FindNext(SearchHandle handle, FindEntry* entry) {
+    auto found = state_.searches.find(handle);
+    if (found == state_.searches.end()) {
+        state_.lastError = kErrorInvalidHandle;
+        return false;
+    }
+    Search& search = found->second;
+    if (search.next >= search.entries.size()) {
+        state_.lastError = kErrorNoMoreFiles;
+        return false;
+    }
+    *entry = search.entries[search.next++];
+    if (onFindEntry) onFindEntry(search.pattern.c_str(), *entry);
+    return true;
+}
+
+void SimFileSystem::FindEnd(SearchHandle handle) { state_.searches.erase(handle); }
+
+uint32_t SimFileSystem::GetAttributes(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_.lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        return kInvalidAttributes;
+    }
+    return AttributesOf(state_.attributes, host, info);
+}
+
+bool SimFileSystem::SetAttributes(const char* path, uint32_t attributes) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_.lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        return false;
+    }
+    if (state_.deniedAttributes.count(host)) {
+        state_.lastError = kErrorAccessDenied;
+        return false;
+    }
+    bool folder = S_ISDIR(info.st_mode);
+    uint32_t kept = attributes & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? kAttrReadOnly : 0));
+    state_.attributes[host] = kept;
+    if (!folder) {
+        mode_t mode = info.st_mode & 07777;
+        mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+        chmod(host.c_str(), mode);
+    }
+    return true;
+}
+
+namespace {
+
+// The error a missing path gives: 2 when its folder exists, 3 when not.
+int32_t MissingError(const std::string& host) {
+    return IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+bool IsReadOnlyFile(const struct stat& info) {
+    return !S_ISDIR(info.st_mode) && !(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
+}
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    return !error;
+}
+
+}  // namespace
+
+bool SimFileSystem::DeletePath(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        state_.lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode) || IsReadOnlyFile(info)) {
+        state_.lastError = kErrorAccessDenied;
+        return false;
+    }
+    if (state_.locked.count(host)) {
+        state_.lastError = kErrorSharingViolation;
+        return false;
+    }
+    if (unlink(host.c_str()) != 0) {
+        state_.lastError = kErrorAccessDenied;
+        return false;
+    }
+    state_.attributes.erase(host);
+    return true;
+}
+
+namespace {
+
+// Moves one host path; across file systems a file is copied and removed.
+bool MoveHost(const std::string& from, const std::string& to) {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    if (errno != EXDEV || IsFolder(from)) return false;
+    return CopyHostFile(from, to) && unlink(from.c_str()) == 0;
+}
+
+}  // namespace
+
+int32_t SimState::MoveRefusal(const std::string& source, const std::string& target,
+                                        bool replace) const {
+    struct stat info;
+    if (!StatPath(source, &info)) return source.empty() ? kErrorPathNotFound : MissingError(source);
+    if (locked.count(source)) return kErrorSharingViolation;
+    if (target.empty() || !IsFolder(ParentOf(target))) return kErrorPathNotFound;
+    struct stat existing;
+    if (!StatPath(target, &existing)) return kErrorSuccess;
+    if (existing.st_ino == info.st_ino && existing.st_dev == info.st_dev) return kErrorSuccess;  // same file
+    if (!replace) return kErrorAlreadyExists;
+    if (S_ISDIR(existing.st_mode) || S_ISDIR(info.st_mode) || IsReadOnlyFile(existing)) return kErrorAccessDenied;
+    if (locked.count(target)) return kErrorSharingViolation;
+    return kErrorSuccess;
+}
+
+bool SimFileSystem::MovePath(const char* from, const char* to) { return MovePathEx(from, to, 0); }
+
+bool SimFileSystem::MovePathEx(const char* from, const char* to, uint32_t flags) {
+    bool noTarget = to == nullptr || *to == '\0';
+    if (flags & kMoveDelayUntilReboot) {
+        if (refuseDelayedDelete) {
+            state_.lastError = kErrorAccessDenied;
+            return false;
+        }
+        if (noTarget) pendingDeletes.push_back(from ? from : "");
+        else pendingRenames.push_back({from ? from : "", to});
+        return true;
+    }
+    if (noTarget) {
+        state_.lastError = kErrorInvalidParameter;
+        return false;
+    }
+    std::string source = HostPath(from ? from : "");
+    std::string target = HostPath(to);
+    // A new name that differs only in case names the same file; the move
+    // then gives it the new spelling, as NTFS does.
+    std::vector<std::string> parts = SplitComponents(to);
+    if (!target.empty() && !parts.empty() && target == source) target = ParentOf(target) + "/" + TrimComponent(parts.back());
+    int32_t error = state_.MoveRefusal(source, target, (flags & kMoveReplaceExisting) != 0);
+    if (error == kErrorSuccess && !MoveHost(source, target)) error = kErrorAccessDenied;
+    if (error != kErrorSuccess) {
+        state_.lastError = error;
+        return false;
+    }
+    auto stored = state_.attributes.find(source);
+    if (stored != state_.attributes.end()) {
+        uint32_t value = stored->second;
+        state_.attributes.erase(stored);
+        state_.attributes[target] = value;
+    }
+    return true;
+}
+
+bool SimFileSystem::CopyPath(const char* from, const char* to, bool failIfExists) {
+    std::string source = HostPath(from ? from : "");
+    std::string target = HostPath(to ? to : "");
+    struct stat info;
+    if (!StatPath(source, &info)) {
+        state_.lastError = source.empty() ? kErrorPathNotFound : MissingError(source);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        state_.lastError = kErrorAccessDenied;
+        return false;
+    }
+    if (target.empty() || !IsFolder(ParentOf(target))) {
+        state_.lastError = kErrorPathNotFound;
+        return false;
+    }
+    struct stat targetInfo;
+    if (StatPath(target, &targetInfo)) {
+        if (failIfExists) {
+            state_.lastError = kErrorFileExists;
+            return false;
+        }
+        if (S_ISDIR(targetInfo.st_mode) || IsReadOnlyFile(targetInfo)) {
+            state_.lastError = kErrorAccessDenied;
+            return false;
+        }
+        if (state_.locked.count(target)) {
+            state_.lastError = kErrorSharingViolation;
+            return false;
+        }
+    }
+    if (!CopyHostFile(source, target)) {
+        state_.lastError = kErrorAccessDenied;
+        return false;
+    }
+    // The copy carries the source's attributes, as CopyFileA does.
+    chmod(target.c_str(), info.st_mode & 07777);
+    auto stored = state_.attributes.find(source);
+    if (stored != state_.attributes.end()) state_.attributes[target] = stored->second;
+    else state_.attributes.erase(target);
+    return true;
+}
+
+namespace {
+
+// The buffer rule of GetTempPathA and its kin: the length without the zero
+// when it fits, else the size needed including the zero.
+uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
+    if (buffer && size > text.size()) {
+        memcpy(buffer, text.c_str(), text.size() + 1);
+        return static_cast<uint32_t>(text.size());
+    }
+    return static_cast<uint32_t>(text.size() + 1);
+}
+
+// Short name of one existing component in a host folder.
+// A name that already fits 8.3 has no other short name and comes back as stored.
+std::string ShortComponent(const std::string& folder, const std::string& onDisk) {
+    if (IsLegal83(onDisk)) return onDisk;
+    std::string base, ext;
+    MangleParts(onDisk, &base, &ext);
+    int number = 1;
+    for (const std::string& sibling : ListFolder(folder)) {
+        if (sibling == onDisk) break;
+        if (IsLegal83(sibling)) continue;
+        std::string otherBase, otherExt;
+        MangleParts(sibling, &otherBase, &otherExt);
+        if (otherBase == base && otherExt == ext) ++number;
+    }
+    std::string suffix = "~" + std::to_string(number);
+    if (base.size() + suffix.size() > 8) base.resize(8 - suffix.size());
+    return base + suffix + (ext.empty() ? "" : "." + ext);
+}
+
+}  // namespace
+
+uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t size) {
+    std::string text = longPath ? longPath : "";
+    int index;
+    std::string rest;
+    std::string host = HostPath(text);
+    struct stat info;
+    if (!ParseDrive(text, &index, &rest) || !StatPath(host, &info)) {
+        state_.lastError = kErrorFileNotFound;
+        return 0;
+    }
+    std::string result = text.substr(0, 2);
+    std::string folder = state_.drives[index].host;
+    size_t position = 2;
+    while (position < text.size()) {
+        if (IsSeparator(text[position])) {
+            result += text[position++];
+            continue;
+        }
+        size_t end = text.find_first_of("\\/", position);
+        if (end == std::string::npos) end = text.size();
+        std::string component = text.substr(position, end - position);
+        position = end;
+        if (component == "." || component == "..") {
+            result += component;
+            folder = component == ".." ? ParentOf(folder) : folder;
+            continue;
+        }
+        std::string onDisk = MatchComponent(folder, TrimComponent(component));
+        result += ShortComponent(folder, onDisk);
+        folder += "/" + onDisk;
+    }
+    return CopyOut(result, buffer, size);
+}
+
+uint32_t SimFileSystem::TempPath(char* buffer, uint32_t size) { return CopyOut(state_.tempPath, buffer, size); }
+
+uint32_t SimFileSystem::SystemDirectory(char* buffer, uint32_t size) {
+    return CopyOut(state_.systemDirectory, buffer, size);
+}
+
+uint32_t SimFileSystem::WindowsDirectory(char* buffer, uint32_t size) {
+    return CopyOut(state_.windowsDirectory, buffer, size);
+}
+
+uint32_t SimFileSystem::ExpandEnvironment(const char* source, char* buffer, uint32_t size) {
+    if (!source) {
+        state_.lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    std::string text = source;
+    std::string result;
+    size_t position = 0;
+    while (position < text.size()) {
+        size_t open = text.find('%', position);
+        size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            result += text.substr(position);
+            break;
+        }
+        result += text.substr(position, open - position);
+        std::string name = text.substr(open + 1, close - open - 1);
+        std::string upper = Upper(name);
+        auto found = state_.environment.find(upper);
+        if (found != state_.environment.end()) {
+            result += found->second.second;
+        } else if (!name.empty() && (upper == "SYSTEMROOT" || upper == "WINDIR")) {
+            result += state_.windowsDirectory;
+        } else {
+            // Unknown names stay as written, percent signs included.
+            result += text.substr(open, close - open + 1);
+        }
+        position = close + 1;
+    }
+    uint32_t needed = static_cast<uint32_t>(result.size() + 1);
+    if (buffer && size >= needed) memcpy(buffer, result.c_str(), needed);
+    return needed;
+}
+
+// --- descriptor calls -----------------------------------------------------------
+
+int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    bool exists = StatPath(host, &info);
+    int access = flags & 3;
+    bool writes = access == kOpenWriteOnly || access == kOpenReadWrite || (flags & kOpenTruncate);
+    if (host.empty() || (exists && S_ISDIR(info.st_mode))) {
+        errno = host.empty() ? ENOENT : EACCES;
+        return -1;
+    }
+    if (exists && (flags & kOpenCreate) && (flags & kOpenExclusive)) {
+        errno = EEXIST;
+        return -1;
+    }
+    if (exists && writes && (IsReadOnlyFile(info) || state_.locked.count(host))) {
+        state_.lastError = state_.locked.count(host) ? kErrorSharingViolation : kErrorAccessDenied;
+        errno = EACCES;
+        return -1;
+    }
+    int hostFlags = access == kOpenWriteOnly ? O_WRONLY : access == kOpenReadWrite ? O_RDWR : O_RDONLY;
+    if (flags & kOpenAppend) hostFlags |= O_APPEND;
+    if (flags & kOpenCreate) hostFlags |= O_CREAT;
+    if (flags & kOpenTruncate) hostFlags |= O_TRUNC;
+    if (flags & kOpenExclusive) hostFlags |= O_EXCL;
+    // The runtime makes a new file read-only when write permission is not asked for.
+    mode_t mode = (permission & kPermWrite) ? 0666 : 0444;
+    int fd = open(host.c_str(), hostFlags | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    state_.descriptors[fd].text = (flags & kOpenBinary) == 0;
+    return fd;
+}
+
+int32_t SimFileSystem::FileLength(int fd) {
+    struct stat info;
+    if (!state_.descriptors.count(fd) || fstat(fd, &info) != 0 || info.st_size > 0x7FFFFFFF) {
+        errno = EBADF;
+        return -1;
+    }
+    return static_cast<int32_t>(info.st_size);
+}
+
+int32_t SimFileSystem::FileSeek(int fd, int32_t offset, int origin) {
+    if (!state_.descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    int64_t base = 0;
+    if (origin == kSeekCur) {
+        base = lseek(fd, 0, SEEK_CUR);
+    } else if (origin == kSeekEnd) {
+        struct stat info;
+        if (fstat(fd, &info) != 0) return -1;
+        base = info.st_size;
+    } else if (origin != kSeekSet) {
+        errno = EINVAL;
+        return -1;
+    }
+    int64_t target = base + offset;
+    if (target < 0 || target > 0x7FFFFFFF) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (lseek(fd, static_cast<off_t>(target), SEEK_SET) < 0) return -1;
+    state_.descriptors[fd].atCtrlZ = false;
+    return static_cast<int32_t>(target);
+}
+
+namespace {
+
+// Text-mode read of the runtime: CR LF comes out as LF, Ctrl-Z ends the file.
+int ReadText(int fd, char* out, uint32_t count, bool* atCtrlZ) {
+    if (*atCtrlZ) return 0;
+    std::vector<char> raw(count);
+    ssize_t got = read(fd, raw.data(), count);
+    if (got < 0) return -1;
+    int used = 0;
+    for (ssize_t i = 0; i < got; ++i) {
+        char c = raw[i];
+        if (c == '\x1A') {
+            lseek(fd, static_cast<off_t>(i - got), SEEK_CUR);  // stay on the Ctrl-Z
+            *atCtrlZ = true;
+            break;
+        }
+        if (c == '\r' && i + 1 < got && raw[i + 1] == '\n') continue;
+        if (c == '\r' && i + 1 == got) {
+            // A CR at the end of what was read: look at the next byte.
+            char next;
+            ssize_t more = read(fd, &next, 1);
+            if (more == 1 && next == '\n') c = '\n';
+            else if (more == 1) lseek(fd, -1, SEEK_CUR);
+        }
+        out[used++] = c;
+    }
+    return used;
+}
+
+// Text-mode write: every LF goes out as CR LF; the result counts the caller's bytes.
+int WriteText(int fd, const char* data, uint32_t count) {
+    std::string translated;
+    translated.reserve(count + count / 8);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (data[i] == '\n') translated += '\r';
+        translated += data[i];
+    }
+    ssize_t put = write(fd, translated.data(), translated.size());
+    if (put < 0) return -1;
+    return put == static_cast<ssize_t>(translated.size()) ? static_cast<int>(count) : -1;
+}
+
+}  // namespace
+
+int SimFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
+    auto found = state_.descriptors.find(fd);
+    if (found == state_.descriptors.end()) {
+        errno = EBADF;
+        return -1;
+    }
+    if (found->second.text) return ReadText(fd, static_cast<char*>(buffer), count, &found->second.atCtrlZ);
+    ssize_t got = read(fd, buffer, count);
+    return got < 0 ? -1 : static_cast<int>(got);
+}
+
+int SimFileSystem::FileWrite(int fd, const void* buffer, uint32_t count) {
+    auto found = state_.descriptors.find(fd);
+    if (found == state_.descriptors.end()) {
+        errno = EBADF;
+        return -1;
+    }
+    if (found->second.text) return WriteText(fd, static_cast<const char*>(buffer), count);
+    ssize_t put = write(fd, buffer, count);
+    return put < 0 ? -1 : static_cast<int>(put);
+}
+
+int SimFileSystem::FileClose(int fd) {
+    if (!state_.descriptors.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    state_.descriptors.erase(fd);
+    return close(fd) == 0 ? 0 : -1;
+}
+
+int SimFileSystem::FileAccess(const char* path, int mode) {
+    std::string host = HostPath(path ? path : "");
+    struct stat info;
+    if (!StatPath(host, &info)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if ((mode & 2) && IsReadOnlyFile(info)) {
+        errno = EACCES;
+        return -1;
+    }
+    return 0;
+}
+
+// --- buffered text ----------------------------------------------------------------
+
+TextFile SimFileSystem::TextOpenRead(const char* path) {
+    std::string host = HostPath(path ? path : "");
+    if (!IsRegularFile(host)) {
+        state_.lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
+        return 0;
+    }
+    TextStream stream;
+    stream.content = ReadFile(path);
+    // Text mode: Ctrl-Z ends the file and CR LF reads as LF.
+    size_t end = stream.content.find('\x1A');
+    if (end != std::string::npos) stream.content.resize(end);
+    std::string translated;
+    translated.reserve(stream.content.size());
+    for (size_t i = 0; i < stream.content.size(); ++i) {
+        if (stream.content[i] == '\r' && i + 1 < stream.content.size() && stream.content[i + 1] == '\n')
+            continue;
+        translated += stream.content[i];
+    }
+    stream.content.swap(translated);
+    TextFile handle = state_.nextText++;
+    state_.texts[handle] = stream;
+    return handle;
+}
+
+bool SimFileSystem::TextReadLine(TextFile file, char* buffer, int size) {
+    auto found = state_.texts.find(file);
+    if (found == state_.texts.end() || size <= 0) return false;
+    TextStream& stream = found->second;
+    if (stream.position >= stream.content.size() && size > 1) return false;
+    int used = 0;
+    while (used < size - 1 && stream.position < stream.content.size()) {
+        char c = stream.content[stream.position++];
+        buffer[used++] = c;
+        if (c == '\n') break;
+    }
+    buffer[used] = '\0';
+    return true;
+}
+
+void SimFileSystem::TextClose(TextFile file) { state_.texts.erase(file); }

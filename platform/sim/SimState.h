@@ -1,0 +1,171 @@
+// State shared by the simulated Windows' concerns, and the small text helpers
+// they all use. Private to platform/sim.
+#pragma once
+
+#include <cctype>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace simdetail {
+
+const int32_t kErrorNoMoreFiles = 18;
+const int32_t kErrorFileExists = 80;
+const int32_t kErrorInvalidParameter = 87;
+const int32_t kErrorAlreadyExists = 183;
+const int32_t kErrorKeyDeleted = 1018;
+const int32_t kErrorNoSuchPrivilege = 1313;
+const uint32_t kKeySetValue = 0x0002;
+const uint32_t kKeyCreateSubKey = 0x0004;
+const uint32_t kKeyQueryValue = 0x0001;
+
+inline std::string Upper(const std::string& text) {
+    std::string result = text;
+    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+inline bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+
+inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+inline std::vector<std::string> SplitComponents(const std::string& rest) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : rest) {
+        if (IsSeparator(c)) {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+struct RegValue {
+    std::string name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+};
+
+struct RegNode {
+    std::string name;
+    std::vector<std::shared_ptr<RegNode>> children;
+    std::vector<RegValue> values;
+    bool deleted = false;
+
+    std::shared_ptr<RegNode> Child(const std::string& childName) const {
+        for (const auto& child : children)
+            if (SameText(child->name, childName)) return child;
+        return nullptr;
+    }
+    RegValue* Value(const std::string& valueName) {
+        for (auto& value : values)
+            if (SameText(value.name, valueName)) return &value;
+        return nullptr;
+    }
+};
+
+inline void MarkDeleted(RegNode* node) {
+    node->deleted = true;
+    for (auto& child : node->children) MarkDeleted(child.get());
+}
+
+struct OpenKey {
+    std::shared_ptr<RegNode> node;
+    uint32_t access;
+};
+
+struct Search {
+    std::vector<FindEntry> entries;
+    size_t next = 0;
+    std::string pattern;
+};
+
+struct TextStream {
+    std::string content;
+    size_t position = 0;
+};
+
+struct Drive {
+    std::string host;
+    uint32_t type = kDriveNoRootDir;
+};
+
+struct SimState {
+    Drive drives[26];
+    std::map<std::string, uint32_t> attributes;  // host path -> HIDDEN/SYSTEM/ARCHIVE (+READONLY for folders)
+    std::set<std::string> locked;
+    std::set<std::string> deniedAttributes;
+    std::set<std::string> deniedListing;
+    std::map<SearchHandle, Search> searches;
+    SearchHandle nextSearch = 0x100;
+    // Open descriptors: whether each is in text mode (no kOpenBinary), and
+    // whether a text-mode read has met Ctrl-Z (the runtime's end of file).
+    struct Descriptor {
+        bool text = false;
+        bool atCtrlZ = false;
+    };
+    std::map<int, Descriptor> descriptors;
+    std::map<TextFile, TextStream> texts;
+    TextFile nextText = 0x200;
+
+    OsVersion version = {2, 5, 1, 2600};
+    bool versionFails = false;
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\SYSTEM32";
+    std::string tempPath = "C:\\WINDOWS\\TEMP\\";
+    std::map<std::string, std::pair<std::string, std::string>> environment;  // upper name -> (name, value)
+
+    std::map<RegKey, std::shared_ptr<RegNode>> roots;
+    std::map<RegKey, OpenKey> keys;
+    RegKey nextKey = 0x1000;
+    std::vector<uint8_t> performanceData;
+
+    std::deque<QueuedMessage> queue;
+    std::multimap<int, std::function<void()>> peekActions;
+    std::deque<int> answers;
+
+    std::set<TokenHandle> tokens;
+    TokenHandle nextToken = 0x3000;
+    uint32_t lastError = 0;
+
+    std::shared_ptr<RegNode> Root(RegKey key) {
+        auto found = roots.find(key);
+        return found == roots.end() ? nullptr : found->second;
+    }
+
+    // Access masks are checked on the NT family only; the 9x registry has no security.
+    bool Allows(const OpenKey& key, uint32_t right) const {
+        bool nineX = version.platformId == 1 && !versionFails;
+        return nineX || (key.access & right) != 0;
+    }
+
+    // A root or an open handle; a handle whose key was deleted meanwhile
+    // answers ERROR_KEY_DELETED, as on Windows.
+    int32_t ResolveKey(RegKey key, OpenKey* out) {
+        if (auto root = Root(key)) {
+            *out = {root, kKeyAllAccess};
+            return kErrorSuccess;
+        }
+        auto found = keys.find(key);
+        if (found == keys.end()) return kErrorInvalidHandle;
+        if (found->second.node->deleted) return kErrorKeyDeleted;
+        *out = found->second;
+        return kErrorSuccess;
+    }
+
+    // Why MoveFileExA would refuse to move source to target (0 when it would not).
+    int32_t MoveRefusal(const std::string& source, const std::string& target, bool replace) const;
+};
+
+}  // namespace simdetail
