@@ -1,0 +1,35 @@
+# cordafix-offline: the engine and repair code on the offline platform
+# (a Windows volume mounted on this system), with its tests.
+find_path(HIVEX_INCLUDE_DIR hivex.h)
+find_library(HIVEX_LIBRARY hivex)
+find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp)
+if(NOT HIVEX_INCLUDE_DIR OR NOT HIVEX_LIBRARY OR NOT NLOHMANN_JSON_INCLUDE_DIR)
+  message(FATAL_ERROR "cordafix-offline needs libhivex-dev and nlohmann-json3-dev (tools/install-deps.sh)")
+endif()
+
+file(GLOB OFFLINE_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/offline/*.cpp)
+add_library(platform_offline STATIC ${OFFLINE_PLATFORM_SOURCES})
+target_include_directories(platform_offline PUBLIC ${HIVEX_INCLUDE_DIR})
+target_link_libraries(platform_offline PUBLIC cordafix_core ${HIVEX_LIBRARY})
+target_compile_options(platform_offline PRIVATE ${PRODUCT_FLAGS})
+
+file(GLOB OFFLINE_SOURCES CONFIGURE_DEPENDS offline/*.cpp)
+list(FILTER OFFLINE_SOURCES EXCLUDE REGEX "main\\.cpp$")
+add_library(offline_scan STATIC ${OFFLINE_SOURCES})
+target_include_directories(offline_scan PUBLIC ${NLOHMANN_JSON_INCLUDE_DIR})
+target_link_libraries(offline_scan PUBLIC platform_offline cordafix_core)
+target_compile_options(offline_scan PRIVATE ${PRODUCT_FLAGS})
+
+add_executable(cordafix-offline offline/main.cpp)
+target_link_libraries(cordafix-offline PRIVATE offline_scan)
+target_compile_options(cordafix-offline PRIVATE ${PRODUCT_FLAGS})
+
+file(GLOB OFFLINE_TEST_SOURCES CONFIGURE_DEPENDS tests/offline/*.cpp)
+if(OFFLINE_TEST_SOURCES)
+  add_executable(offline_tests ${OFFLINE_TEST_SOURCES})
+  target_include_directories(offline_tests PRIVATE tests)
+  target_link_libraries(offline_tests PRIVATE offline_scan samplegen GTest::gtest_main)
+  target_compile_definitions(offline_tests PRIVATE CORDAFIX_OFFLINE_EXE="$<TARGET_FILE:cordafix-offline>")
+  add_dependencies(offline_tests cordafix-offline)
+  gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
+endif()

@@ -1,0 +1,125 @@
+#include "offline/OfflineVolume.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/offline/OfflineFileSystem.h"
+
+namespace {
+
+const char* const kWindowsFolders[] = {"Windows", "WINNT"};
+
+bool IsFolder(const std::string& host) {
+    struct stat info;
+    return !host.empty() && stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& host) {
+    struct stat info;
+    return !host.empty() && stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// "C:\" followed by the names the folders have on the volume.
+std::string AsNamedOnVolume(OfflineFileSystem& files, const std::string& windowsPath) {
+    std::string named = "C:";
+    std::string root = files.HostPath("C:\\");
+    std::string host = files.HostPath(windowsPath);
+    for (size_t at = root.size(); at < host.size(); ++at) named += host[at] == '/' ? '\\' : host[at];
+    return named;
+}
+
+// A value's data as text; false when it cannot be read.
+bool ReadText(const char* keyPath, const char* name, std::string* text) {
+    RegKey key;
+    if (SysRegistry().KeyOpen(kHkeyLocalMachine, keyPath, kKeyRead, &key) != kErrorSuccess) return false;
+    uint32_t type = 0, size = 0;
+    bool read = SysRegistry().KeyQueryValue(key, name, &type, nullptr, &size) == kErrorSuccess;
+    std::vector<uint8_t> data(size + 1, 0);
+    read = read && SysRegistry().KeyQueryValue(key, name, &type, data.data(), &size) == kErrorSuccess;
+    SysRegistry().KeyClose(key);
+    if (!read) return false;
+    text->assign(reinterpret_cast<const char*>(data.data()));
+    return true;
+}
+
+std::string Expanded(OfflineFileSystem& files, const std::string& text) {
+    uint32_t needed = files.ExpandEnvironment(text.c_str(), nullptr, 0);
+    std::vector<char> buffer(needed + 1, 0);
+    files.ExpandEnvironment(text.c_str(), buffer.data(), needed);
+    return buffer.data();
+}
+
+void SetFromValue(OfflineFileSystem& files, const char* variable, const char* keyPath, const char* name) {
+    std::string text;
+    if (ReadText(keyPath, name, &text) && !text.empty()) files.SetEnvironment(variable, Expanded(files, text));
+}
+
+std::string CurrentControlSet() {
+    RegKey key;
+    uint32_t current = 1, type = 0, size = sizeof current;
+    if (SysRegistry().KeyOpen(kHkeyLocalMachine, "SYSTEM\\Select", kKeyRead, &key) == kErrorSuccess) {
+        if (SysRegistry().KeyQueryValue(key, "Current", &type, reinterpret_cast<uint8_t*>(&current), &size) !=
+                kErrorSuccess ||
+            type != 4 || current == 0 || current > 999)
+            current = 1;
+        SysRegistry().KeyClose(key);
+    }
+    char name[64];
+    snprintf(name, sizeof name, "SYSTEM\\ControlSet%03u", current);
+    return name;
+}
+
+void LoadMachineEnvironment(OfflineFileSystem& files) {
+    std::string keyPath = CurrentControlSet() + "\\Control\\Session Manager\\Environment";
+    RegKey key;
+    if (SysRegistry().KeyOpen(kHkeyLocalMachine, keyPath.c_str(), kKeyRead, &key) != kErrorSuccess) return;
+    uint32_t count = 0;
+    std::vector<std::string> names;
+    if (SysRegistry().KeyValueCount(key, &count) == kErrorSuccess) {
+        for (uint32_t i = 0; i < count; ++i) {
+            char name[16384];
+            uint32_t length = sizeof name - 1;
+            if (SysRegistry().KeyEnumValue(key, i, name, &length) == kErrorSuccess) names.push_back(name);
+        }
+    }
+    SysRegistry().KeyClose(key);
+    for (const std::string& name : names) SetFromValue(files, name.c_str(), keyPath.c_str(), name.c_str());
+}
+
+}  // namespace
+
+bool InspectVolume(OfflineFileSystem& files, VolumeLayout* layout) {
+    for (const char* folder : kWindowsFolders) {
+        std::string windowsPath = std::string("C:\\") + folder;
+        std::string config = files.HostPath(windowsPath + "\\System32\\config");
+        if (IsFolder(config)) {
+            layout->windowsPath = AsNamedOnVolume(files, windowsPath);
+            layout->systemPath = AsNamedOnVolume(files, windowsPath + "\\System32");
+            layout->configHost = config;
+            return true;
+        }
+    }
+    layout->windowsPath = AsNamedOnVolume(files, "C:\\Windows");
+    layout->systemPath = layout->windowsPath + "\\System32";
+    layout->nineX = IsFile(files.HostPath("C:\\Windows\\SYSTEM.DAT"));
+    return false;
+}
+
+void LoadVolumeEnvironment(OfflineFileSystem& files, const VolumeLayout& layout) {
+    files.SetEnvironment("SystemDrive", "C:");
+    files.SetEnvironment("SystemRoot", layout.windowsPath);
+    files.SetEnvironment("windir", layout.windowsPath);
+    LoadMachineEnvironment(files);
+    const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    SetFromValue(files, "ProgramFiles", kCurrentVersion, "ProgramFilesDir");
+    SetFromValue(files, "CommonProgramFiles", kCurrentVersion, "CommonFilesDir");
+    SetFromValue(files, "ProgramFiles(x86)", kCurrentVersion, "ProgramFilesDir (x86)");
+    SetFromValue(files, "CommonProgramFiles(x86)", kCurrentVersion, "CommonFilesDir (x86)");
+    SetFromValue(files, "ProgramW6432", kCurrentVersion, "ProgramW6432Dir");
+    const char kProfiles[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    SetFromValue(files, "ProgramData", kProfiles, "ProgramData");
+    SetFromValue(files, "ALLUSERSPROFILE", kProfiles, "ProgramData");
+}

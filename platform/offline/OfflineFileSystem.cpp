@@ -1,0 +1,653 @@
+#include "platform/offline/OfflineFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int32_t kErrorNoMoreFiles = 18;
+const int32_t kErrorNotSameDevice = 17;
+const int32_t kErrorFileExists = 80;
+const int32_t kErrorInvalidParameter = 87;
+const int32_t kErrorAlreadyExists = 183;
+const size_t kNameSize = sizeof(FindEntry::name);
+// How ntfs-3g shows a file's DOS attributes.
+const char kNtfsAttributes[] = "system.ntfs_attrib_be";
+
+std::string Upper(const std::string& text) {
+    std::string result = text;
+    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string ParentOf(const std::string& host) {
+    size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return host.substr(0, slash);
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool IsReadOnly(const struct stat& info) { return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+uint32_t AttributesOf(const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) return kAttrDirectory;
+    return IsReadOnly(info) ? (kAttrReadOnly | kAttrArchive) : kAttrArchive;
+}
+
+FindEntry MakeEntry(const char* name, const struct stat& info) {
+    FindEntry entry;
+    memset(&entry, 0, sizeof entry);
+    snprintf(entry.name, sizeof entry.name, "%s", name);
+    entry.attributes = AttributesOf(info);
+    uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    entry.sizeHigh = static_cast<uint32_t>(size >> 32);
+    entry.sizeLow = static_cast<uint32_t>(size);
+    return entry;
+}
+
+// Names a Windows path cannot spell are not listed: a backslash would split
+// the name into a path to another file, and a name of 260 bytes or more
+// does not fit the entry.
+bool Addressable(const char* name) { return strchr(name, '\\') == nullptr && strlen(name) < kNameSize; }
+
+// Windows wildcards: "*" and "?", no letter case; "x*.*" also takes names
+// without a dot. fnmatch does the same with "[" escaped.
+bool NameMatches(const std::string& pattern, const char* name) {
+    if (fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0) return true;
+    size_t length = pattern.size();
+    return length >= 2 && pattern.compare(length - 2, 2, ".*") == 0 && strchr(name, '.') == nullptr &&
+           fnmatch(pattern.substr(0, length - 2).c_str(), name, FNM_CASEFOLD) == 0;
+}
+
+std::string WildcardPattern(const std::string& windowsPattern) {
+    std::string escaped;
+    for (char c : windowsPattern) {
+        if (c == '[' || c == ']') escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+bool EveryName(const std::string& namePattern) { return namePattern == "*" || namePattern == "*.*"; }
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+// The buffer rule of GetTempPathA and its kin: the length without the zero
+// when it fits, else the size needed including the zero.
+uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
+    if (buffer && size > text.size()) {
+        memcpy(buffer, text.c_str(), text.size() + 1);
+        return static_cast<uint32_t>(text.size());
+    }
+    return static_cast<uint32_t>(text.size() + 1);
+}
+
+// The name in folder equal to name without regard to case; empty when none.
+std::string FindNoCase(const std::string& folder, const std::string& name) {
+    std::string found;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return found;
+    while (dirent* item = readdir(dir)) {
+        if (strcasecmp(item->d_name, name.c_str()) == 0) {
+            found = item->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+int HostOpenFlags(int flags) {
+    int access = flags & 3;
+    int host = access == kOpenWriteOnly ? O_WRONLY : access == kOpenReadWrite ? O_RDWR : O_RDONLY;
+    if (flags & kOpenAppend) host |= O_APPEND;
+    if (flags & kOpenCreate) host |= O_CREAT;
+    if (flags & kOpenTruncate) host |= O_TRUNC;
+    if (flags & kOpenExclusive) host |= O_EXCL;
+    return host | O_NOFOLLOW | O_CLOEXEC;
+}
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+    int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return false;
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = out >= 0;
+    char buffer[65536];
+    while (ok) {
+        ssize_t got = read(in, buffer, sizeof buffer);
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        ok = write(out, buffer, static_cast<size_t>(got)) == got;
+    }
+    if (out >= 0 && close(out) != 0) ok = false;
+    close(in);
+    return ok;
+}
+
+}  // namespace
+
+OfflineFileSystem::OfflineFileSystem(uint32_t* lastError) : lastError_(lastError) {}
+
+OfflineFileSystem::~OfflineFileSystem() {
+    for (int fd : descriptors_) close(fd);
+    for (auto& text : texts_) fclose(text.second);
+}
+
+bool OfflineFileSystem::Refuse(int32_t error) {
+    *lastError_ = static_cast<uint32_t>(error);
+    return false;
+}
+
+// 2 when the file's folder exists, 3 when it does not, as Windows answers.
+uint32_t OfflineFileSystem::MissingError(const std::string& host) {
+    struct stat info;
+    bool folder = !host.empty() && stat(ParentOf(host).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    *lastError_ = folder ? kErrorFileNotFound : kErrorPathNotFound;
+    return *lastError_;
+}
+
+bool OfflineFileSystem::MapDrive(char letter, const std::string& hostFolder, std::string* error) {
+    int index = toupper(static_cast<unsigned char>(letter)) - 'A';
+    char canonical[PATH_MAX];
+    struct stat info;
+    if (index < 2 || index >= 26) {
+        *error = std::string("drive letter ") + letter + ": only C to Z are scanned";
+    } else if (realpath(hostFolder.c_str(), canonical) == nullptr || stat(canonical, &info) != 0) {
+        *error = hostFolder + ": " + strerror(errno);
+    } else if (!S_ISDIR(info.st_mode)) {
+        *error = hostFolder + ": not a folder";
+    } else if (strcmp(canonical, "/") == 0) {
+        *error = hostFolder + ": the root of this system is never scanned";
+    } else {
+        drives_[index].host = canonical;
+        drives_[index].device = info.st_dev;
+        drives_[index].inode = info.st_ino;
+        return true;
+    }
+    return false;
+}
+
+std::string OfflineFileSystem::VanishedDrives() const {
+    std::string letters;
+    for (int index = 0; index < 26; ++index) {
+        const Drive& drive = drives_[index];
+        if (drive.host.empty()) continue;
+        struct stat info;
+        if (stat(drive.host.c_str(), &info) != 0 || info.st_dev != drive.device || info.st_ino != drive.inode)
+            letters += static_cast<char>('A' + index);
+    }
+    return letters;
+}
+
+void OfflineFileSystem::SetEnvironment(const std::string& name, const std::string& value) {
+    environment_[Upper(name)] = value;
+}
+
+// --- paths ---------------------------------------------------------------------
+
+const OfflineFileSystem::Drive* OfflineFileSystem::DriveOf(const std::string& windowsPath,
+                                                           std::vector<std::string>* components) const {
+    if (windowsPath.size() < 2 || windowsPath[1] != ':' || !isalpha(static_cast<unsigned char>(windowsPath[0])))
+        return nullptr;
+    const Drive& drive = drives_[toupper(static_cast<unsigned char>(windowsPath[0])) - 'A'];
+    if (drive.host.empty()) return nullptr;
+    std::string current;
+    for (size_t i = 2; i <= windowsPath.size(); ++i) {
+        if (i < windowsPath.size() && !IsSeparator(windowsPath[i])) {
+            current += windowsPath[i];
+            continue;
+        }
+        if (current == "..") {
+            if (!components->empty()) components->pop_back();
+        } else if (!current.empty() && current != ".") {
+            components->push_back(current);
+        }
+        current.clear();
+    }
+    return &drive;
+}
+
+namespace {
+
+bool Inside(const char* real, const std::string& root) {
+    size_t length = root.size();
+    return strncmp(real, root.c_str(), length) == 0 && (real[length] == '\0' || real[length] == '/');
+}
+
+// Whether host, with every link on its way resolved, lies in the drive's
+// folder; a path whose end does not exist yet is judged by what does.
+bool Contained(const std::string& host, const std::string& root) {
+    char real[PATH_MAX];
+    std::string probe = host;
+    while (realpath(probe.c_str(), real) == nullptr) {
+        if (errno != ENOENT || probe.size() <= root.size()) return false;
+        probe = ParentOf(probe);
+    }
+    return Inside(real, root);
+}
+
+}  // namespace
+
+std::string OfflineFileSystem::Resolve(const char* windowsPath, const Drive** driveOut) const {
+    std::vector<std::string> components;
+    const Drive* drive = DriveOf(windowsPath ? windowsPath : "", &components);
+    if (drive == nullptr) return "";
+    if (driveOut) *driveOut = drive;
+    std::string host = drive->host;
+    for (const std::string& component : components) host += "/" + component;
+    struct stat info;
+    // The walk hands back names exactly as listed: one look settles them.
+    if (!components.empty() && lstat(host.c_str(), &info) != 0) {
+        host = drive->host;
+        for (const std::string& component : components) {
+            std::string exact = host + "/" + component;
+            std::string other = lstat(exact.c_str(), &info) == 0 ? "" : FindNoCase(host, component);
+            host += "/" + (other.empty() ? component : other);
+        }
+    }
+    // A link never leads the scan out of the drive.
+    return Contained(host, drive->host) ? host : "";
+}
+
+bool OfflineFileSystem::Look(const std::string& host, struct stat* info) const {
+    return !host.empty() && !Gone(host) && lstat(host.c_str(), info) == 0;
+}
+
+std::string OfflineFileSystem::HostPath(const std::string& windowsPath) const { return Resolve(windowsPath.c_str()); }
+
+// Only a file of the drive itself may change, and no link.
+bool OfflineFileSystem::MayChange(const std::string& host, const Drive* drive) const {
+    struct stat info;
+    return drive != nullptr && !host.empty() && Contained(host, drive->host) &&
+           !(lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode));
+}
+
+// --- drives and listings -----------------------------------------------------------
+
+uint32_t OfflineFileSystem::DriveType(const char* root) {
+    std::vector<std::string> components;
+    const Drive* drive = DriveOf(root ? root : "", &components);
+    return drive != nullptr && components.empty() ? kDriveFixed : kDriveNoRootDir;
+}
+
+std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(const std::string& folder,
+                                                                                const Drive& drive,
+                                                                                bool driveRoot) {
+    struct stat info;
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    if (lastListing_ && lastListing_->folder == folder && lastListing_->inode == info.st_ino &&
+        SameTime(lastListing_->modified, info.st_mtim) && SameTime(lastListing_->changed, info.st_ctim))
+        return lastListing_;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return nullptr;
+    auto listing = std::make_shared<Listing>();
+    listing->folder = folder;
+    listing->modified = info.st_mtim;
+    listing->changed = info.st_ctim;
+    listing->inode = info.st_ino;
+    std::vector<std::pair<std::string, FindEntry>> named;
+    while (dirent* item = readdir(dir)) {
+        if (strcmp(item->d_name, ".") == 0 || strcmp(item->d_name, "..") == 0 || !Addressable(item->d_name))
+            continue;
+        struct stat entry;
+        if (fstatat(dirfd(dir), item->d_name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        bool folderOfDrive = S_ISDIR(entry.st_mode) && entry.st_dev == drive.device;
+        if (!folderOfDrive && !S_ISREG(entry.st_mode)) continue;
+        named.push_back({Upper(item->d_name), MakeEntry(item->d_name, entry)});
+    }
+    closedir(dir);
+    // Listed as NTFS lists a folder: by the names' upper-case form.
+    std::sort(named.begin(), named.end(),
+              [](const std::pair<std::string, FindEntry>& a, const std::pair<std::string, FindEntry>& b) {
+                  return a.first != b.first ? a.first < b.first : strcmp(a.second.name, b.second.name) < 0;
+              });
+    if (!driveRoot) {
+        listing->entries.push_back(MakeEntry(".", info));
+        listing->entries.push_back(MakeEntry("..", info));
+    }
+    for (auto& item : named) listing->entries.push_back(item.second);
+    lastListing_ = listing;
+    return listing;
+}
+
+bool OfflineFileSystem::NextMatch(Search* search, FindEntry* entry) {
+    const std::vector<FindEntry>& entries = search->listing->entries;
+    while (search->next < entries.size()) {
+        const FindEntry& candidate = entries[search->next++];
+        if (!search->namePattern.empty() && !NameMatches(search->namePattern, candidate.name)) continue;
+        if (Gone(search->listing->folder + "/" + candidate.name)) continue;
+        *entry = candidate;
+        if (onFindEntry) onFindEntry(search->pattern.c_str(), *entry);
+        return true;
+    }
+    return false;
+}
+
+SearchHandle OfflineFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
+    std::string text = pattern ? pattern : "";
+    size_t cut = text.find_last_of("\\/");
+    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
+    std::string windowsFolder = cut == std::string::npos ? "" : text.substr(0, cut + 1);
+    std::vector<std::string> components;
+    const Drive* drive = DriveOf(windowsFolder, &components);
+    std::string folder = drive ? Resolve(windowsFolder.c_str()) : "";
+    Search search;
+    search.pattern = text;
+    if (!folder.empty()) search.listing = ListFolder(folder, *drive, components.empty());
+    if (!search.listing) {
+        Refuse(kErrorPathNotFound);
+        return kNoSearch;
+    }
+    if (!HasWildcard(namePattern)) {
+        // One named entry: the listing's entry of that name, in any case.
+        auto named = std::make_shared<Listing>(*search.listing);
+        named->entries.clear();
+        for (const FindEntry& item : search.listing->entries)
+            if (strcasecmp(item.name, namePattern.c_str()) == 0) named->entries.push_back(item);
+        search.listing = named;
+    } else if (!EveryName(namePattern)) {
+        search.namePattern = WildcardPattern(namePattern);
+    }
+    if (!NextMatch(&search, entry)) {
+        Refuse(kErrorFileNotFound);
+        return kNoSearch;
+    }
+    SearchHandle handle = nextSearch_++;
+    searches_[handle] = search;
+    return handle;
+}
+
+bool OfflineFileSystem::FindNext(SearchHandle handle, FindEntry* entry) {
+    auto found = searches_.find(handle);
+    if (found == searches_.end()) return Refuse(kErrorInvalidHandle);
+    return NextMatch(&found->second, entry) || Refuse(kErrorNoMoreFiles);
+}
+
+void OfflineFileSystem::FindEnd(SearchHandle handle) { searches_.erase(handle); }
+
+// --- attributes, deletion, moves ----------------------------------------------------
+
+uint32_t OfflineFileSystem::GetAttributes(const char* path) {
+    std::string host = Resolve(path);
+    struct stat info;
+    if (!Look(host, &info) || S_ISLNK(info.st_mode)) {
+        MissingError(host);
+        return kInvalidAttributes;
+    }
+    return AttributesOf(info);
+}
+
+bool OfflineFileSystem::SetAttributes(const char* path, uint32_t attributes) {
+    const Drive* drive = nullptr;
+    std::string host = Resolve(path, &drive);
+    struct stat info;
+    if (!Look(host, &info)) return Refuse(static_cast<int32_t>(MissingError(host)));
+    if (!MayChange(host, drive)) return Refuse(kErrorAccessDenied);
+    if (dryRun_ || S_ISDIR(info.st_mode)) return true;
+    mode_t mode = info.st_mode & 07777;
+    mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (chmod(host.c_str(), mode) != 0) return Refuse(kErrorAccessDenied);
+    // On NTFS the DOS attributes are kept apart from the mode; set them too.
+    uint8_t current[4];
+    if (getxattr(host.c_str(), kNtfsAttributes, current, sizeof current) == sizeof current) {
+        uint8_t wanted[4] = {static_cast<uint8_t>(attributes >> 24), static_cast<uint8_t>(attributes >> 16),
+                             static_cast<uint8_t>(attributes >> 8), static_cast<uint8_t>(attributes)};
+        if (setxattr(host.c_str(), kNtfsAttributes, wanted, sizeof wanted, XATTR_REPLACE) != 0)
+            return Refuse(kErrorAccessDenied);
+    }
+    return true;
+}
+
+bool OfflineFileSystem::DeletePath(const char* path) {
+    const Drive* drive = nullptr;
+    std::string host = Resolve(path, &drive);
+    struct stat info;
+    if (!Look(host, &info)) return Refuse(static_cast<int32_t>(MissingError(host)));
+    // As on Windows: no folders, and no read-only files until their attributes are reset.
+    if (!S_ISREG(info.st_mode) || IsReadOnly(info) || !MayChange(host, drive)) return Refuse(kErrorAccessDenied);
+    if (dryRun_) {
+        gone_.insert(host);
+        return true;
+    }
+    return unlink(host.c_str()) == 0 || Refuse(kErrorAccessDenied);
+}
+
+bool OfflineFileSystem::MovePath(const char* from, const char* to) { return MovePathEx(from, to, 0); }
+
+bool OfflineFileSystem::MovePathEx(const char* from, const char* to, uint32_t flags) {
+    // Nothing starts from this volume while it is mounted here, so nothing
+    // would carry out a move or deletion left for the next start.
+    if (flags & kMoveDelayUntilReboot) return Refuse(kErrorAccessDenied);
+    if (to == nullptr || *to == '\0') return Refuse(kErrorInvalidParameter);
+    const Drive* sourceDrive = nullptr;
+    const Drive* targetDrive = nullptr;
+    std::string source = Resolve(from, &sourceDrive);
+    std::string target = Resolve(to, &targetDrive);
+    struct stat info, existing;
+    if (!Look(source, &info)) return Refuse(static_cast<int32_t>(MissingError(source)));
+    if (target.empty() || !MayChange(source, sourceDrive) || !MayChange(target, targetDrive))
+        return Refuse(target.empty() ? kErrorPathNotFound : kErrorAccessDenied);
+    if (sourceDrive != targetDrive) return Refuse(kErrorNotSameDevice);
+    if (Look(target, &existing) && existing.st_ino != info.st_ino) {
+        if (!(flags & kMoveReplaceExisting)) return Refuse(kErrorAlreadyExists);
+        if (S_ISDIR(existing.st_mode) || S_ISDIR(info.st_mode) || IsReadOnly(existing))
+            return Refuse(kErrorAccessDenied);
+    }
+    if (dryRun_) {
+        gone_.insert(source);
+        return true;
+    }
+    return rename(source.c_str(), target.c_str()) == 0 || Refuse(kErrorAccessDenied);
+}
+
+bool OfflineFileSystem::CopyPath(const char* from, const char* to, bool failIfExists) {
+    const Drive* targetDrive = nullptr;
+    std::string source = Resolve(from);
+    std::string target = Resolve(to, &targetDrive);
+    struct stat info, existing;
+    if (!Look(source, &info) || !S_ISREG(info.st_mode))
+        return Refuse(static_cast<int32_t>(MissingError(source)));
+    if (!MayChange(target, targetDrive)) return Refuse(kErrorPathNotFound);
+    if (Look(target, &existing)) {
+        if (failIfExists) return Refuse(kErrorFileExists);
+        if (!S_ISREG(existing.st_mode) || IsReadOnly(existing)) return Refuse(kErrorAccessDenied);
+    }
+    if (dryRun_) return true;
+    return CopyHostFile(source, target) || Refuse(kErrorAccessDenied);
+}
+
+// --- names and folders of the system --------------------------------------------------
+
+uint32_t OfflineFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t size) {
+    // A volume read through this system shows no short names; Windows gives
+    // the long path back likewise where a volume keeps none.
+    std::string host = Resolve(longPath);
+    struct stat info;
+    if (!Look(host, &info)) {
+        Refuse(kErrorFileNotFound);
+        return 0;
+    }
+    return CopyOut(longPath, buffer, size);
+}
+
+uint32_t OfflineFileSystem::TempPath(char* buffer, uint32_t size) {
+    return CopyOut(windowsDirectory_ + "\\Temp\\", buffer, size);
+}
+
+uint32_t OfflineFileSystem::SystemDirectory(char* buffer, uint32_t size) {
+    return CopyOut(systemDirectory_, buffer, size);
+}
+
+uint32_t OfflineFileSystem::WindowsDirectory(char* buffer, uint32_t size) {
+    return CopyOut(windowsDirectory_, buffer, size);
+}
+
+uint32_t OfflineFileSystem::ExpandEnvironment(const char* source, char* buffer, uint32_t size) {
+    if (source == nullptr) {
+        Refuse(kErrorInvalidParameter);
+        return 0;
+    }
+    std::string result;
+    for (const char* at = source; *at;) {
+        const char* open = strchr(at, '%');
+        const char* close = open ? strchr(open + 1, '%') : nullptr;
+        if (close == nullptr) {
+            result += at;
+            break;
+        }
+        result.append(at, open);
+        auto known = environment_.find(Upper(std::string(open + 1, close)));
+        // An unknown name stays as it was written, percent signs and all.
+        if (close > open + 1 && known != environment_.end()) result += known->second;
+        else result.append(open, close + 1);
+        at = close + 1;
+    }
+    uint32_t needed = static_cast<uint32_t>(result.size() + 1);
+    if (buffer && size >= needed) memcpy(buffer, result.c_str(), needed);
+    return needed;
+}
+
+// --- descriptors --------------------------------------------------------------------
+
+int OfflineFileSystem::FileOpen(const char* path, int flags, int permission) {
+    const Drive* drive = nullptr;
+    std::string host = Resolve(path, &drive);
+    bool writes = (flags & 3) != kOpenReadOnly || (flags & (kOpenCreate | kOpenTruncate | kOpenAppend));
+    if (!(flags & kOpenBinary)) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (host.empty() || Gone(host) || (writes && (dryRun_ || !MayChange(host, drive)))) {
+        errno = host.empty() || Gone(host) ? ENOENT : EACCES;
+        return -1;
+    }
+    // The runtime makes a new file read-only when write permission is not asked for.
+    int fd = open(host.c_str(), HostOpenFlags(flags), (permission & kPermWrite) ? 0666 : 0444);
+    struct stat info;
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    if (fd >= 0) descriptors_.insert(fd);
+    return fd;
+}
+
+int32_t OfflineFileSystem::FileLength(int fd) {
+    struct stat info;
+    if (!descriptors_.count(fd) || fstat(fd, &info) != 0 || info.st_size > 0x7FFFFFFF) {
+        errno = EBADF;
+        return -1;
+    }
+    return static_cast<int32_t>(info.st_size);
+}
+
+int32_t OfflineFileSystem::FileSeek(int fd, int32_t offset, int origin) {
+    int whence = origin == kSeekSet ? SEEK_SET : origin == kSeekCur ? SEEK_CUR : origin == kSeekEnd ? SEEK_END : -1;
+    if (!descriptors_.count(fd) || whence < 0) {
+        errno = descriptors_.count(fd) ? EINVAL : EBADF;
+        return -1;
+    }
+    off_t base = whence == SEEK_SET ? 0 : lseek(fd, 0, whence);
+    if (base < 0) return -1;
+    off_t target = base + offset;
+    if (target < 0 || target > 0x7FFFFFFF) {
+        errno = EINVAL;
+        return -1;
+    }
+    return lseek(fd, target, SEEK_SET) < 0 ? -1 : static_cast<int32_t>(target);
+}
+
+int OfflineFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
+    if (!descriptors_.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t got = read(fd, buffer, count);
+    return got < 0 ? -1 : static_cast<int>(got);
+}
+
+int OfflineFileSystem::FileWrite(int fd, const void* buffer, uint32_t count) {
+    if (!descriptors_.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t put = write(fd, buffer, count);
+    return put < 0 ? -1 : static_cast<int>(put);
+}
+
+int OfflineFileSystem::FileClose(int fd) {
+    if (!descriptors_.erase(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    return close(fd) == 0 ? 0 : -1;
+}
+
+int OfflineFileSystem::FileAccess(const char* path, int mode) {
+    std::string host = Resolve(path);
+    struct stat info;
+    if (!Look(host, &info) || S_ISLNK(info.st_mode)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if ((mode & 2) && (dryRun_ || (!S_ISDIR(info.st_mode) && IsReadOnly(info)))) {
+        errno = EACCES;
+        return -1;
+    }
+    return 0;
+}
+
+// --- buffered text ---------------------------------------------------------------------
+
+TextFile OfflineFileSystem::TextOpenRead(const char* path) {
+    std::string host = Resolve(path);
+    int fd = host.empty() || Gone(host) ? -1 : open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        if (fd >= 0) close(fd);
+        MissingError(host);
+        return 0;
+    }
+    TextFile handle = nextText_++;
+    texts_[handle] = file;
+    return handle;
+}
+
+bool OfflineFileSystem::TextReadLine(TextFile file, char* buffer, int size) {
+    auto found = texts_.find(file);
+    if (found == texts_.end() || size <= 0 || fgets(buffer, size, found->second) == nullptr) return false;
+    // Read as text: a CR LF line end comes out as LF.
+    size_t length = strlen(buffer);
+    if (length >= 2 && buffer[length - 2] == '\r' && buffer[length - 1] == '\n') {
+        buffer[length - 2] = '\n';
+        buffer[length - 1] = '\0';
+    }
+    return true;
+}
+
+void OfflineFileSystem::TextClose(TextFile file) {
+    auto found = texts_.find(file);
+    if (found == texts_.end()) return;
+    fclose(found->second);
+    texts_.erase(found);
+}

@@ -1,0 +1,92 @@
+#include "platform/offline/OfflineSession.h"
+
+#include <time.h>
+
+#include <cstdio>
+
+#include "common/Shared.h"
+
+volatile sig_atomic_t OfflineSession::stopRequested = 0;
+
+namespace {
+
+const int32_t kErrorCallNotImplemented = 120;
+const int kButtonsMask = 0x0F;
+const int kOkCancel = 1;
+const int kYesNo = 4;
+const int kYesNoCancel = 3;
+
+// "No" where the buttons offer it, else "Cancel", else "OK": never the
+// answer that restarts or goes on with something.
+int CautiousAnswer(int style) {
+    int buttons = style & kButtonsMask;
+    if (buttons == kYesNo || buttons == kYesNoCancel) return kAnswerNo;
+    if (buttons == kOkCancel) return kAnswerCancel;
+    return kAnswerOk;
+}
+
+const char* AnswerName(int answer) {
+    return answer == kAnswerNo ? "No" : answer == kAnswerCancel ? "Cancel" : "OK";
+}
+
+}  // namespace
+
+bool OfflineSession::Version(OsVersion* version) {
+    // The family whose registry the volume's hives are: NT (XP's numbers).
+    *version = {2, 5, 1, 2600};
+    return true;
+}
+
+void OfflineSession::SleepFor(uint32_t milliseconds) {
+    struct timespec pause = {static_cast<time_t>(milliseconds / 1000),
+                             static_cast<long>(milliseconds % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
+bool OfflineSession::PeekOneMessage(QueuedMessage* message) {
+    if (!stopRequested || quitSent_) return false;
+    quitSent_ = true;
+    *message = {0, kWmQuit, 0, 0};
+    return true;
+}
+
+intptr_t OfflineSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) {
+    if (window != kMainWindow) return 0;
+    if (message == kWmSetRedraw) output_->LogLine(::LogLine);
+    else if (message == kWmEnable) output_->StatusText(::StatusText);
+    return 0;
+}
+
+int OfflineSession::Prompt(const char* text, const char* caption, int style) {
+    int answer = CautiousAnswer(style);
+    char notice[700];
+    snprintf(notice, sizeof notice, "%s [answered %s]", text ? text : "", AnswerName(answer));
+    output_->Notice(caption ? caption : "", notice);
+    return answer;
+}
+
+int OfflineSession::SystemMessageBox(uintptr_t, const char* text, const char* caption, uint32_t style) {
+    output_->Notice(caption ? caption : "", text ? text : "");
+    return CautiousAnswer(static_cast<int>(style));
+}
+
+// No privileges or restart: the system this runs on is not the one cleaned.
+bool OfflineSession::TokenOpenOwn(uint32_t, TokenHandle*) {
+    *lastError_ = kErrorCallNotImplemented;
+    return false;
+}
+
+bool OfflineSession::PrivilegeLookup(const char*, uint64_t*) {
+    *lastError_ = kErrorCallNotImplemented;
+    return false;
+}
+
+bool OfflineSession::PrivilegeEnable(TokenHandle, uint64_t) {
+    *lastError_ = kErrorCallNotImplemented;
+    return false;
+}
+
+bool OfflineSession::RequestRestart(uint32_t, uint32_t) {
+    *lastError_ = kErrorCallNotImplemented;
+    return false;
+}

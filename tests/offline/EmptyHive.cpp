@@ -1,0 +1,92 @@
+#include "offline/EmptyHive.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/offline/OfflineHive.h"
+
+namespace {
+
+const uint32_t kBinSize = 4096;
+const uint32_t kRootCell = 0x20;     // cells start after the bin's 32-byte header
+const uint32_t kSecurityCell = 0x80;
+const uint32_t kNone = 0xFFFFFFFFu;
+const char kRootName[] = "ROOT";
+
+void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void WriteBaseBlock(std::vector<uint8_t>& hive) {
+    memcpy(&hive[0], "regf", 4);
+    Put32(hive, 0x04, 1);  // sequence numbers equal: closed cleanly
+    Put32(hive, 0x08, 1);
+    Put32(hive, 0x14, 1);  // format 1.5
+    Put32(hive, 0x18, 5);
+    Put32(hive, 0x1C, 0);  // primary file
+    Put32(hive, 0x20, 1);  // direct memory load
+    Put32(hive, 0x24, kRootCell);
+    Put32(hive, 0x28, kBinSize);
+    Put32(hive, 0x2C, 1);
+    Put32(hive, 0x1FC, HiveHeaderChecksum(hive.data()));
+}
+
+void WriteRootKey(std::vector<uint8_t>& bin) {
+    const size_t cell = kRootCell;
+    const size_t nameLength = sizeof kRootName - 1;
+    Put32(bin, cell, static_cast<uint32_t>(-static_cast<int32_t>(0x60)));  // allocated, 96 bytes
+    size_t nk = cell + 4;
+    memcpy(&bin[nk], "nk", 2);
+    Put16(bin, nk + 0x02, 0x2C);  // hive entry, no delete, ASCII name
+    Put32(bin, nk + 0x14, 0);     // sub-keys
+    Put32(bin, nk + 0x1C, kNone);
+    Put32(bin, nk + 0x20, kNone);
+    Put32(bin, nk + 0x24, 0);  // values
+    Put32(bin, nk + 0x28, kNone);
+    Put32(bin, nk + 0x2C, kSecurityCell);
+    Put32(bin, nk + 0x30, kNone);  // class name
+    Put16(bin, nk + 0x48, static_cast<uint16_t>(nameLength));
+    memcpy(&bin[nk + 0x4C], kRootName, nameLength);
+}
+
+// A security cell that refers to itself, holding a descriptor without a
+// list of rights (full access).
+void WriteSecurityCell(std::vector<uint8_t>& bin) {
+    const size_t cell = kSecurityCell;
+    Put32(bin, cell, static_cast<uint32_t>(-static_cast<int32_t>(0x30)));
+    size_t sk = cell + 4;
+    memcpy(&bin[sk], "sk", 2);
+    Put32(bin, sk + 0x04, kSecurityCell);
+    Put32(bin, sk + 0x08, kSecurityCell);
+    Put32(bin, sk + 0x0C, 1);   // references
+    Put32(bin, sk + 0x10, 20);  // descriptor length
+    bin[sk + 0x14] = 1;         // revision
+    Put16(bin, sk + 0x16, 0x8000);  // self-relative, no lists
+}
+
+}  // namespace
+
+bool WriteEmptyHive(const std::string& path) {
+    std::vector<uint8_t> hive(kHiveBaseBlockSize + kBinSize, 0);
+    WriteBaseBlock(hive);
+    std::vector<uint8_t> bin(kBinSize, 0);
+    memcpy(&bin[0], "hbin", 4);
+    Put32(bin, 0x04, 0);
+    Put32(bin, 0x08, kBinSize);
+    WriteRootKey(bin);
+    WriteSecurityCell(bin);
+    const uint32_t freeStart = kSecurityCell + 0x30;
+    Put32(bin, freeStart, kBinSize - freeStart);  // the rest is one free cell
+    memcpy(&hive[kHiveBaseBlockSize], bin.data(), kBinSize);
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool written = fwrite(hive.data(), 1, hive.size(), file) == hive.size();
+    return fclose(file) == 0 && written;
+}

@@ -1,0 +1,273 @@
+// cordafix-offline on fake Windows volumes: what the rules remove is gone,
+// every other file and registry entry is as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "offline/OfflineTestSupport.h"
+#include "platform/offline/OfflinePlatform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kRun[] = "MICROSOFT\\Windows\\CurrentVersion\\RUN";  // in another case than the program asks for
+const char kRunServices[] = "Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kSoftware[] = "SOFTWARE";
+const char kSystem[] = "SYSTEM";
+const char kAbcd[] = "WINDOWS/system32/abcd.exe";
+const char kEvil[] = "Program Files/Tool/Evil.exe";
+const char kHosts[] = "WINDOWS/system32/drivers/etc/hosts";
+
+// A volume whose folders differ in case from the registry's paths, with two
+// infected programs (one in the system folder), near misses, an encoded
+// hosts file, autostart values in their several forms and service keys.
+class InfectedVolume : public ::testing::Test {
+protected:
+    InfectedVolume() : volume("WINDOWS/system32/CONFIG") {}
+
+    void SetUp() override {
+        ASSERT_TRUE(volume.WriteFile(kAbcd, Sample(0)));
+        ASSERT_TRUE(volume.WriteFile("WINDOWS/system32/abcd2.exe", NearMiss(0)));
+        ASSERT_TRUE(volume.WriteFile(kEvil, Sample(42)));
+        ASSERT_TRUE(volume.WriteFile("Program Files/Tool/evil2.exe", NearMiss(42)));
+        ASSERT_TRUE(volume.WriteFile("Documents/readme.txt", samplegen::PlainFile(5000, 7)));
+        ASSERT_TRUE(volume.WriteFile(kHosts, EncodedHosts()));
+
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "bare", "abcd.exe"));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "quoted", "\"C:\\Program Files\\Tool\\evil.exe\" /autorun"));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "expanded", "%SystemRoot%\\SYSTEM32\\abcd.exe", 2));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "machineVariable", "%ToolDir%\\EVIL.EXE", 2));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "argument", "C:\\Windows\\notepad.exe C:\\WINDOWS\\system32\\abcd.exe"));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRun, "unrelated", "C:\\Tools\\good.exe"));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRunServices, "svc", "C:\\windows\\SYSTEM32\\ABCD.EXE -service"));
+        ASSERT_TRUE(volume.SetText(kSoftware, kRunServices, "other", "C:\\Tools\\svc.exe"));
+
+        ASSERT_TRUE(volume.SetDword(kSystem, "Select", "Current", 1));
+        ASSERT_TRUE(volume.SetText(kSystem, "ControlSet001\\Control\\Session Manager\\Environment", "ToolDir",
+                                   "C:\\Program Files\\Tool"));
+        for (const char* key : {"ControlSet001\\Services\\abcd\\Enum", "ControlSet001\\Services\\abcd\\Security",
+                                "ControlSet002\\Services\\ABCD\\Enum", "ControlSet002\\Services\\ABCD\\Security",
+                                "ControlSet002\\Services\\ABCD\\Parameters", "ControlSet001\\Services\\evil",
+                                "ControlSet001\\Services\\Keep\\Enum"})
+            ASSERT_TRUE(volume.AddKey(kSystem, key));
+        before = volume.Hashes();
+    }
+
+    OfflineOptions Options(bool dryRun, const std::string& report = "") {
+        OfflineOptions options;
+        options.volume = volume.Root();
+        options.dryRun = dryRun;
+        options.reportPath = report;
+        return options;
+    }
+
+    // Files added or changed since SetUp, and files gone.
+    std::vector<std::string> Changed() const {
+        std::vector<std::string> changed;
+        auto now = volume.Hashes();
+        for (const auto& file : before)
+            if (!now.count(file.first) || now[file.first] != file.second) changed.push_back(file.first);
+        for (const auto& file : now)
+            if (!before.count(file.first)) changed.push_back("+" + file.first);
+        return changed;
+    }
+
+    FakeVolume volume;
+    std::map<std::string, uint64_t> before;
+};
+
+TEST_F(InfectedVolume, RemovesWhatTheRulesRemoveAndNothingElse) {
+    std::string report = volume.Root() + ".json";
+    ScanOutcome outcome = ScanInProcess(Options(false, report));
+    EXPECT_EQ(kExitAllRemoved, outcome.status) << outcome.out << outcome.err;
+
+    // Files: the two samples and the hosts file are gone; the hives were
+    // replaced and each original kept beside it; nothing else changed.
+    std::vector<std::string> changed = Changed();
+    std::string config = "WINDOWS/system32/CONFIG/";
+    std::vector<std::string> expected = {kEvil, config + "SOFTWARE", config + "SYSTEM", kAbcd, kHosts};
+    std::vector<std::string> backups;
+    for (const std::string& file : changed)
+        if (file[0] == '+') backups.push_back(file.substr(1));
+    changed.resize(changed.size() - backups.size());
+    std::sort(changed.begin(), changed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, changed);
+    ASSERT_EQ(2u, backups.size());
+    for (const std::string& backup : backups) {
+        std::string hive = backup.substr(0, backup.find(".cordafix-"));
+        EXPECT_EQ(before[hive], HashFile(volume.Host(backup))) << backup << " keeps the original " << hive;
+    }
+
+    // Registry: the values that launch the samples, by the program's rules.
+    for (const char* gone : {"bare", "quoted", "expanded", "machineVariable"})
+        EXPECT_FALSE(volume.HasValue(kSoftware, kRun, gone)) << gone;
+    for (const char* kept : {"argument", "unrelated"}) EXPECT_TRUE(volume.HasValue(kSoftware, kRun, kept)) << kept;
+    EXPECT_FALSE(volume.HasValue(kSoftware, kRunServices, "svc"));
+    EXPECT_TRUE(volume.HasValue(kSoftware, kRunServices, "other"));
+    // Services named after the files: single keys, Enum and Security first.
+    EXPECT_FALSE(volume.HasKey(kSystem, "ControlSet001\\Services\\abcd"));
+    EXPECT_FALSE(volume.HasKey(kSystem, "ControlSet002\\Services\\abcd\\Enum"));
+    EXPECT_TRUE(volume.HasKey(kSystem, "ControlSet002\\Services\\abcd\\Parameters"));
+    EXPECT_FALSE(volume.HasKey(kSystem, "ControlSet001\\Services\\evil"));
+    EXPECT_TRUE(volume.HasKey(kSystem, "ControlSet001\\Services\\Keep\\Enum"));
+    EXPECT_TRUE(volume.HasKey(kSystem, "Select"));
+
+    // The program's own lines, then the statistics block.
+    EXPECT_NE(std::string::npos, outcome.out.find("C:\\WINDOWS\\system32\\abcd.exe     W32/Drovak.Trojan removed"));
+    EXPECT_NE(std::string::npos, outcome.out.find("System Registry     W32/Drovak.Trojan removed"));
+    EXPECT_NE(std::string::npos, outcome.out.find("Total files infected\t\t:  3"));
+    EXPECT_EQ(std::string::npos, outcome.err.find("Scanned")) << "no progress line where there is no terminal";
+
+    std::ifstream stream(report);
+    nlohmann::json json = nlohmann::json::parse(stream, nullptr, false);
+    ASSERT_FALSE(json.is_discarded());
+    EXPECT_EQ(3u, json["detections"].size());
+    for (const auto& detection : json["detections"]) EXPECT_EQ("removed", detection["result"]) << detection;
+    EXPECT_EQ(5u, json["registry"]["removedValues"].size());
+    EXPECT_EQ(6u, json["registry"]["removedKeys"].size());
+    EXPECT_EQ(0u, json["registry"]["notWritten"].size());
+    EXPECT_EQ(3, json["counters"]["filesRemoved"]);
+    EXPECT_EQ(85, json["signatureRecords"]);
+    EXPECT_EQ(kExitAllRemoved, json["exitStatus"]);
+    fs::remove(report);
+}
+
+TEST_F(InfectedVolume, DryRunChangesNothingAndTellsWhatItWouldDo) {
+    std::string report = volume.Root() + ".json";
+    ScanOutcome outcome = ScanInProcess(Options(true, report));
+    EXPECT_EQ(kExitSomethingLeft, outcome.status);
+    EXPECT_TRUE(Changed().empty());
+    EXPECT_NE(std::string::npos, outcome.out.find("Dry run"));
+    EXPECT_NE(std::string::npos, outcome.out.find("Registry key would be removed: HKLM\\SYSTEM\\ControlSet001\\Services\\abcd"));
+    std::ifstream stream(report);
+    nlohmann::json json = nlohmann::json::parse(stream, nullptr, false);
+    EXPECT_EQ(3u, json["detections"].size());
+    EXPECT_EQ(5u, json["registry"]["wouldRemoveValues"].size());
+    EXPECT_EQ(0, json["counters"]["filesRemoved"]);
+    fs::remove(report);
+}
+
+TEST_F(InfectedVolume, AHiveThatCannotBeWrittenIsLeftWhole) {
+    // Before the scan: refused at once.
+    std::string blocker = OfflineHive::NewFilePath(volume.HivePath(kSoftware));
+    ASSERT_TRUE(fs::create_directory(blocker));
+    ScanOutcome refused = ScanInProcess(Options(false));
+    EXPECT_EQ(kExitCouldNotRun, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("cannot write a new hive beside"));
+    EXPECT_TRUE(Changed().empty());
+    fs::remove(blocker);
+
+    // During the scan: the values stay, the files go, the hive is as it was.
+    ScanOutcome outcome = ScanInProcess(Options(false), [&](OfflinePlatform&) { fs::create_directory(blocker); });
+    fs::remove(blocker);
+    EXPECT_EQ(kExitSomethingLeft, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.err.find("not written: HKLM\\SOFTWARE"));
+    EXPECT_EQ(before[std::string("WINDOWS/system32/CONFIG/") + kSoftware],
+              HashFile(volume.HivePath(kSoftware)));
+    EXPECT_TRUE(volume.HasValue(kSoftware, kRun, "quoted"));
+    EXPECT_FALSE(volume.Exists(kEvil));
+    EXPECT_EQ(std::string::npos, outcome.out.find("System Registry")) << "no removal reported that did not happen";
+}
+
+TEST_F(InfectedVolume, AVolumeThatVanishesMidScanStopsTheScanWithNothingChanged) {
+    std::string moved = volume.Root() + ".moved";
+    bool gone = false;
+    ScanOutcome outcome = ScanInProcess(Options(false), [&](OfflinePlatform& platform) {
+        platform.files.onFindEntry = [&](const char*, const FindEntry&) {
+            if (!gone) gone = rename(volume.Root().c_str(), moved.c_str()) == 0;
+        };
+    });
+    ASSERT_TRUE(gone);
+    ASSERT_EQ(0, rename(moved.c_str(), volume.Root().c_str()));
+    EXPECT_EQ(kExitCouldNotRun, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.err.find("vanished during the scan"));
+    EXPECT_TRUE(Changed().empty());
+}
+
+// Damage that makes a hive unusable: the run stops before changing anything.
+struct HiveDamage {
+    const char* name;
+    std::function<void(std::fstream&)> apply;
+    const char* message;
+};
+
+void Poke(std::fstream& file, std::streamoff at, const std::string& bytes) {
+    file.seekp(at);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST_F(InfectedVolume, DamagedHivesStopTheRunBeforeAnythingChanges) {
+    const HiveDamage damages[] = {
+        {"truncated", nullptr, "truncated hive"},
+        {"signature", [](std::fstream& f) { Poke(f, 0, "regx"); }, "no regf signature"},
+        {"checksum", [](std::fstream& f) { Poke(f, 0x30, "X"); }, "checksum is wrong"},
+        {"root key", [](std::fstream& f) { Poke(f, 4096 + 0x24, "xx"); }, "damaged hive"},
+    };
+    std::string hive = volume.HivePath(kSystem);
+    std::string original = hive + ".original";
+    fs::copy_file(hive, original);
+    for (const HiveDamage& damage : damages) {
+        fs::copy_file(original, hive, fs::copy_options::overwrite_existing);
+        if (damage.apply) {
+            std::fstream file(hive, std::ios::in | std::ios::out | std::ios::binary);
+            damage.apply(file);
+        } else {
+            fs::resize_file(hive, fs::file_size(hive) - 4096);
+        }
+        uint64_t damaged = HashFile(hive);
+        ScanOutcome outcome = ScanInProcess(Options(false));
+        EXPECT_EQ(kExitCouldNotRun, outcome.status) << damage.name;
+        EXPECT_NE(std::string::npos, outcome.err.find(damage.message)) << damage.name << ": " << outcome.err;
+        EXPECT_NE(std::string::npos, outcome.err.find("nothing was changed")) << damage.name;
+        EXPECT_EQ(damaged, HashFile(hive)) << damage.name;
+        EXPECT_TRUE(volume.Exists(kAbcd)) << damage.name;
+        EXPECT_EQ(before.at(std::string("WINDOWS/system32/CONFIG/") + kSoftware), HashFile(volume.HivePath(kSoftware)));
+    }
+    fs::remove(original);
+}
+
+TEST_F(InfectedVolume, AHiveNotClosedCleanlyIsNotTouched) {
+    // Sequence numbers that differ: the newest changes are still in the logs.
+    std::string hive = volume.HivePath(kSoftware);
+    std::fstream file(hive, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<uint8_t> block(4096);
+    file.read(reinterpret_cast<char*>(block.data()), 4096);
+    block[8] ^= 1;
+    uint32_t sum = HiveHeaderChecksum(block.data());
+    for (int i = 0; i < 4; ++i) block[0x1FC + i] = static_cast<uint8_t>(sum >> (8 * i));
+    file.seekp(0);
+    file.write(reinterpret_cast<const char*>(block.data()), 4096);
+    file.close();
+    uint64_t dirty = HashFile(hive);
+    ScanOutcome outcome = ScanInProcess(Options(false));
+    EXPECT_EQ(kExitCouldNotRun, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.err.find("not closed cleanly"));
+    EXPECT_EQ(dirty, HashFile(hive));
+    EXPECT_TRUE(volume.Exists(kEvil));
+}
+
+TEST(OfflineVolume, LinksOutOfTheVolumeAreNeitherFollowedNorChanged) {
+    FakeVolume volume;
+    FakeVolume outside;
+    ASSERT_TRUE(outside.WriteFile("evil.exe", Sample(0)));
+    ASSERT_TRUE(outside.WriteFile("etc/hosts", EncodedHosts()));
+    fs::create_directories(volume.Host("Windows/System32/drivers"));
+    fs::create_directory_symlink(outside.Root() + "/etc", volume.Host("Windows/System32/drivers/etc"));
+    fs::create_directory_symlink(outside.Root(), volume.Host("Users"));
+    ASSERT_TRUE(volume.WriteFile("Windows/System32/sample.exe", Sample(5)));
+    auto outsideBefore = outside.Hashes();
+    OfflineOptions options;
+    options.volume = volume.Root();
+    ScanOutcome outcome = ScanInProcess(options);
+    EXPECT_EQ(kExitAllRemoved, outcome.status) << outcome.out << outcome.err;
+    EXPECT_FALSE(volume.Exists("Windows/System32/sample.exe"));
+    EXPECT_EQ(outsideBefore, outside.Hashes()) << "the hosts file behind the link is not even read";
+    EXPECT_NE(std::string::npos, outcome.out.find("Total files infected\t\t:  1"));
+}
+
+}  // namespace
