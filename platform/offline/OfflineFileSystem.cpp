@@ -51,17 +51,6 @@ uint32_t AttributesOf(const struct stat& info) {
     return IsReadOnly(info) ? (kAttrReadOnly | kAttrArchive) : kAttrArchive;
 }
 
-FindEntry MakeEntry(const char* name, const struct stat& info) {
-    FindEntry entry;
-    memset(&entry, 0, sizeof entry);
-    snprintf(entry.name, sizeof entry.name, "%s", name);
-    entry.attributes = AttributesOf(info);
-    uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
-    entry.sizeHigh = static_cast<uint32_t>(size >> 32);
-    entry.sizeLow = static_cast<uint32_t>(size);
-    return entry;
-}
-
 // Names a Windows path cannot spell are not listed: a backslash would split
 // the name into a path to another file, and a name of 260 bytes or more
 // does not fit the entry.
@@ -228,21 +217,19 @@ const OfflineFileSystem::Drive* OfflineFileSystem::DriveOf(const std::string& wi
 
 namespace {
 
-bool Inside(const char* real, const std::string& root) {
-    size_t length = root.size();
-    return strncmp(real, root.c_str(), length) == 0 && (real[length] == '\0' || real[length] == '/');
-}
-
-// Whether host, with every link on its way resolved, lies in the drive's
-// folder; a path whose end does not exist yet is judged by what does.
-bool Contained(const std::string& host, const std::string& root) {
-    char real[PATH_MAX];
-    std::string probe = host;
-    while (realpath(probe.c_str(), real) == nullptr) {
-        if (errno != ENOENT || probe.size() <= root.size()) return false;
-        probe = ParentOf(probe);
+// Whether host lies in the drive's folder without a link on its way: links
+// are not followed at all (a path through one names nothing). The parts
+// that do not exist yet cannot be links.
+bool LinkFree(const std::string& host, const std::string& root) {
+    if (host.compare(0, root.size(), root) != 0 || (host.size() > root.size() && host[root.size()] != '/'))
+        return false;
+    struct stat info;
+    for (size_t slash = host.find('/', root.size() + 1);; slash = host.find('/', slash + 1)) {
+        std::string part = slash == std::string::npos ? host : host.substr(0, slash);
+        if (lstat(part.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR;
+        if (S_ISLNK(info.st_mode)) return false;
+        if (slash == std::string::npos) return true;
     }
-    return Inside(real, root);
 }
 
 }  // namespace
@@ -252,20 +239,34 @@ std::string OfflineFileSystem::Resolve(const char* windowsPath, const Drive** dr
     const Drive* drive = DriveOf(windowsPath ? windowsPath : "", &components);
     if (drive == nullptr) return "";
     if (driveOut) *driveOut = drive;
-    std::string host = drive->host;
-    for (const std::string& component : components) host += "/" + component;
     struct stat info;
-    // The walk hands back names exactly as listed: one look settles them.
-    if (!components.empty() && lstat(host.c_str(), &info) != 0) {
-        host = drive->host;
-        for (const std::string& component : components) {
-            std::string exact = host + "/" + component;
-            std::string other = lstat(exact.c_str(), &info) == 0 ? "" : FindNoCase(host, component);
-            host += "/" + (other.empty() ? component : other);
-        }
+    // A file of the folder listed last, named as listed: one look settles it.
+    if (drive == listedDrive_ && components.size() == listedComponents_.size() + 1 &&
+        std::equal(listedComponents_.begin(), listedComponents_.end(), components.begin())) {
+        std::string host = listedHost_ + "/" + components.back();
+        if (lstat(host.c_str(), &info) == 0) return S_ISLNK(info.st_mode) ? "" : host;
     }
-    // A link never leads the scan out of the drive.
-    return Contained(host, drive->host) ? host : "";
+    // Component by component: the exact name, else one equal without regard
+    // to case. A link on the way makes the path name nothing: links are never
+    // followed. Past the first part that does not exist nothing can.
+    std::string host = drive->host;
+    bool exists = true;
+    for (const std::string& component : components) {
+        std::string next = host + "/" + component;
+        if (exists && lstat(next.c_str(), &info) != 0) {
+            std::string other = FindNoCase(host, component);
+            exists = !other.empty() && lstat((host + "/" + other).c_str(), &info) == 0;
+            if (exists) next = host + "/" + other;
+        }
+        if (exists && S_ISLNK(info.st_mode)) return "";
+        host = next;
+    }
+    return host;
+}
+
+void OfflineFileSystem::MarkGone(const std::string& host) {
+    gone_.insert(host);
+    goneFolders_.insert(ParentOf(host));
 }
 
 bool OfflineFileSystem::Look(const std::string& host, struct stat* info) const {
@@ -274,11 +275,10 @@ bool OfflineFileSystem::Look(const std::string& host, struct stat* info) const {
 
 std::string OfflineFileSystem::HostPath(const std::string& windowsPath) const { return Resolve(windowsPath.c_str()); }
 
-// Only a file of the drive itself may change, and no link.
+// Only a file of the drive itself may change (checked again: the volume may
+// have changed since the path was resolved).
 bool OfflineFileSystem::MayChange(const std::string& host, const Drive* drive) const {
-    struct stat info;
-    return drive != nullptr && !host.empty() && Contained(host, drive->host) &&
-           !(lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode));
+    return drive != nullptr && !host.empty() && host != drive->host && LinkFree(host, drive->host);
 }
 
 // --- drives and listings -----------------------------------------------------------
@@ -287,6 +287,14 @@ uint32_t OfflineFileSystem::DriveType(const char* root) {
     std::vector<std::string> components;
     const Drive* drive = DriveOf(root ? root : "", &components);
     return drive != nullptr && components.empty() ? kDriveFixed : kDriveNoRootDir;
+}
+
+OfflineFileSystem::Item OfflineFileSystem::MakeItem(const char* name, const struct stat& info) {
+    Item item;
+    item.name = name;
+    item.attributes = AttributesOf(info);
+    item.size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    return item;
 }
 
 std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(const std::string& folder,
@@ -304,7 +312,8 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
     listing->modified = info.st_mtim;
     listing->changed = info.st_ctim;
     listing->inode = info.st_ino;
-    std::vector<std::pair<std::string, FindEntry>> named;
+    std::vector<Item> found;
+    std::vector<std::string> keys;
     while (dirent* item = readdir(dir)) {
         if (strcmp(item->d_name, ".") == 0 || strcmp(item->d_name, "..") == 0 || !Addressable(item->d_name))
             continue;
@@ -312,30 +321,38 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
         if (fstatat(dirfd(dir), item->d_name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
         bool folderOfDrive = S_ISDIR(entry.st_mode) && entry.st_dev == drive.device;
         if (!folderOfDrive && !S_ISREG(entry.st_mode)) continue;
-        named.push_back({Upper(item->d_name), MakeEntry(item->d_name, entry)});
+        found.push_back(MakeItem(item->d_name, entry));
+        keys.push_back(Upper(item->d_name));
     }
     closedir(dir);
     // Listed as NTFS lists a folder: by the names' upper-case form.
-    std::sort(named.begin(), named.end(),
-              [](const std::pair<std::string, FindEntry>& a, const std::pair<std::string, FindEntry>& b) {
-                  return a.first != b.first ? a.first < b.first : strcmp(a.second.name, b.second.name) < 0;
-              });
+    std::vector<size_t> order(found.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : found[a].name < found[b].name;
+    });
+    listing->items.reserve(found.size() + 2);
     if (!driveRoot) {
-        listing->entries.push_back(MakeEntry(".", info));
-        listing->entries.push_back(MakeEntry("..", info));
+        listing->items.push_back(MakeItem(".", info));
+        listing->items.push_back(MakeItem("..", info));
     }
-    for (auto& item : named) listing->entries.push_back(item.second);
+    for (size_t index : order) listing->items.push_back(std::move(found[index]));
     lastListing_ = listing;
     return listing;
 }
 
 bool OfflineFileSystem::NextMatch(Search* search, FindEntry* entry) {
-    const std::vector<FindEntry>& entries = search->listing->entries;
-    while (search->next < entries.size()) {
-        const FindEntry& candidate = entries[search->next++];
-        if (!search->namePattern.empty() && !NameMatches(search->namePattern, candidate.name)) continue;
-        if (Gone(search->listing->folder + "/" + candidate.name)) continue;
-        *entry = candidate;
+    const std::vector<Item>& items = search->listing->items;
+    while (search->next < items.size()) {
+        const Item& item = items[search->next++];
+        if (!search->namePattern.empty() && !NameMatches(search->namePattern, item.name.c_str())) continue;
+        if (search->mayHoldGone && Gone(search->listing->folder + "/" + item.name)) continue;
+        memset(entry, 0, sizeof *entry);
+        memcpy(entry->name, item.name.c_str(), item.name.size() + 1);  // shorter than the field: Addressable
+        entry->attributes = item.attributes;
+        entry->sizeHigh = static_cast<uint32_t>(item.size >> 32);
+        entry->sizeLow = static_cast<uint32_t>(item.size);
         if (onFindEntry) onFindEntry(search->pattern.c_str(), *entry);
         return true;
     }
@@ -353,16 +370,22 @@ SearchHandle OfflineFileSystem::FindFirst(const char* pattern, FindEntry* entry)
     Search search;
     search.pattern = text;
     if (!folder.empty()) search.listing = ListFolder(folder, *drive, components.empty());
+    if (search.listing) {
+        listedDrive_ = drive;
+        listedComponents_ = components;
+        listedHost_ = folder;
+    }
     if (!search.listing) {
         Refuse(kErrorPathNotFound);
         return kNoSearch;
     }
+    search.mayHoldGone = goneFolders_.count(folder) != 0;
     if (!HasWildcard(namePattern)) {
         // One named entry: the listing's entry of that name, in any case.
         auto named = std::make_shared<Listing>(*search.listing);
-        named->entries.clear();
-        for (const FindEntry& item : search.listing->entries)
-            if (strcasecmp(item.name, namePattern.c_str()) == 0) named->entries.push_back(item);
+        named->items.clear();
+        for (const Item& item : search.listing->items)
+            if (strcasecmp(item.name.c_str(), namePattern.c_str()) == 0) named->items.push_back(item);
         search.listing = named;
     } else if (!EveryName(namePattern)) {
         search.namePattern = WildcardPattern(namePattern);
@@ -425,7 +448,7 @@ bool OfflineFileSystem::DeletePath(const char* path) {
     // As on Windows: no folders, and no read-only files until their attributes are reset.
     if (!S_ISREG(info.st_mode) || IsReadOnly(info) || !MayChange(host, drive)) return Refuse(kErrorAccessDenied);
     if (dryRun_) {
-        gone_.insert(host);
+        MarkGone(host);
         return true;
     }
     return unlink(host.c_str()) == 0 || Refuse(kErrorAccessDenied);
@@ -453,7 +476,7 @@ bool OfflineFileSystem::MovePathEx(const char* from, const char* to, uint32_t fl
             return Refuse(kErrorAccessDenied);
     }
     if (dryRun_) {
-        gone_.insert(source);
+        MarkGone(source);
         return true;
     }
     return rename(source.c_str(), target.c_str()) == 0 || Refuse(kErrorAccessDenied);

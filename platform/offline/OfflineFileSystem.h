@@ -83,6 +83,11 @@ private:
         dev_t device = 0;
         ino_t inode = 0;
     };
+    struct Item {
+        std::string name;
+        uint32_t attributes;
+        uint64_t size;
+    };
     // A folder's entries, kept while the folder stays unchanged: a walk
     // lists each folder twice (files, then subfolders).
     struct Listing {
@@ -90,21 +95,24 @@ private:
         struct timespec modified = {0, 0};
         struct timespec changed = {0, 0};
         ino_t inode = 0;
-        std::vector<FindEntry> entries;
+        std::vector<Item> items;
     };
     struct Search {
         std::shared_ptr<const Listing> listing;
         size_t next = 0;
         std::string namePattern;  // empty: every entry
+        bool mayHoldGone = false;  // a dry run deleted files of this folder
         std::string pattern;
     };
 
     const Drive* DriveOf(const std::string& windowsPath, std::vector<std::string>* components) const;
     std::string Resolve(const char* windowsPath, const Drive** drive = nullptr) const;
+    void MarkGone(const std::string& host);
     bool Gone(const std::string& host) const { return !gone_.empty() && gone_.count(host) != 0; }
     // lstat of a host path that a dry run has not deleted.
     bool Look(const std::string& host, struct stat* info) const;
     bool MayChange(const std::string& host, const Drive* drive) const;
+    static Item MakeItem(const char* name, const struct stat& info);
     std::shared_ptr<const Listing> ListFolder(const std::string& folder, const Drive& drive, bool driveRoot);
     bool NextMatch(Search* search, FindEntry* entry);
     bool Refuse(int32_t error);
@@ -113,11 +121,16 @@ private:
     uint32_t* lastError_;
     Drive drives_[26];
     bool dryRun_ = false;
-    std::set<std::string> gone_;
+    std::set<std::string> gone_;         // deleted in a dry run
+    std::set<std::string> goneFolders_;  // their folders
     std::string windowsDirectory_ = "C:\\Windows";
     std::string systemDirectory_ = "C:\\Windows\\System32";
     std::map<std::string, std::string> environment_;  // upper-case name -> value
     std::shared_ptr<const Listing> lastListing_;
+    // The folder FindFirst listed last, as the walk named it and on the host.
+    const Drive* listedDrive_ = nullptr;
+    std::vector<std::string> listedComponents_;
+    std::string listedHost_;
     std::map<SearchHandle, Search> searches_;
     SearchHandle nextSearch_ = 0x100;
     std::set<int> descriptors_;
