@@ -13,6 +13,9 @@
 #   YARA                 the 85 records as exact rules (Debian's yara, one thread)
 #   clamscan             the 85 records as logical signatures (Debian's clamav)
 #   program under Wine   cordafix.exe itself, SCAN pressed, timed until OK
+#   cordafix-offline     the rescue-system scanner, the corpus as drive C:
+#                        (--force --dry-run, so the samples stay), timed as a
+#                        whole process
 #
 # The corpus: the PE files of the Wine installation (its DLLs and EXEs) copied
 # BENCH_COPIES times, BENCH_SMALL small text files, and one synthetic sample per
@@ -61,8 +64,9 @@ fi
 # --- build -------------------------------------------------------------------
 say "building the bench programs in $build"
 cmake -S "$repo" -B "$build/native" >/dev/null
-cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine >/dev/null
+cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine cordafix-offline >/dev/null
 bin=$build/native/bench
+offline_bin=$build/native/cordafix-offline
 # Where 32-bit programs cannot start, the program under Wine is the 64-bit
 # build of the same sources under wine64 (tools/wine-arch.sh).
 source "$repo/tools/wine-arch.sh"
@@ -128,16 +132,32 @@ faster() {
     awk -v a="$(field seconds "$1")" -v b="$(field seconds "$2")" 'BEGIN { exit !(b < a) }' && echo "$2" || echo "$1"
 }
 
+# cordafix-offline on the corpus, the whole process timed: "files=N seconds=S"
+# for the fastest of $1 runs; its detections (as host paths) go to $2.
+offline_scan() {
+    local best= out t0 t1 s
+    for ((r = 0; r < $1; r++)); do
+        t0=$(now)
+        out=$("$offline_bin" --force --dry-run "$corpus" 2>/dev/null) || true
+        t1=$(now)
+        s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
+        if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; fi
+    done
+    sed -n 's/^C:\\\(.*\)     W32\/Drovak[^ ]* removed$/\1/p' <<<"$out" | tr '\\' / | sed "s|^|$corpus/|" >"$2"
+    echo "files=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$out") seconds=$best"
+}
+
 # The floors and the engine take milliseconds: they run in interleaved rounds,
 # so a burst of load from elsewhere on the machine does not hit one of them only.
 say "floors and engine, $rounds rounds"
-walk= walk2= open= engine= thin=
+walk= walk2= open= engine= thin= offline=
 for ((round = 0; round < rounds; round++)); do
     walk=$(faster "$walk" "$("$bin/bench_floors" walk "$corpus" "$fast_repeats")")
     walk2=$(faster "$walk2" "$("$bin/bench_floors" walk2 "$corpus" "$fast_repeats")")
     open=$(faster "$open" "$("$bin/bench_floors" open "$corpus" "$fast_repeats")")
     engine=$(faster "$engine" "$("$bin/bench_engine" sim "$corpus" "$fast_repeats" "$work/engine-found.txt")")
     thin=$(faster "$thin" "$("$bin/bench_engine" thin "$corpus" "$fast_repeats" "$work/thin-found.txt")")
+    offline=$(faster "$offline" "$(offline_scan "$fast_repeats" "$work/offline-found.txt")")
 done
 files=$(field files "$walk")
 
@@ -201,6 +221,7 @@ row "two-listing floor (each folder listed twice)" "$(field files "$walk2")" "$(
 row "open-and-read floor (open, 1 KiB, close)" "$(field files "$open")" "$(field seconds "$open")"
 row "engine (native, simulated Windows)" "$engine_files" "$engine_seconds"
 row "engine (native, thin host calls)" "$(field files "$thin")" "$(field seconds "$thin")"
+row "cordafix-offline (whole process, dry run)" "$(field files "$offline")" "$(field seconds "$offline")"
 row "YARA $(yara --version) (-p 1, exact rules)" "$files" "$yara_best"
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" "$files" "$clam_seconds"
 if [ -n "$wine_line" ]; then
@@ -213,6 +234,8 @@ awk -v e="$engine_rate" -v w="$walk_rate" 'BEGIN {
 awk -v t="$(rate "$(field files "$thin")" "$(field seconds "$thin")")" -v w="$walk_rate" \
     -v w2="$(rate "$(field files "$walk2")" "$(field seconds "$walk2")")" 'BEGIN {
     printf "Engine on thin host calls: %.2fx the walk-only floor, %.2fx the two-listing floor\n", w / t, w2 / t }'
+awk -v o="$(rate "$(field files "$offline")" "$(field seconds "$offline")")" -v w="$walk_rate" 'BEGIN {
+    printf "cordafix-offline vs walk-only floor: %.2fx the time per file (aim: within 1.5x)\n", w / o }'
 if [ -n "$wine_line" ]; then
     awk -v r="$(rate "$(field files "$wine_line")" "$(field seconds "$wine_line")")" -v e="$engine_rate" 'BEGIN {
         printf "Program under Wine vs native engine: %d vs %d files/s, ratio %.4f\n", r, e, r / e }'
@@ -222,6 +245,7 @@ echo "Detections:"
 echo "  planted samples                 $planted"
 echo "  engine                          $(field infected "$engine") ($(same_as_planted "$work/engine-found.txt"))"
 echo "  engine, thin host calls         $(field infected "$thin") ($(same_as_planted "$work/thin-found.txt"))"
+echo "  cordafix-offline                $(wc -l <"$work/offline-found.txt") ($(same_as_planted "$work/offline-found.txt"))"
 echo "  YARA (exact rules)              $(wc -l <"$work/yara-found.txt") ($(same_as_planted "$work/yara-found.txt"))"
 echo "  clamscan (EP+k counts file bytes, so the database only approximates the records)"
 echo "                                  $(wc -l <"$work/clam-found.txt") found; the samples whose entry point lies in their"
@@ -248,7 +272,7 @@ echo "  thin host calls:    $(field allocs "$thin") in all, $(field clean_check_
      "found clean, $(field detection_allocs "$thin") for the detections"
 
 # The figures only count when the exact scanners found exactly the samples.
-for list in engine-found thin-found yara-found; do
+for list in engine-found thin-found offline-found yara-found; do
     diff -q <(sort "$work/$list.txt") <(sort "$work/planted.txt") >/dev/null ||
         { echo "run.sh: $list differs from the planted samples" >&2; exit 1; }
 done
