@@ -1,6 +1,5 @@
 #include "offline/OfflineReport.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 
 #include "engine/SignatureTable.h"
 #include "offline/OfflineOptions.h"
+#include "platform/offline/OfflineHive.h"
 
 namespace {
 
@@ -75,14 +75,9 @@ std::string Problem(const std::string& path) { return path + ": " + strerror(err
 
 bool CanWriteReport(const std::string& path, std::string* error) {
     std::string probe = path + ".new";
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = "cannot write the report " + Problem(probe);
-        return false;
-    }
-    close(fd);
-    unlink(probe.c_str());
-    return true;
+    if (CanMakeFile(probe)) return true;
+    *error = "cannot write the report " + Problem(probe);
+    return false;
 }
 
 bool WriteOfflineReport(const OfflineReport& report, const std::string& path, std::string* error) {

@@ -148,6 +148,14 @@ HiveState CheckHiveFile(const std::string& path, std::string* detail) {
     return state;
 }
 
+bool CanMakeFile(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(path.c_str());
+    return true;
+}
+
 OfflineHive::OfflineHive(const std::string& name, const std::string& path, bool dryRun)
     : name_(name), path_(path), dryRun_(dryRun) {}
 
@@ -175,15 +183,9 @@ bool OfflineHive::Open(std::string* error) {
 
 bool OfflineHive::CanWriteBeside(std::string* error) const {
     if (dryRun_) return true;
-    std::string probe = NewFilePath(path_);
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = Failure("write a new hive beside", path_);
-        return false;
-    }
-    close(fd);
-    unlink(probe.c_str());
-    return true;
+    if (CanMakeFile(NewFilePath(path_))) return true;
+    *error = Failure("write a new hive beside", path_);
+    return false;
 }
 
 bool OfflineHive::KeepBackup(std::string* error) {

@@ -32,6 +32,10 @@ enum class HiveState {
 };
 HiveState CheckHiveFile(const std::string& path, std::string* detail);
 
+// Whether a file can be made at path (it is made and removed again); errno
+// tells why not.
+bool CanMakeFile(const std::string& path);
+
 class OfflineHive {
 public:
     // name: the key it is mounted as ("SOFTWARE"); dryRun: changes stay in memory.

@@ -36,11 +36,16 @@ hive_node_h Walk(hive_h* hive, const std::string& keyPath, bool create) {
     return node;
 }
 
+// UTF-8 text (up to three-byte sequences) as the UTF-16LE of NT hives, zero-ended.
 std::string Utf16(const std::string& text) {
     std::string wide;
-    for (char c : text + '\0') {
-        wide += c;
-        wide += '\0';
+    for (size_t i = 0; i <= text.size(); ++i) {
+        unsigned code = static_cast<unsigned char>(i < text.size() ? text[i] : 0);
+        int extra = code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
+        code &= extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0xFF;
+        for (int k = 0; k < extra && i + 1 < text.size(); ++k) code = (code << 6) | (text[++i] & 0x3F);
+        wide += static_cast<char>(code & 0xFF);
+        wide += static_cast<char>(code >> 8);
     }
     return wide;
 }

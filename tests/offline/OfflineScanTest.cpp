@@ -271,3 +271,46 @@ TEST(OfflineVolume, LinksOutOfTheVolumeAreNeitherFollowedNorChanged) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OfflineVolume, AFileThatCannotBeDeletedIsReportedNeverScheduled) {
+    FakeVolume volume;
+    ASSERT_TRUE(volume.WriteFile("Windows/held.exe", Sample(9)));
+    std::string held = volume.Host("Windows/held.exe");
+    if (system(("chattr +i " + held + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "this file system cannot make a file undeletable (chattr +i)";
+    OfflineOptions options;
+    options.volume = volume.Root();
+    ScanOutcome outcome = ScanInProcess(options);
+    system(("chattr -i " + held).c_str());
+    EXPECT_EQ(kExitSomethingLeft, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.out.find("C:\\Windows\\held.exe     W32/Drovak.Trojan Unable to remove"));
+    EXPECT_EQ(std::string::npos, outcome.err.find("Restart")) << "no restart is offered: nothing was scheduled";
+    EXPECT_TRUE(volume.Exists("Windows/held.exe"));
+}
+
+}  // namespace
+
+namespace {
+
+// Registry strings are UTF-16 in the hive and file names UTF-8 on this
+// system: both must meet as the same text.
+TEST(OfflineVolume, NamesBeyondAsciiMatchAcrossRegistryAndDisk) {
+    FakeVolume volume;
+    ASSERT_TRUE(volume.WriteFile("Programme/Überprüfung/wächter.exe", Sample(11)));
+    const char kRunKey[] = "Microsoft\\Windows\\CurrentVersion\\Run";
+    ASSERT_TRUE(volume.SetText("SOFTWARE", kRunKey, "Wächter", "\"C:\\Programme\\Überprüfung\\wächter.exe\" -q"));
+    ASSERT_TRUE(volume.SetText("SOFTWARE", kRunKey, "Prüfer", "C:\\Programme\\Überprüfung\\prüfer.exe"));
+    ASSERT_TRUE(volume.AddKey("SYSTEM", "ControlSet001\\Services\\wächter"));
+    OfflineOptions options;
+    options.volume = volume.Root();
+    ScanOutcome outcome = ScanInProcess(options);
+    EXPECT_EQ(kExitAllRemoved, outcome.status) << outcome.out << outcome.err;
+    EXPECT_FALSE(volume.HasValue("SOFTWARE", kRunKey, "Wächter"));
+    EXPECT_TRUE(volume.HasValue("SOFTWARE", kRunKey, "Prüfer"));
+    EXPECT_FALSE(volume.HasKey("SYSTEM", "ControlSet001\\Services\\wächter"));
+    EXPECT_NE(std::string::npos, outcome.out.find("C:\\Programme\\Überprüfung\\wächter.exe     W32/Drovak"));
+}
+
+}  // namespace
