@@ -21,6 +21,9 @@ const uint32_t kAttrSystem = 0x04;
 const uint32_t kAttrDirectory = 0x10;
 const uint32_t kAttrArchive = 0x20;
 const uint32_t kAttrNormal = 0x80;
+// A junction, symbolic link or mount point: where it leads is not part of
+// the folder that lists it. The 9x family and NT 4 never report it.
+const uint32_t kAttrReparsePoint = 0x400;
 const uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 const uint32_t kMoveReplaceExisting = 0x1;
@@ -44,6 +47,9 @@ const int kSeekEnd = 2;
 
 struct FindEntry {
     char name[260];
+    // The 8.3 name the file system keeps beside a long name (cAlternateFileName);
+    // empty when the long name is itself a legal 8.3 name.
+    char shortName[14];
     uint32_t attributes;
     uint32_t sizeHigh;
     uint32_t sizeLow;

@@ -15,6 +15,7 @@ namespace {
 void FillEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
     memset(entry, 0, sizeof *entry);
     lstrcpynA(entry->name, data.cFileName, sizeof entry->name);
+    lstrcpynA(entry->shortName, data.cAlternateFileName, sizeof entry->shortName);
     entry->attributes = data.dwFileAttributes;
     entry->sizeHigh = data.nFileSizeHigh;
     entry->sizeLow = data.nFileSizeLow;

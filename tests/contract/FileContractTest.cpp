@@ -343,4 +343,37 @@ TEST_F(FileContract, TextLinesReadLikeFgetsInTextMode) {
     EXPECT_EQ(SysFiles().TextOpenRead(At("none.txt").c_str()), 0);
 }
 
+// Entries made on the host, where names and links are possible that no
+// Windows call makes: the runner leaves them in a folder of the test drive.
+TEST_F(FileContract, HostLinkedFoldersAreReparsePoints) {
+    std::string made = env.HostMadeFolder();
+    if (made.empty()) GTEST_SKIP() << "no host-made entries on this drive";
+    EXPECT_EQ(FindOne(made + "\\sublink").attributes & (kAttrDirectory | kAttrReparsePoint),
+              kAttrDirectory | kAttrReparsePoint);
+    EXPECT_EQ(FindOne(made + "\\sub").attributes & kAttrReparsePoint, 0u);
+}
+
+TEST_F(FileContract, NamesTheCallsCannotOpenHaveShortNamesThatDo) {
+    std::string made = env.HostMadeFolder();
+    if (made.empty()) GTEST_SKIP() << "no host-made entries on this drive";
+    Names names = List(made + "\\*.*");
+    ASSERT_EQ(names, (Names{".", "..", "a?b.exe", "Long Name.exe", "plain.exe", "sub", "sublink", "trail.exe."}));
+    for (const char* name : {"a?b.exe", "trail.exe."}) {
+        FindEntry entry;
+        SearchHandle search = SysFiles().FindFirst((made + "\\*.*").c_str(), &entry);
+        ASSERT_NE(search, kNoSearch);
+        while (strcmp(entry.name, name) != 0 && SysFiles().FindNext(search, &entry)) {}
+        SysFiles().FindEnd(search);
+        ASSERT_STREQ(entry.name, name);
+        EXPECT_EQ(SysFiles().FileOpen((made + "\\" + name).c_str(), kOpenReadOnly | kOpenBinary, 0), -1) << name;
+        ASSERT_NE(entry.shortName[0], '\0') << name;
+        EXPECT_LE(strlen(entry.shortName), 12u);
+        EXPECT_EQ(env.ReadFile(made + "\\" + entry.shortName), name) << entry.shortName;
+    }
+    // A legal 8.3 name has no other; a long one that opens has one too.
+    FindEntry plain = FindOne(made + "\\plain.exe");
+    EXPECT_STREQ(plain.shortName, "");
+    EXPECT_NE(FindOne(made + "\\Long Name.exe").shortName[0], '\0');
+}
+
 }  // namespace
