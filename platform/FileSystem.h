@@ -1,5 +1,5 @@
 // Drives, folders and files: the Win32 file calls and the C runtime's
-// descriptor and buffered-text calls the cleaner makes.
+// descriptor calls the cleaner makes.
 #pragma once
 
 #include <cstddef>
@@ -58,8 +58,6 @@ struct FindEntry {
 typedef intptr_t SearchHandle;
 const SearchHandle kNoSearch = -1;
 
-typedef intptr_t TextFile;  // a buffered text stream, 0 when none
-
 class FileSystem {
 public:
     virtual ~FileSystem() {}
@@ -91,9 +89,4 @@ public:
     virtual int FileWrite(int fd, const void* buffer, uint32_t count) = 0;
     virtual int FileClose(int fd) = 0;
     virtual int FileAccess(const char* path, int mode) = 0;
-
-    // Buffered text reading (fopen "r" and fgets): CR LF reads as LF.
-    virtual TextFile TextOpenRead(const char* path) = 0;
-    virtual bool TextReadLine(TextFile file, char* buffer, int size) = 0;
-    virtual void TextClose(TextFile file) = 0;
 };

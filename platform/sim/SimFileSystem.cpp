@@ -40,11 +40,6 @@ bool IsFolder(const std::string& host) {
     return StatPath(host, &info) && S_ISDIR(info.st_mode);
 }
 
-bool IsRegularFile(const std::string& host) {
-    struct stat info;
-    return StatPath(host, &info) && !S_ISDIR(info.st_mode);
-}
-
 std::vector<std::string> ListFolder(const std::string& host) {
     std::vector<std::string> names;
     DIR* dir = opendir(host.c_str());
@@ -381,7 +376,7 @@ void SimFileSystem::SetEnvironment(const std::string& name, const std::string& v
 }
 
 int SimFileSystem::OpenDescriptorCount() const {
-    return static_cast<int>(state_.descriptors.size() + state_.texts.size());
+    return static_cast<int>(state_.descriptors.size());
 }
 // --- drives, folders and files --------------------------------------------------
 
@@ -961,45 +956,3 @@ int SimFileSystem::FileAccess(const char* path, int mode) {
     return 0;
 }
 
-// --- buffered text ----------------------------------------------------------------
-
-TextFile SimFileSystem::TextOpenRead(const char* path) {
-    std::string host = HostPath(path ? path : "");
-    if (!IsRegularFile(host)) {
-        state_.lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
-        return 0;
-    }
-    TextStream stream;
-    stream.content = ReadFile(path);
-    // Text mode: Ctrl-Z ends the file and CR LF reads as LF.
-    size_t end = stream.content.find('\x1A');
-    if (end != std::string::npos) stream.content.resize(end);
-    std::string translated;
-    translated.reserve(stream.content.size());
-    for (size_t i = 0; i < stream.content.size(); ++i) {
-        if (stream.content[i] == '\r' && i + 1 < stream.content.size() && stream.content[i + 1] == '\n')
-            continue;
-        translated += stream.content[i];
-    }
-    stream.content.swap(translated);
-    TextFile handle = state_.nextText++;
-    state_.texts[handle] = stream;
-    return handle;
-}
-
-bool SimFileSystem::TextReadLine(TextFile file, char* buffer, int size) {
-    auto found = state_.texts.find(file);
-    if (found == state_.texts.end() || size <= 0) return false;
-    TextStream& stream = found->second;
-    if (stream.position >= stream.content.size() && size > 1) return false;
-    int used = 0;
-    while (used < size - 1 && stream.position < stream.content.size()) {
-        char c = stream.content[stream.position++];
-        buffer[used++] = c;
-        if (c == '\n') break;
-    }
-    buffer[used] = '\0';
-    return true;
-}
-
-void SimFileSystem::TextClose(TextFile file) { state_.texts.erase(file); }

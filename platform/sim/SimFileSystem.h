@@ -96,9 +96,6 @@ public:
     int FileWrite(int fd, const void* buffer, uint32_t count) override;
     int FileClose(int fd) override;
     int FileAccess(const char* path, int mode) override;
-    TextFile TextOpenRead(const char* path) override;
-    bool TextReadLine(TextFile file, char* buffer, int size) override;
-    void TextClose(TextFile file) override;
 
 private:
     simdetail::SimState& state_;

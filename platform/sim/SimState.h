@@ -91,11 +91,6 @@ struct Search {
     std::string pattern;
 };
 
-struct TextStream {
-    std::string content;
-    size_t position = 0;
-};
-
 struct Drive {
     std::string host;
     uint32_t type = kDriveNoRootDir;
@@ -118,8 +113,6 @@ struct SimState {
         bool atCtrlZ = false;
     };
     std::map<int, Descriptor> descriptors;
-    std::map<TextFile, TextStream> texts;
-    TextFile nextText = 0x200;
 
     OsVersion version = {2, 5, 1, 2600};
     bool versionFails = false;

@@ -321,26 +321,18 @@ TEST_F(FileContract, DescriptorsWithoutBinaryTranslateLineEnds) {
     SysFiles().FileClose(fd);
 }
 
-TEST_F(FileContract, TextLinesReadLikeFgetsInTextMode) {
+TEST_F(FileContract, BinaryReadsKeepEveryByte) {
+    using namespace std::string_literals;
+    const std::string bytes = "[rename]\r\nk=v\x1A\r\nab\0cd\r\r\n\x1Alast\r"s;
     std::string path = At("w.ini");
-    env.WriteFile(path, std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
-    TextFile file = SysFiles().TextOpenRead(path.c_str());
-    ASSERT_NE(file, 0);
-    char line[8];
-    Names lines;
-    while (SysFiles().TextReadLine(file, line, sizeof line)) lines.push_back(line);
-    SysFiles().TextClose(file);
-    EXPECT_EQ(lines, (Names{"[rename", "]\n", "NUL=a\rb", "\n", "xxxxxxx", "xxx\n", "last"}));
-
-    env.WriteFile(path, std::string("one\r\n\x1Atwo\r\n"));
-    file = SysFiles().TextOpenRead(path.c_str());
-    ASSERT_NE(file, 0);
-    char big[64];
-    ASSERT_TRUE(SysFiles().TextReadLine(file, big, sizeof big));
-    EXPECT_STREQ(big, "one\n");
-    EXPECT_FALSE(SysFiles().TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
-    SysFiles().TextClose(file);
-    EXPECT_EQ(SysFiles().TextOpenRead(At("none.txt").c_str()), 0);
+    env.WriteFile(path, bytes);
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    ASSERT_GE(fd, 0);
+    char buffer[64];
+    int got = SysFiles().FileRead(fd, buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, got > 0 ? got : 0), bytes);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 0);
+    SysFiles().FileClose(fd);
 }
 
 // Entries made on the host, where names and links are possible that no

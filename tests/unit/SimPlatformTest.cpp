@@ -308,28 +308,6 @@ TEST_F(SimPlatformTest, TextModeDescriptorJoinsCrLfAcrossReads) {
     sim.FileClose(fd);
 }
 
-TEST_F(SimPlatformTest, TextLinesReadLikeFgetsInTextMode) {
-    sim.WriteFile("D:\\w.ini", std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
-    TextFile file = sim.TextOpenRead("d:\\W.INI");
-    ASSERT_NE(file, 0);
-    EXPECT_EQ(sim.OpenDescriptorCount(), 1);
-    char line[8];
-    std::vector<std::string> lines;
-    while (sim.TextReadLine(file, line, sizeof line)) lines.push_back(line);
-    sim.TextClose(file);
-    EXPECT_EQ(lines, (std::vector<std::string>{"[rename", "]\n", "NUL=a\rb", "\n", "xxxxxxx", "xxx\n", "last"}));
-    EXPECT_EQ(sim.OpenDescriptorCount(), 0);
-
-    sim.WriteFile("D:\\z.txt", std::string("one\r\n\x1Atwo\r\n"));
-    file = sim.TextOpenRead("D:\\z.txt");
-    char big[64];
-    ASSERT_TRUE(sim.TextReadLine(file, big, sizeof big));
-    EXPECT_STREQ(big, "one\n");
-    EXPECT_FALSE(sim.TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
-    sim.TextClose(file);
-    EXPECT_EQ(sim.TextOpenRead("D:\\none.txt"), 0);
-}
-
 TEST_F(SimPlatformTest, HostLinksListAsReparsePoints) {
     sim.WriteFile("D:\\sub\\target.exe", "1234");
     std::string root = sim.HostPath("D:\\");
