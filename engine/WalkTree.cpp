@@ -36,15 +36,25 @@ bool IsFolder(const FindEntry& entry) { return (entry.attributes & kAttrDirector
 // tree (an endless walk), or off the drive to files that are not its own.
 bool IsReparsePoint(const FindEntry& entry) { return (entry.attributes & kAttrReparsePoint) != 0; }
 
-// Whether the 8-bit calls can open a listed name. They drop a trailing dot
-// or blank, take ? * < > | " as wildcards or errors, a backslash as a
-// folder separator, and refuse control characters; a character outside the
-// code page is listed as "?". Decided from the name alone: no call per file.
+// Bytes of a name that the 8-bit calls refuse or read otherwise: control
+// characters, the wildcards ? * < > and | " (a character outside the code
+// page is listed as "?"), and the backslash, a folder separator to them.
+struct UnopenableBytes {
+    bool byte[256];
+    constexpr UnopenableBytes() : byte() {
+        for (int c = 0; c < 0x20; ++c) byte[c] = true;
+        for (const char* c = "?*<>|\"\\"; *c != '\0'; ++c) byte[static_cast<unsigned char>(*c)] = true;
+    }
+};
+constexpr UnopenableBytes kUnopenable;
+
+// Whether the 8-bit calls can open a listed name; they also drop a trailing
+// dot or blank. Decided from the name alone, with no call per file.
 bool OpensUnderListedName(const char* name, size_t length) {
     if (length == 0 || IsDotEntry(name)) return true;
     if (name[length - 1] == '.' || name[length - 1] == ' ') return false;
     for (size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(name[i]) < 0x20 || strchr("?*<>|\"\\", name[i]) != nullptr) return false;
+        if (kUnopenable.byte[static_cast<unsigned char>(name[i])]) return false;
     }
     return true;
 }

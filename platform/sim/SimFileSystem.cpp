@@ -118,7 +118,6 @@ bool HasHighBytes(const std::string& text) {
 
 // A host name as the 8-bit find calls list it.
 std::string ListedName(const std::string& hostName) {
-    if (!HasHighBytes(hostName)) return hostName;
     std::string listed;
     for (size_t i = 0; i < hostName.size();) {
         size_t wide = WideCharacterLength(hostName, i);
@@ -189,15 +188,23 @@ std::vector<std::string> ShortNamesOf(const std::string& folder, const std::vect
                                       SimState& state) {
     std::vector<std::string> shortNames(names.size());
     if (!state.shortNames) return shortNames;
+    std::vector<size_t> longOnes;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!IsLegal83(names[i])) longOnes.push_back(i);
+    if (longOnes.empty()) return shortNames;
     std::set<std::string> inUse;
-    std::vector<size_t> fresh;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (IsLegal83(names[i])) {
+    for (size_t i = 0, next = 0; i < names.size(); ++i) {
+        if (next < longOnes.size() && longOnes[next] == i) {
+            ++next;
+        } else {
             inUse.insert(Upper(names[i]));
-            continue;
         }
-        auto given = state.givenShortNames.find(folder + "/" + names[i]);
-        if (given != state.givenShortNames.end() && inUse.insert(given->second).second) {
+    }
+    std::map<std::string, std::string>& givenHere = state.givenShortNames[folder];
+    std::vector<size_t> fresh;
+    for (size_t i : longOnes) {
+        auto given = givenHere.find(names[i]);
+        if (given != givenHere.end() && inUse.insert(given->second).second) {
             shortNames[i] = given->second;
         } else {
             fresh.push_back(i);
@@ -211,7 +218,7 @@ std::vector<std::string> ShortNamesOf(const std::string& folder, const std::vect
             std::string candidate = base.substr(0, 8 - suffix.size()) + suffix + (ext.empty() ? "" : "." + ext);
             if (inUse.insert(candidate).second) shortNames[i] = candidate;
         }
-        state.givenShortNames[folder + "/" + names[i]] = shortNames[i];
+        givenHere[names[i]] = shortNames[i];
     }
     return shortNames;
 }
@@ -436,7 +443,11 @@ bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& 
     if (!ReadHostEntry(host, &found)) return false;
     FindEntry entry;
     memset(&entry, 0, sizeof entry);
-    snprintf(entry.name, sizeof entry.name, "%s", ListedName(name).c_str());
+    if (HasHighBytes(name)) {
+        snprintf(entry.name, sizeof entry.name, "%s", ListedName(name).c_str());
+    } else {
+        snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+    }
     snprintf(entry.shortName, sizeof entry.shortName, "%s", shortName.c_str());
     entry.attributes = AttributesOf(stored, host, found);
     uint64_t size = S_ISDIR(found.info.st_mode) ? 0 : static_cast<uint64_t>(found.info.st_size);

@@ -103,7 +103,8 @@ struct SimState {
     std::set<std::string> deniedAttributes;
     std::set<std::string> deniedListing;
     bool shortNames = true;  // false: the file system keeps no 8.3 names
-    std::map<std::string, std::string> givenShortNames;  // host path -> its short name
+    // host folder -> (name -> the short name it was given)
+    std::map<std::string, std::map<std::string, std::string>> givenShortNames;
     std::map<SearchHandle, Search> searches;
     SearchHandle nextSearch = 0x100;
     // Open descriptors: whether each is in text mode (no kOpenBinary), and
