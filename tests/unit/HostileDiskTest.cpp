@@ -92,30 +92,30 @@ TEST_F(HostileDiskTest, TwoLoopLinksEndTheWalkAtOnce) {
 TEST_F(HostileDiskTest, FileLinksAreCountedButNeverOpenedOrChanged) {
     std::string outside = sim.HostRoot() + "/outside";
     WriteHost(outside + "/sample.exe", scantest::SampleFile(0));
-    ASSERT_TRUE(WriteInfected("D:\\spec\\real.exe"));
-    HostLink("D:\\spec", "link0.exe", outside + "/sample.exe");
-    HostLink("D:\\spec", "dangling.exe", outside + "/none.exe");
+    ASSERT_TRUE(WriteInfected("D:\\links\\real.exe"));
+    HostLink("D:\\links", "link0.exe", outside + "/sample.exe");
+    HostLink("D:\\links", "dangling.exe", outside + "/none.exe");
     HostLink("D:\\dev", "zero.exe", "/dev/zero");
     ASSERT_EQ(0, mkfifo((HostFolder("D:\\dev") + "/fifo.exe").c_str(), 0644));
     UseRecordingChecker();
 
     EXPECT_EQ(5, WalkTree("D:\\*.*"));
 
-    EXPECT_EQ((Paths{"D:\\dev\\fifo.exe", "D:\\spec\\real.exe"}), CheckedPaths());
-    EXPECT_TRUE(Shown("D:\\spec\\link0.exe"));
+    EXPECT_EQ((Paths{"D:\\dev\\fifo.exe", "D:\\links\\real.exe"}), CheckedPaths());
+    EXPECT_TRUE(Shown("D:\\links\\link0.exe"));
 
     // With the real checker: the sample behind the link stays, and so does
     // the link; neither the FIFO nor the device is ever opened.
     ActiveFileCheckerList = FileCheckerList;
     EXPECT_EQ(10, WalkTree("D:\\*.*"));
-    EXPECT_EQ((Paths{Removed("D:\\spec\\real.exe")}), sim.logLines);
+    EXPECT_EQ((Paths{Removed("D:\\links\\real.exe")}), sim.logLines);
     EXPECT_TRUE(std::filesystem::exists(outside + "/sample.exe"));
-    EXPECT_TRUE(std::filesystem::is_symlink(sim.HostPath("D:\\spec\\link0.exe")));
-    EXPECT_EQ((Paths{"D:\\spec\\real.exe"}), opened);
+    EXPECT_TRUE(std::filesystem::is_symlink(sim.HostPath("D:\\links\\link0.exe")));
+    EXPECT_EQ((Paths{"D:\\links\\real.exe"}), opened);
 
     // The memory pass, handed a link as a program file, leaves it alone too.
     MemoryPassActive = 1;
-    WalkTree("D:\\spec\\link0.exe");
+    WalkTree("D:\\links\\link0.exe");
     EXPECT_EQ(0, MemoryHit);
     EXPECT_EQ(1u, opened.size());
 }
