@@ -123,7 +123,9 @@ public:
                 fstatat(dirfd(listing), found->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             memcpy(entry->name, found->d_name, length + 1);
+            entry->shortName[0] = '\0';
             entry->attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : kAttrArchive;
+            if (S_ISLNK(info.st_mode)) entry->attributes |= kAttrReparsePoint;
             uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
             entry->sizeHigh = static_cast<uint32_t>(size >> 32);
             entry->sizeLow = static_cast<uint32_t>(size);

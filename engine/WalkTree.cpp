@@ -28,9 +28,47 @@ const int kGoOn = 1;
 const int kCancelled = 0;
 const int kMalformed = -1;
 
+bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+
 bool IsFolder(const FindEntry& entry) { return (entry.attributes & kAttrDirectory) != 0; }
 
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+// A junction, symbolic link or mount point may lead anywhere: back up the
+// tree (an endless walk), or off the drive to files that are not its own.
+bool IsReparsePoint(const FindEntry& entry) { return (entry.attributes & kAttrReparsePoint) != 0; }
+
+// Bytes of a name that the 8-bit calls refuse or read otherwise: control
+// characters, the wildcards ? * < > and | " (a character outside the code
+// page is listed as "?"), and the backslash, a folder separator to them.
+struct UnopenableBytes {
+    bool byte[256];
+    constexpr UnopenableBytes() : byte() {
+        for (int c = 0; c < 0x20; ++c) byte[c] = true;
+        for (const char* c = "?*<>|\"\\"; *c != '\0'; ++c) byte[static_cast<unsigned char>(*c)] = true;
+    }
+};
+constexpr UnopenableBytes kUnopenable;
+
+// Whether the 8-bit calls can open a listed name; they also drop a trailing
+// dot or blank. Decided from the name alone, with no call per file.
+bool OpensUnderListedName(const char* name, size_t length) {
+    if (length == 0 || IsDotEntry(name)) return true;
+    if (name[length - 1] == '.' || name[length - 1] == ' ') return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (kUnopenable.byte[static_cast<unsigned char>(name[i])]) return false;
+    }
+    return true;
+}
+
+// The name under which an entry is reached: its short name when the file
+// system keeps one and the long one cannot be opened.
+const char* ReachableName(const FindEntry& entry) {
+    if (entry.shortName[0] == '\0' || memchr(entry.shortName, '\0', sizeof entry.shortName) == nullptr)
+        return entry.name;
+    const void* end = memchr(entry.name, '\0', sizeof entry.name);
+    if (end == nullptr) return entry.name;  // refused when the path is formed
+    size_t length = static_cast<size_t>(static_cast<const char*>(end) - entry.name);
+    return OpensUnderListedName(entry.name, length) ? entry.name : entry.shortName;
+}
 
 // The folder part of a pattern: everything before the character that
 // precedes its last "." (C:\Windows\*.* gives C:\Windows\). False when the
@@ -106,13 +144,14 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
         usable = CopyText(path, sizeof path, listing.pattern);
     } else {
         if (!listing.hasFolder) return kMalformed;
-        usable = JoinPath(path, listing.folder, entry.name, "");
+        usable = JoinPath(path, listing.folder, ReachableName(entry), "");
     }
     if (usable) {
         ShowEntryInStatus(path);
         if (!IsFolder(entry)) {
             if (MemoryPassActive == 0) ++FilesScanned;
-            RunFileCheckers(path, entry);
+            // A file link is counted, but what it leads to is never opened or changed.
+            if (!IsReparsePoint(entry)) RunFileCheckers(path, entry);
         }
     }
     if (CancelledAfterPump()) return kCancelled;
@@ -144,10 +183,10 @@ bool FolderPassPattern(const char* pattern, char* folderPattern) {
 
 int VisitFolderEntry(const Listing& listing, const FindEntry& entry) {
     if (CancelledAfterPump()) return kCancelled;
-    if (!IsFolder(entry) || IsDotEntry(entry.name)) return kGoOn;
+    if (!IsFolder(entry) || IsDotEntry(entry.name) || IsReparsePoint(entry)) return kGoOn;
     if (!listing.hasFolder) return kMalformed;
     char subPattern[kPathSize];
-    if (!JoinPath(subPattern, listing.folder, entry.name, "\\*.*")) return kGoOn;
+    if (!JoinPath(subPattern, listing.folder, ReachableName(entry), "\\*.*")) return kGoOn;
     if (strstr(subPattern, "\\Program Files\\") != nullptr) ProgramFilesVisited = 1;
     if (WalkTree(subPattern) == kMalformed) return kMalformed;
     return kGoOn;

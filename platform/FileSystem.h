@@ -1,5 +1,5 @@
 // Drives, folders and files: the Win32 file calls and the C runtime's
-// descriptor and buffered-text calls the cleaner makes.
+// descriptor calls the cleaner makes.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,9 @@ const uint32_t kAttrSystem = 0x04;
 const uint32_t kAttrDirectory = 0x10;
 const uint32_t kAttrArchive = 0x20;
 const uint32_t kAttrNormal = 0x80;
+// A junction, symbolic link or mount point: where it leads is not part of
+// the folder that lists it. The 9x family and NT 4 never report it.
+const uint32_t kAttrReparsePoint = 0x400;
 const uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 const uint32_t kMoveReplaceExisting = 0x1;
@@ -44,6 +47,9 @@ const int kSeekEnd = 2;
 
 struct FindEntry {
     char name[260];
+    // The 8.3 name the file system keeps beside a long name (cAlternateFileName);
+    // empty when the long name is itself a legal 8.3 name.
+    char shortName[14];
     uint32_t attributes;
     uint32_t sizeHigh;
     uint32_t sizeLow;
@@ -51,8 +57,6 @@ struct FindEntry {
 
 typedef intptr_t SearchHandle;
 const SearchHandle kNoSearch = -1;
-
-typedef intptr_t TextFile;  // a buffered text stream, 0 when none
 
 class FileSystem {
 public:
@@ -85,9 +89,4 @@ public:
     virtual int FileWrite(int fd, const void* buffer, uint32_t count) = 0;
     virtual int FileClose(int fd) = 0;
     virtual int FileAccess(const char* path, int mode) = 0;
-
-    // Buffered text reading (fopen "r" and fgets): CR LF reads as LF.
-    virtual TextFile TextOpenRead(const char* path) = 0;
-    virtual bool TextReadLine(TextFile file, char* buffer, int size) = 0;
-    virtual void TextClose(TextFile file) = 0;
 };

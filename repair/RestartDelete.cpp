@@ -35,26 +35,84 @@ bool WorkingCopyPath(char* path, size_t size) {
 }
 
 // _strnicmp over ASCII letters, as the 9x start-up reads the header.
-bool SameStartNoCase(const char* text, const char* prefix) {
-    for (; *prefix; ++text, ++prefix) {
-        char a = *text >= 'A' && *text <= 'Z' ? static_cast<char>(*text - 'A' + 'a') : *text;
-        if (a != *prefix) return false;
+bool SameStartNoCase(const char* text, size_t length, const char* prefix) {
+    size_t prefixLength = strlen(prefix);
+    if (length < prefixLength) return false;
+    for (size_t i = 0; i < prefixLength; ++i) {
+        char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (a != prefix[i]) return false;
     }
     return true;
 }
 
-bool WriteText(int fd, const char* text) {
-    size_t length = strlen(text);
-    return SysFiles().FileWrite(fd, text, static_cast<uint32_t>(length)) == static_cast<int>(length);
+bool WriteBytes(int fd, const char* bytes, size_t length) {
+    return SysFiles().FileWrite(fd, bytes, static_cast<uint32_t>(length)) == static_cast<int>(length);
 }
+
+bool WriteText(int fd, const char* text) { return WriteBytes(fd, text, strlen(text)); }
 
 bool WriteEntry(int fd, const char* destination, const char* source) {
     return WriteText(fd, destination) && WriteText(fd, "=") && WriteText(fd, source) && WriteText(fd, kCrLf);
 }
 
+// The old script, read through a binary descriptor and cut into lines as
+// the runtime's text-mode line reading cuts them (a CR LF line end reads as
+// LF, at most 647 characters a line), except that every byte is data: a
+// Ctrl-Z does not end the file and a NUL does not end the line.
+struct ScriptReader {
+    int fd;
+    char block[512];
+    int position;
+    int filled;
+    bool failed;
+};
+
+void BeginReading(ScriptReader* reader, int fd) {
+    reader->fd = fd;
+    reader->position = 0;
+    reader->filled = 0;
+    reader->failed = false;
+}
+
+// The next byte, or -1 at the end of the file or after a failed read.
+int NextByte(ScriptReader* reader) {
+    if (reader->position == reader->filled) {
+        int got = SysFiles().FileRead(reader->fd, reader->block, sizeof reader->block);
+        if (got <= 0) {
+            reader->failed = reader->failed || got < 0;
+            return -1;
+        }
+        reader->filled = got;
+        reader->position = 0;
+    }
+    return static_cast<unsigned char>(reader->block[reader->position++]);
+}
+
+// Reads one line into line (kLineSize bytes); its length, 0 at the end.
+size_t ReadScriptLine(ScriptReader* reader, char* line) {
+    size_t length = 0;
+    while (length < static_cast<size_t>(kLineSize - 1)) {
+        int c = NextByte(reader);
+        if (c < 0) break;
+        if (c == '\r') {
+            int next = NextByte(reader);
+            if (next == '\n') {
+                c = '\n';
+            } else if (next >= 0) {
+                --reader->position;  // the byte just read is still in the block
+            }
+        }
+        line[length++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return length;
+}
+
 // Copies the old script's lines to fd, placing the entry as the last line of
 // the first rename section (or in a new section at the end).
-bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* source) {
+bool CopyWithEntry(int old, int fd, const char* destination, const char* source) {
+    ScriptReader reader;
+    BeginReading(&reader, old);
     bool inSection = false;
     bool written = false;
     // A read that did not end in a line end continues the same line on the
@@ -62,20 +120,21 @@ bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* so
     bool atLineStart = true;
     bool endsInLineEnd = true;
     char line[kLineSize];
-    while (SysFiles().TextReadLine(old, line, sizeof line)) {
-        size_t length = strlen(line);
+    size_t length;
+    while ((length = ReadScriptLine(&reader, line)) > 0) {
         if (!written && atLineStart) {
             if (inSection && line[0] == '[') {
                 if (!WriteEntry(fd, destination, source)) return false;
                 written = true;
-            } else if (!inSection && SameStartNoCase(line, kRenameHeader)) {
+            } else if (!inSection && SameStartNoCase(line, length, kRenameHeader)) {
                 inSection = true;
             }
         }
-        if (SysFiles().FileWrite(fd, line, static_cast<uint32_t>(length)) != static_cast<int>(length)) return false;
-        endsInLineEnd = length == 0 || line[length - 1] == '\n';
+        if (!WriteBytes(fd, line, length)) return false;
+        endsInLineEnd = line[length - 1] == '\n';
         atLineStart = endsInLineEnd;
     }
+    if (reader.failed) return false;
     if (written) return true;
     // A last line without its line end would otherwise run into the entry.
     if (!endsInLineEnd && !WriteText(fd, kCrLf)) return false;
@@ -83,22 +142,22 @@ bool CopyWithEntry(TextFile old, int fd, const char* destination, const char* so
     return WriteEntry(fd, destination, source);
 }
 
-bool CloseAll(int fd, TextFile old, bool result) {
-    if (old != 0) SysFiles().TextClose(old);
+bool CloseAll(int fd, int old, bool result) {
+    if (old >= 0) SysFiles().FileClose(old);
     if (SysFiles().FileClose(fd) != 0) return false;
     return result;
 }
 
 // Writes the new script beside the old one. Reads the old script through
-// its working copy in the temporary folder (old == 0: there is none).
-bool WriteNewScript(const char* newPath, TextFile old, const char* destination, const char* source) {
+// its working copy in the temporary folder (old < 0: there is none).
+bool WriteNewScript(const char* newPath, int old, const char* destination, const char* source) {
     int fd = SysFiles().FileOpen(newPath, kOpenWriteOnly | kOpenCreate | kOpenTruncate | kOpenBinary,
-                            kPermRead | kPermWrite);
+                                 kPermRead | kPermWrite);
     if (fd < 0) {
-        if (old != 0) SysFiles().TextClose(old);
+        if (old >= 0) SysFiles().FileClose(old);
         return false;
     }
-    bool complete = old != 0 ? CopyWithEntry(old, fd, destination, source)
+    bool complete = old >= 0 ? CopyWithEntry(old, fd, destination, source)
                              : WriteText(fd, "[rename]\r\n") && WriteEntry(fd, destination, source);
     return CloseAll(fd, old, complete);
 }
@@ -126,23 +185,37 @@ bool ReplaceScript(const char* newPath, const char* scriptPath) {
 }
 
 bool AddToNewScript(const char* scriptPath, const char* newPath, const char* destination, const char* source) {
-    if (!WriteNewScript(newPath, 0, destination, source)) return false;
+    if (!WriteNewScript(newPath, -1, destination, source)) return false;
     // Never over a script that appeared meanwhile.
     return SysFiles().MovePath(newPath, scriptPath);
 }
 
+// The old script's hidden and system attributes go over to the new one.
+bool TakeOverAttributes(const char* newPath, uint32_t attributes) {
+    const uint32_t kept = attributes & (kAttrHidden | kAttrSystem);
+    if (kept == 0) return true;
+    return SysFiles().SetAttributes(newPath, kept | (attributes & kAttrArchive));
+}
+
 bool AddToExistingScript(const char* scriptPath, const char* newPath, const char* destination,
                          const char* source) {
+    // A read-only script is one the system keeps as it is.
+    uint32_t attributes = SysFiles().GetAttributes(scriptPath);
+    if (attributes == kInvalidAttributes || (attributes & kAttrReadOnly) != 0) return false;
     char copyPath[kPathSize + sizeof "wininit.ini"];
     if (!WorkingCopyPath(copyPath, sizeof copyPath)) return false;
+    // The copy takes the script's attributes, and a hidden or read-only
+    // earlier copy would refuse to be overwritten.
+    SysFiles().SetAttributes(copyPath, kAttrNormal);
     if (!SysFiles().CopyPath(scriptPath, copyPath, false)) return false;
-    TextFile old = SysFiles().TextOpenRead(copyPath);
-    if (old == 0) return false;
+    int old = SysFiles().FileOpen(copyPath, kOpenReadOnly | kOpenBinary, 0);
+    if (old < 0) return false;
     if (!ScriptIsWritable(scriptPath)) {
-        SysFiles().TextClose(old);
+        SysFiles().FileClose(old);
         return false;
     }
     if (!WriteNewScript(newPath, old, destination, source)) return false;
+    if (!TakeOverAttributes(newPath, attributes)) return false;
     return ReplaceScript(newPath, scriptPath);
 }
 

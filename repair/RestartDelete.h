@@ -3,6 +3,8 @@
 
 // Adds "destination=source" CR LF to the [rename] section of wininit.ini in
 // the Windows directory (creating the section or the script as needed).
-// The script is replaced only by a complete new version: on any failure it
-// keeps its old content. True when the entry is in place.
+// The script is replaced only by a complete new version that holds every
+// byte of the old one and keeps its hidden and system attributes: on any
+// failure it keeps its old content. A read-only script is left as it is
+// (false). True when the entry is in place.
 bool AddRenameScriptEntry(const char* destination, const char* source);

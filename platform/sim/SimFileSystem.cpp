@@ -40,11 +40,6 @@ bool IsFolder(const std::string& host) {
     return StatPath(host, &info) && S_ISDIR(info.st_mode);
 }
 
-bool IsRegularFile(const std::string& host) {
-    struct stat info;
-    return StatPath(host, &info) && !S_ISDIR(info.st_mode);
-}
-
 std::vector<std::string> ListFolder(const std::string& host) {
     std::vector<std::string> names;
     DIR* dir = opendir(host.c_str());
@@ -102,6 +97,43 @@ bool IsShortNameChar(char c) {
     return u > 32 && !strchr("\"*+,/:;<=>?[\\]|", c);
 }
 
+// Host names are UTF-8. A multi-byte character stands for one outside the
+// simulated ANSI code page: the 8-bit calls list it as "?", and short names
+// take "_" for it. Gives the length of such a character at text[at], else 0.
+size_t WideCharacterLength(const std::string& text, size_t at) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+bool HasHighBytes(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
+// A host name as the 8-bit find calls list it.
+std::string ListedName(const std::string& hostName) {
+    std::string listed;
+    for (size_t i = 0; i < hostName.size();) {
+        size_t wide = WideCharacterLength(hostName, i);
+        listed += wide != 0 ? '?' : hostName[i];
+        i += wide != 0 ? wide : 1;
+    }
+    return listed;
+}
+
+// Characters no Windows path component holds (the wildcards among them).
+bool HasInvalidNameCharacter(const std::string& component) {
+    for (char c : component)
+        if (static_cast<unsigned char>(c) < 32 || strchr("\"*<>?|", c) != nullptr) return true;
+    return false;
+}
+
 bool IsLegal83(const std::string& name) {
     if (name == "." || name == "..") return true;
     size_t dot = name.find('.');
@@ -110,29 +142,95 @@ bool IsLegal83(const std::string& name) {
     std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
     if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
     if (dot != std::string::npos && ext.empty()) return false;
+    if (HasHighBytes(name)) return false;
     for (char c : name)
         if (c != '.' && !IsShortNameChar(c)) return false;
     return true;
 }
 
-void MangleParts(const std::string& name, std::string* base, std::string* ext) {
-    size_t dot = name.rfind('.');
-    std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
-    std::string tail = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot + 1);
-    base->clear();
-    ext->clear();
-    for (char c : stem) {
+// Upper-case short-name characters of part, "_" for any other; dots and
+// blanks are left out.
+std::string ShortNameCharacters(const std::string& part) {
+    std::string result;
+    for (size_t i = 0; i < part.size();) {
+        size_t wide = WideCharacterLength(part, i);
+        if (wide != 0) {
+            result += '_';
+            i += wide;
+            continue;
+        }
+        char c = part[i++];
         if (c == '.' || c == ' ') continue;
         char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        *base += IsShortNameChar(u) ? u : '_';
+        result += IsShortNameChar(u) ? u : '_';
     }
-    for (char c : tail) {
-        if (c == ' ') continue;
-        char u = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        if (ext->size() < 3) *ext += IsShortNameChar(u) ? u : '_';
-    }
+    return result;
+}
+
+void MangleParts(const std::string& longName, std::string* base, std::string* ext) {
+    // Trailing dots and blanks take no part in the short name.
+    size_t end = longName.find_last_not_of(". ");
+    std::string name = end == std::string::npos ? longName : longName.substr(0, end + 1);
+    size_t dot = name.rfind('.');
+    bool split = dot != std::string::npos && dot != 0;
+    *base = ShortNameCharacters(split ? name.substr(0, dot) : name);
+    *ext = ShortNameCharacters(split ? name.substr(dot + 1) : "");
+    if (ext->size() > 3) ext->resize(3);
     if (base->size() > 6) base->resize(6);
     if (base->empty()) *base = "_";
+}
+
+// The short names of a folder's entries in listing order: empty for a name
+// that is a legal 8.3 name itself, else its mangled parts with the lowest ~N
+// no other entry of the folder holds. A name keeps the short name it was
+// given first, as on NTFS, where deleting a file renumbers no other.
+std::vector<std::string> ShortNamesOf(const std::string& folder, const std::vector<std::string>& names,
+                                      SimState& state) {
+    std::vector<std::string> shortNames(names.size());
+    if (!state.shortNames) return shortNames;
+    std::vector<size_t> longOnes;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!IsLegal83(names[i])) longOnes.push_back(i);
+    if (longOnes.empty()) return shortNames;
+    std::set<std::string> inUse;
+    for (size_t i = 0, next = 0; i < names.size(); ++i) {
+        if (next < longOnes.size() && longOnes[next] == i) {
+            ++next;
+        } else {
+            inUse.insert(Upper(names[i]));
+        }
+    }
+    std::map<std::string, std::string>& givenHere = state.givenShortNames[folder];
+    std::vector<size_t> fresh;
+    for (size_t i : longOnes) {
+        auto given = givenHere.find(names[i]);
+        if (given != givenHere.end() && inUse.insert(given->second).second) {
+            shortNames[i] = given->second;
+        } else {
+            fresh.push_back(i);
+        }
+    }
+    for (size_t i : fresh) {
+        std::string base, ext;
+        MangleParts(names[i], &base, &ext);
+        for (int number = 1; shortNames[i].empty(); ++number) {
+            std::string suffix = "~" + std::to_string(number);
+            std::string candidate = base.substr(0, 8 - suffix.size()) + suffix + (ext.empty() ? "" : "." + ext);
+            if (inUse.insert(candidate).second) shortNames[i] = candidate;
+        }
+        givenHere[names[i]] = shortNames[i];
+    }
+    return shortNames;
+}
+
+// Short name of one existing component in a host folder.
+// A name that already fits 8.3 has no other short name and comes back as stored.
+std::string ShortComponent(const std::string& folder, const std::string& onDisk, SimState& state) {
+    if (!state.shortNames || IsLegal83(onDisk)) return onDisk;
+    std::vector<std::string> names = ListFolder(folder);
+    size_t at = std::find(names.begin(), names.end(), onDisk) - names.begin();
+    if (at == names.size()) names.push_back(onDisk);
+    return ShortNamesOf(folder, names, state)[at];
 }
 
 bool ParseDrive(const std::string& path, int* index, std::string* rest) {
@@ -142,21 +240,20 @@ bool ParseDrive(const std::string& path, int* index, std::string* rest) {
     return true;
 }
 
-std::string ShortComponent(const std::string& folder, const std::string& onDisk);
-
 // Finds the host name of one component in a host folder: the exact name when
 // it exists, else the first listed name equal without regard to case, else
 // the long name whose generated short name it is.
-std::string MatchComponent(const std::string& folder, const std::string& component) {
+std::string MatchComponent(const std::string& folder, const std::string& component, SimState& state) {
     struct stat info;
     std::string exact = folder + "/" + component;
     if (lstat(exact.c_str(), &info) == 0) return component;
     std::vector<std::string> names = ListFolder(folder);
     for (const std::string& name : names)
         if (SameText(name, component)) return name;
-    if (component.find('~') != std::string::npos) {
-        for (const std::string& name : names)
-            if (!IsLegal83(name) && SameText(ShortComponent(folder, name), component)) return name;
+    if (state.shortNames && component.find('~') != std::string::npos) {
+        std::vector<std::string> shortNames = ShortNamesOf(folder, names, state);
+        for (size_t i = 0; i < names.size(); ++i)
+            if (!shortNames[i].empty() && SameText(shortNames[i], component)) return names[i];
     }
     return component;
 }
@@ -213,6 +310,7 @@ std::string SimFileSystem::HostPath(const std::string& windowsPath) const {
     std::vector<std::string> resolved;
     for (const std::string& raw : SplitComponents(rest)) {
         std::string component = TrimComponent(raw);
+        if (HasInvalidNameCharacter(component)) return "";
         if (component == "." || component.empty()) continue;
         if (component == "..") {
             if (!resolved.empty()) resolved.pop_back();
@@ -220,7 +318,7 @@ std::string SimFileSystem::HostPath(const std::string& windowsPath) const {
         }
         std::string folder = drive.host;
         for (const std::string& part : resolved) folder += "/" + part;
-        resolved.push_back(MatchComponent(folder, component));
+        resolved.push_back(MatchComponent(folder, component, state_));
     }
     std::string host = drive.host;
     for (const std::string& part : resolved) host += "/" + part;
@@ -275,6 +373,7 @@ void SimFileSystem::DenyAttributes(const std::string& windowsPath) {
 void SimFileSystem::DenyListing(const std::string& windowsPath) {
     state_.deniedListing.insert(HostPath(windowsPath));
 }
+void SimFileSystem::GenerateShortNames(bool on) { state_.shortNames = on; }
 
 void SimFileSystem::SetWindowsDirectory(const std::string& path) { state_.windowsDirectory = path; }
 void SimFileSystem::SetSystemDirectory(const std::string& path) { state_.systemDirectory = path; }
@@ -284,7 +383,7 @@ void SimFileSystem::SetEnvironment(const std::string& name, const std::string& v
 }
 
 int SimFileSystem::OpenDescriptorCount() const {
-    return static_cast<int>(state_.descriptors.size() + state_.texts.size());
+    return static_cast<int>(state_.descriptors.size());
 }
 // --- drives, folders and files --------------------------------------------------
 
@@ -304,27 +403,54 @@ bool IsDriveRoot(const std::string& windowsFolder) {
     return SplitComponents(rest).empty();
 }
 
+// What a listing knows of one host path. A host symbolic link is what a
+// junction or symbolic link is on Windows: a reparse point, listed as the
+// kind of thing it leads to (a folder or a file) but with its own size, 0.
+// A link that leads nowhere lists as a file link.
+struct HostEntry {
+    struct stat info;
+    bool link = false;
+};
+
+bool ReadHostEntry(const std::string& host, HostEntry* entry) {
+    if (host.empty() || lstat(host.c_str(), &entry->info) != 0) return false;
+    entry->link = S_ISLNK(entry->info.st_mode);
+    if (entry->link && stat(host.c_str(), &entry->info) != 0) {
+        entry->info.st_mode = S_IFREG | 0644;
+    }
+    if (entry->link) entry->info.st_size = 0;
+    return true;
+}
+
 uint32_t AttributesOf(const std::map<std::string, uint32_t>& stored, const std::string& host,
-                      const struct stat& info) {
+                      const HostEntry& entry) {
+    const struct stat& info = entry.info;
     bool folder = S_ISDIR(info.st_mode);
     auto found = stored.find(host);
     uint32_t extra = found != stored.end() ? found->second : (folder ? 0 : kAttrArchive);
     uint32_t result = extra & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? kAttrReadOnly : 0));
+    if (entry.link) result |= kAttrReparsePoint;
     if (folder) return result | kAttrDirectory;
     if (!(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) result |= kAttrReadOnly;
     return result ? result : kAttrNormal;
 }
 
-// Appends the entry for one host path under the given name; false when it vanished.
+// Appends the entry for one host path under the given name and short name;
+// false when it vanished.
 bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& host, const std::string& name,
-              std::vector<FindEntry>* entries) {
-    struct stat info;
-    if (!StatPath(host, &info)) return false;
+              const std::string& shortName, std::vector<FindEntry>* entries) {
+    HostEntry found;
+    if (!ReadHostEntry(host, &found)) return false;
     FindEntry entry;
     memset(&entry, 0, sizeof entry);
-    snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
-    entry.attributes = AttributesOf(stored, host, info);
-    uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    if (HasHighBytes(name)) {
+        snprintf(entry.name, sizeof entry.name, "%s", ListedName(name).c_str());
+    } else {
+        snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+    }
+    snprintf(entry.shortName, sizeof entry.shortName, "%s", shortName.c_str());
+    entry.attributes = AttributesOf(stored, host, found);
+    uint64_t size = S_ISDIR(found.info.st_mode) ? 0 : static_cast<uint64_t>(found.info.st_size);
     entry.sizeHigh = static_cast<uint32_t>(size >> 32);
     entry.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
     entries->push_back(entry);
@@ -333,15 +459,19 @@ bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& 
 
 // A folder's entries matching a wildcard pattern, in listing order; "." and
 // ".." come first except at a drive root (as Windows and Wine list them).
-std::vector<FindEntry> MatchingEntries(const std::map<std::string, uint32_t>& stored, const std::string& folder,
-                                       const std::string& namePattern, bool driveRoot) {
+std::vector<FindEntry> MatchingEntries(SimState& state, const std::string& folder, const std::string& namePattern,
+                                       bool driveRoot) {
+    const std::map<std::string, uint32_t>& stored = state.attributes;
     std::vector<FindEntry> entries;
     if (!driveRoot) {
-        if (WildcardMatch(namePattern, ".")) AddEntry(stored, folder, ".", &entries);
-        if (WildcardMatch(namePattern, "..")) AddEntry(stored, ParentOf(folder), "..", &entries);
+        if (WildcardMatch(namePattern, ".")) AddEntry(stored, folder, ".", "", &entries);
+        if (WildcardMatch(namePattern, "..")) AddEntry(stored, ParentOf(folder), "..", "", &entries);
     }
-    for (const std::string& name : ListFolder(folder))
-        if (WildcardMatch(namePattern, name)) AddEntry(stored, folder + "/" + name, name, &entries);
+    std::vector<std::string> names = ListFolder(folder);
+    std::vector<std::string> shortNames = ShortNamesOf(folder, names, state);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (WildcardMatch(namePattern, names[i]))
+            AddEntry(stored, folder + "/" + names[i], names[i], shortNames[i], &entries);
     return entries;
 }
 
@@ -364,10 +494,12 @@ SearchHandle SimFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
     Search search;
     search.pattern = text;
     if (HasWildcard(namePattern)) {
-        search.entries = MatchingEntries(state_.attributes, folder, namePattern, IsDriveRoot(windowsFolder));
+        search.entries = MatchingEntries(state_, folder, namePattern, IsDriveRoot(windowsFolder));
     } else if (!namePattern.empty()) {
         std::string host = HostPath(text);
-        AddEntry(state_.attributes, host, host.substr(host.find_last_of('/') + 1), &search.entries);
+        std::string name = host.substr(host.find_last_of('/') + 1);
+        std::string shortName = ShortComponent(ParentOf(host), name, state_);
+        AddEntry(state_.attributes, host, name, shortName == name ? "" : shortName, &search.entries);
     }
     if (search.entries.empty()) {
         state_.lastError = kErrorFileNotFound;
@@ -401,12 +533,12 @@ void SimFileSystem::FindEnd(SearchHandle handle) { state_.searches.erase(handle)
 
 uint32_t SimFileSystem::GetAttributes(const char* path) {
     std::string host = HostPath(path ? path : "");
-    struct stat info;
-    if (!StatPath(host, &info)) {
+    HostEntry entry;
+    if (!ReadHostEntry(host, &entry)) {
         state_.lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
         return kInvalidAttributes;
     }
-    return AttributesOf(state_.attributes, host, info);
+    return AttributesOf(state_.attributes, host, entry);
 }
 
 bool SimFileSystem::SetAttributes(const char* path, uint32_t attributes) {
@@ -559,7 +691,10 @@ bool SimFileSystem::CopyPath(const char* from, const char* to, bool failIfExists
             state_.lastError = kErrorFileExists;
             return false;
         }
-        if (S_ISDIR(targetInfo.st_mode) || IsReadOnlyFile(targetInfo)) {
+        // CopyFileA refuses to overwrite a hidden or read-only file.
+        auto stored = state_.attributes.find(target);
+        bool hidden = stored != state_.attributes.end() && (stored->second & kAttrHidden) != 0;
+        if (S_ISDIR(targetInfo.st_mode) || IsReadOnlyFile(targetInfo) || hidden) {
             state_.lastError = kErrorAccessDenied;
             return false;
         }
@@ -592,25 +727,6 @@ uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
     return static_cast<uint32_t>(text.size() + 1);
 }
 
-// Short name of one existing component in a host folder.
-// A name that already fits 8.3 has no other short name and comes back as stored.
-std::string ShortComponent(const std::string& folder, const std::string& onDisk) {
-    if (IsLegal83(onDisk)) return onDisk;
-    std::string base, ext;
-    MangleParts(onDisk, &base, &ext);
-    int number = 1;
-    for (const std::string& sibling : ListFolder(folder)) {
-        if (sibling == onDisk) break;
-        if (IsLegal83(sibling)) continue;
-        std::string otherBase, otherExt;
-        MangleParts(sibling, &otherBase, &otherExt);
-        if (otherBase == base && otherExt == ext) ++number;
-    }
-    std::string suffix = "~" + std::to_string(number);
-    if (base.size() + suffix.size() > 8) base.resize(8 - suffix.size());
-    return base + suffix + (ext.empty() ? "" : "." + ext);
-}
-
 }  // namespace
 
 uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t size) {
@@ -640,8 +756,8 @@ uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t s
             folder = component == ".." ? ParentOf(folder) : folder;
             continue;
         }
-        std::string onDisk = MatchComponent(folder, TrimComponent(component));
-        result += ShortComponent(folder, onDisk);
+        std::string onDisk = MatchComponent(folder, TrimComponent(component), state_);
+        result += ShortComponent(folder, onDisk, state_);
         folder += "/" + onDisk;
     }
     return CopyOut(result, buffer, size);
@@ -694,6 +810,7 @@ uint32_t SimFileSystem::ExpandEnvironment(const char* source, char* buffer, uint
 // --- descriptor calls -----------------------------------------------------------
 
 int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
+    if (onFileOpen) onFileOpen(path ? path : "");
     std::string host = HostPath(path ? path : "");
     struct stat info;
     bool exists = StatPath(host, &info);
@@ -719,7 +836,8 @@ int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
     if (flags & kOpenExclusive) hostFlags |= O_EXCL;
     // The runtime makes a new file read-only when write permission is not asked for.
     mode_t mode = (permission & kPermWrite) ? 0666 : 0444;
-    int fd = open(host.c_str(), hostFlags | O_CLOEXEC, mode);
+    // Never blocks on a FIFO without a writer: Wine's open does not either.
+    int fd = open(host.c_str(), hostFlags | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) return -1;
     state_.descriptors[fd].text = (flags & kOpenBinary) == 0;
     return fd;
@@ -849,45 +967,3 @@ int SimFileSystem::FileAccess(const char* path, int mode) {
     return 0;
 }
 
-// --- buffered text ----------------------------------------------------------------
-
-TextFile SimFileSystem::TextOpenRead(const char* path) {
-    std::string host = HostPath(path ? path : "");
-    if (!IsRegularFile(host)) {
-        state_.lastError = host.empty() ? kErrorPathNotFound : MissingError(host);
-        return 0;
-    }
-    TextStream stream;
-    stream.content = ReadFile(path);
-    // Text mode: Ctrl-Z ends the file and CR LF reads as LF.
-    size_t end = stream.content.find('\x1A');
-    if (end != std::string::npos) stream.content.resize(end);
-    std::string translated;
-    translated.reserve(stream.content.size());
-    for (size_t i = 0; i < stream.content.size(); ++i) {
-        if (stream.content[i] == '\r' && i + 1 < stream.content.size() && stream.content[i + 1] == '\n')
-            continue;
-        translated += stream.content[i];
-    }
-    stream.content.swap(translated);
-    TextFile handle = state_.nextText++;
-    state_.texts[handle] = stream;
-    return handle;
-}
-
-bool SimFileSystem::TextReadLine(TextFile file, char* buffer, int size) {
-    auto found = state_.texts.find(file);
-    if (found == state_.texts.end() || size <= 0) return false;
-    TextStream& stream = found->second;
-    if (stream.position >= stream.content.size() && size > 1) return false;
-    int used = 0;
-    while (used < size - 1 && stream.position < stream.content.size()) {
-        char c = stream.content[stream.position++];
-        buffer[used++] = c;
-        if (c == '\n') break;
-    }
-    buffer[used] = '\0';
-    return true;
-}
-
-void SimFileSystem::TextClose(TextFile file) { state_.texts.erase(file); }

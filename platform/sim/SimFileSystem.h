@@ -1,6 +1,9 @@
 // Simulated drives, folders and files: drive letters map to real host
 // folders (each sim makes its own temporary folder); paths are resolved
 // component by component without regard to letter case, as on Windows.
+// A host symbolic link is listed as Windows lists a junction or symbolic
+// link: a reparse point. Host names are UTF-8; a character of more than one
+// byte is one outside the simulated ANSI code page (listed as "?").
 #pragma once
 
 #include <cstdint>
@@ -50,6 +53,11 @@ public:
     // Called once between FindFirst/FindNext returning an entry and the caller
     // using it, so a test can make files vanish mid-walk.
     std::function<void(const char* pattern, const FindEntry& entry)> onFindEntry;
+    // Called with the path of every descriptor open asked for.
+    std::function<void(const char* path)> onFileOpen;
+    // Whether the file system keeps 8.3 names beside long ones (on by default;
+    // NTFS can be told not to). Without them a long name has no short form.
+    void GenerateShortNames(bool on);
 
     void SetWindowsDirectory(const std::string& path);
     void SetSystemDirectory(const std::string& path);
@@ -88,9 +96,6 @@ public:
     int FileWrite(int fd, const void* buffer, uint32_t count) override;
     int FileClose(int fd) override;
     int FileAccess(const char* path, int mode) override;
-    TextFile TextOpenRead(const char* path) override;
-    bool TextReadLine(TextFile file, char* buffer, int size) override;
-    void TextClose(TextFile file) override;
 
 private:
     simdetail::SimState& state_;

@@ -91,11 +91,6 @@ struct Search {
     std::string pattern;
 };
 
-struct TextStream {
-    std::string content;
-    size_t position = 0;
-};
-
 struct Drive {
     std::string host;
     uint32_t type = kDriveNoRootDir;
@@ -107,6 +102,9 @@ struct SimState {
     std::set<std::string> locked;
     std::set<std::string> deniedAttributes;
     std::set<std::string> deniedListing;
+    bool shortNames = true;  // false: the file system keeps no 8.3 names
+    // host folder -> (name -> the short name it was given)
+    std::map<std::string, std::map<std::string, std::string>> givenShortNames;
     std::map<SearchHandle, Search> searches;
     SearchHandle nextSearch = 0x100;
     // Open descriptors: whether each is in text mode (no kOpenBinary), and
@@ -116,8 +114,6 @@ struct SimState {
         bool atCtrlZ = false;
     };
     std::map<int, Descriptor> descriptors;
-    std::map<TextFile, TextStream> texts;
-    TextFile nextText = 0x200;
 
     OsVersion version = {2, 5, 1, 2600};
     bool versionFails = false;

@@ -2,7 +2,6 @@
 // runtime namesake with the arguments passed through unchanged.
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <windows.h>
@@ -15,6 +14,7 @@ namespace {
 void FillEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
     memset(entry, 0, sizeof *entry);
     lstrcpynA(entry->name, data.cFileName, sizeof entry->name);
+    lstrcpynA(entry->shortName, data.cAlternateFileName, sizeof entry->shortName);
     entry->attributes = data.dwFileAttributes;
     entry->sizeHigh = data.nFileSizeHigh;
     entry->sizeLow = data.nFileSizeLow;
@@ -99,16 +99,6 @@ public:
     int FileWrite(int fd, const void* buffer, uint32_t count) override { return _write(fd, buffer, count); }
     int FileClose(int fd) override { return _close(fd); }
     int FileAccess(const char* path, int mode) override { return _access(path, mode); }
-
-    TextFile TextOpenRead(const char* path) override {
-        return reinterpret_cast<TextFile>(fopen(path, "r"));
-    }
-    bool TextReadLine(TextFile file, char* buffer, int size) override {
-        return file != 0 && fgets(buffer, size, reinterpret_cast<FILE*>(file)) != nullptr;
-    }
-    void TextClose(TextFile file) override {
-        if (file != 0) fclose(reinterpret_cast<FILE*>(file));
-    }
 };
 
 }  // namespace

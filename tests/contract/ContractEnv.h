@@ -15,6 +15,11 @@ public:
     virtual bool IsWine() = 0;
     // True when the system answers as the NT family does.
     virtual bool IsNtFamily() = 0;
+    // A folder of entries the runner made on the host, which no Windows call
+    // makes: files named "a?b.exe", "trail.exe.", "Long Name.exe" and
+    // "plain.exe" (each holding its own name), a folder "sub" and a link
+    // "sublink" to it. Empty when the drive has none.
+    virtual std::string HostMadeFolder() = 0;
 
     virtual bool MakeFolder(const std::string& windowsPath) = 0;
     virtual bool WriteFile(const std::string& windowsPath, const std::string& bytes) = 0;

@@ -321,26 +321,51 @@ TEST_F(FileContract, DescriptorsWithoutBinaryTranslateLineEnds) {
     SysFiles().FileClose(fd);
 }
 
-TEST_F(FileContract, TextLinesReadLikeFgetsInTextMode) {
+TEST_F(FileContract, BinaryReadsKeepEveryByte) {
+    using namespace std::string_literals;
+    const std::string bytes = "[rename]\r\nk=v\x1A\r\nab\0cd\r\r\n\x1Alast\r"s;
     std::string path = At("w.ini");
-    env.WriteFile(path, std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
-    TextFile file = SysFiles().TextOpenRead(path.c_str());
-    ASSERT_NE(file, 0);
-    char line[8];
-    Names lines;
-    while (SysFiles().TextReadLine(file, line, sizeof line)) lines.push_back(line);
-    SysFiles().TextClose(file);
-    EXPECT_EQ(lines, (Names{"[rename", "]\n", "NUL=a\rb", "\n", "xxxxxxx", "xxx\n", "last"}));
+    env.WriteFile(path, bytes);
+    int fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly | kOpenBinary, 0);
+    ASSERT_GE(fd, 0);
+    char buffer[64];
+    int got = SysFiles().FileRead(fd, buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, got > 0 ? got : 0), bytes);
+    EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 0);
+    SysFiles().FileClose(fd);
+}
 
-    env.WriteFile(path, std::string("one\r\n\x1Atwo\r\n"));
-    file = SysFiles().TextOpenRead(path.c_str());
-    ASSERT_NE(file, 0);
-    char big[64];
-    ASSERT_TRUE(SysFiles().TextReadLine(file, big, sizeof big));
-    EXPECT_STREQ(big, "one\n");
-    EXPECT_FALSE(SysFiles().TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
-    SysFiles().TextClose(file);
-    EXPECT_EQ(SysFiles().TextOpenRead(At("none.txt").c_str()), 0);
+// Entries made on the host, where names and links are possible that no
+// Windows call makes: the runner leaves them in a folder of the test drive.
+TEST_F(FileContract, HostLinkedFoldersAreReparsePoints) {
+    std::string made = env.HostMadeFolder();
+    if (made.empty()) GTEST_SKIP() << "no host-made entries on this drive";
+    EXPECT_EQ(FindOne(made + "\\sublink").attributes & (kAttrDirectory | kAttrReparsePoint),
+              kAttrDirectory | kAttrReparsePoint);
+    EXPECT_EQ(FindOne(made + "\\sub").attributes & kAttrReparsePoint, 0u);
+}
+
+TEST_F(FileContract, NamesTheCallsCannotOpenHaveShortNamesThatDo) {
+    std::string made = env.HostMadeFolder();
+    if (made.empty()) GTEST_SKIP() << "no host-made entries on this drive";
+    Names names = List(made + "\\*.*");
+    ASSERT_EQ(names, (Names{".", "..", "a?b.exe", "Long Name.exe", "plain.exe", "sub", "sublink", "trail.exe."}));
+    for (const char* name : {"a?b.exe", "trail.exe."}) {
+        FindEntry entry;
+        SearchHandle search = SysFiles().FindFirst((made + "\\*.*").c_str(), &entry);
+        ASSERT_NE(search, kNoSearch);
+        while (strcmp(entry.name, name) != 0 && SysFiles().FindNext(search, &entry)) {}
+        SysFiles().FindEnd(search);
+        ASSERT_STREQ(entry.name, name);
+        EXPECT_EQ(SysFiles().FileOpen((made + "\\" + name).c_str(), kOpenReadOnly | kOpenBinary, 0), -1) << name;
+        ASSERT_NE(entry.shortName[0], '\0') << name;
+        EXPECT_LE(strlen(entry.shortName), 12u);
+        EXPECT_EQ(env.ReadFile(made + "\\" + entry.shortName), name) << entry.shortName;
+    }
+    // A legal 8.3 name has no other; a long one that opens has one too.
+    FindEntry plain = FindOne(made + "\\plain.exe");
+    EXPECT_STREQ(plain.shortName, "");
+    EXPECT_NE(FindOne(made + "\\Long Name.exe").shortName[0], '\0');
 }
 
 }  // namespace

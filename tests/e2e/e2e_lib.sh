@@ -2,7 +2,8 @@
 # run command (tools/run.sh). Source after tests/wine/lib.sh.
 #
 #   e2e_seal_prefix PREFIX       no drive and no folder of PREFIX reaches the host's files
-#   e2e_check_sealed PREFIX      fails when something in PREFIX still reaches outside
+#   e2e_check_sealed PREFIX      fails when something in PREFIX still reaches outside (or a
+#                                drive holds a link that leads off it or to a file)
 #   e2e_screenshot FILE          the whole X display as a PNG
 
 # A new Wine prefix links the user's Desktop, Documents, Music... to the
@@ -41,6 +42,7 @@ e2e_check_sealed() {
         find "$prefix/drive_c" -type l >&2
         return 1
     fi
+    wine_check_drives "$prefix"
 }
 
 e2e_screenshot() {

@@ -170,6 +170,8 @@ wine_persist "$PREFIX" 120
 drv windows >/dev/null
 
 setup || { echo "FAIL $SCENARIO/$MODE: setup"; exit 1; }
+# What setup put on the drives may not lead the scan off them.
+wine_check_drives "$PREFIX" || { echo "FAIL $SCENARIO/$MODE: setup left links that lead off a drive"; exit 1; }
 if [ "$START_PROGRAM" = 1 ]; then
     start_program
     check "main window shown" drv wait-window 30

@@ -146,6 +146,27 @@ TEST_F(AutostartTest, OverlongNamesAndDataAreLeftWhole) {
     EXPECT_STREQ("LongData", RememberedRunValue);
 }
 
+TEST_F(AutostartTest, ValuesOfEveryTypeAndLengthsAroundTheBuffer) {
+    const std::string path = "D:\\Apps\\evil.exe";
+    Infected(path);
+    auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+    const uint32_t kRegNone = 0, kRegDwordBigEndian = 5, kRegLink = 6, kRegResourceList = 8, kRegQword = 11;
+    // Whatever the type, the data are read as text: those that begin with the path go.
+    for (uint32_t type : {kRegNone, kRegBinary, kRegDwordBigEndian, kRegLink, kRegResourceList, kRegQword})
+        sim.SetRegistryBytes(kHkeyLocalMachine, kRunKeyPath, "Type" + std::to_string(type), bytes(path + " /x"), type);
+    Run("Sz", path, kRegSz);
+    Run("Expand", path, kRegExpandSz);
+    Run("Multi", path + std::string(1, '\0') + "second", kRegMultiSz);
+    sim.SetRegistryBytes(kHkeyLocalMachine, kRunKeyPath, "Dword", {1, 0, 0, 0}, kRegDword);
+    // 259 and 260 bytes fit the data buffer with the zero added; 261 do not.
+    for (size_t length : {259u, 260u, 261u})
+        sim.SetRegistryBytes(kHkeyLocalMachine, kRunKeyPath, "Bytes" + std::to_string(length),
+                             bytes(path + std::string(length - path.size(), ' ')), kRegSz);
+    CleanRun();
+    EXPECT_EQ((std::vector<std::string>{"Dword", "Bytes261"}), sim.RegistryValueNames(kHkeyLocalMachine, kRunKeyPath));
+    EXPECT_EQ(11u, sim.logLines.size());
+}
+
 TEST_F(AutostartTest, ReadRegistryTextTakesAnyTypeAsText) {
     std::vector<uint8_t> bytes = {'a', 'b', 'c'};
     sim.SetRegistryBytes(kHkeyLocalMachine, kRunKeyPath, "Bin", bytes);

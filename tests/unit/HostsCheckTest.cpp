@@ -144,6 +144,19 @@ TEST_F(HostsCheckTest, ExactlyOneBlockAndShortFiles) {
     EXPECT_EQ(1, FilesInfected);
 }
 
+TEST_F(HostsCheckTest, AFiftyMegabyteFileIsJudgedByItsHead) {
+    const std::string block = Filler(1 << 20);
+    std::string half = "begin 644 x\n";
+    for (int i = 0; i < 25; ++i) half += block;
+    WriteHosts(half + Pattern() + half);  // 50 MB, the pattern deep inside only
+    EXPECT_EQ(0, Check());
+    EXPECT_TRUE(sim.Exists(kHosts));
+    WriteHosts("begin 644 x\n" + Pattern() + half + half);
+    EXPECT_EQ(1, Check());
+    EXPECT_FALSE(sim.Exists(kHosts));
+    EXPECT_EQ(std::vector<std::string>{Line("removed")}, sim.logLines);
+}
+
 TEST_F(HostsCheckTest, ActionCodesDecideTheDisposition) {
     std::string content = "begin\n" + Pattern() + "\n";
     ActionCode = 103;

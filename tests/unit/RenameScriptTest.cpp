@@ -132,6 +132,49 @@ TEST_F(RenameScriptTest, LongLinesAreCopiedWholeAndTheirPiecesAreNoHeaders) {
     EXPECT_EQ(longHeader + "\nx=y\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
 }
 
+TEST_F(RenameScriptTest, EveryByteOfTheOldScriptReachesTheNewOne) {
+    using namespace std::string_literals;
+    // Ctrl-Z is an ordinary byte, a NUL ends no line; CR LF still becomes LF,
+    // a lone CR stays.
+    Script("[Other]\r\nk=v\x1a\r\n[rename]\r\nNUL=C:\\A.TXT\r\nab\0cd\r\n[Third]\r\nz=1\r\r\n"s);
+    EXPECT_TRUE(Add());
+    EXPECT_EQ("[Other]\nk=v\x1a\n[rename]\nNUL=C:\\A.TXT\nab\0cd\nNUL=C:\\EVIL.EXE\r\n[Third]\nz=1\r\n"s, Script());
+
+    // 3 KB of random bytes: as the line copy writes them, then a new section.
+    std::string random;
+    uint32_t seed = 8;
+    for (int i = 0; i < 3072; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        random += static_cast<char>(seed >> 16);
+    }
+    std::string copied;
+    for (size_t i = 0; i < random.size(); ++i)
+        if (!(random[i] == '\r' && i + 1 < random.size() && random[i + 1] == '\n')) copied += random[i];
+    copied += (copied.back() == '\n' ? "" : "\r\n") + "[rename]\r\nNUL=C:\\EVIL.EXE\r\n"s;
+    Script(random);
+    EXPECT_TRUE(Add());
+    std::string script = Script();
+    EXPECT_EQ(copied.size(), script.size());
+    EXPECT_TRUE(copied == script);
+}
+
+TEST_F(RenameScriptTest, HiddenAndSystemStayAReadOnlyScriptStaysAsItIs) {
+    Script("[rename]\r\nNUL=C:\\A\r\n");
+    ASSERT_TRUE(sim.SetAttributes(kScript, kAttrHidden | kAttrSystem));
+    EXPECT_TRUE(Add());
+    EXPECT_TRUE(Add("C:\\TWO.EXE"));  // over the hidden working copy of the first call
+    EXPECT_EQ("[rename]\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\nNUL=C:\\TWO.EXE\r\n", Script());
+    EXPECT_EQ(kAttrHidden | kAttrSystem, sim.GetAttributes(kScript) & (kAttrHidden | kAttrSystem | kAttrReadOnly));
+    ExpectNoLeftovers();
+
+    const std::string old = Script();
+    ASSERT_TRUE(sim.SetAttributes(kScript, kAttrReadOnly | kAttrHidden));
+    EXPECT_FALSE(Add());
+    EXPECT_EQ(old, Script());
+    EXPECT_EQ(kAttrReadOnly | kAttrHidden, sim.GetAttributes(kScript) & (kAttrHidden | kAttrSystem | kAttrReadOnly));
+    ExpectNoLeftovers();
+}
+
 TEST_F(RenameScriptTest, EveryCallAddsAnEntry) {
     EXPECT_TRUE(Add());
     EXPECT_TRUE(Add());
@@ -244,7 +287,7 @@ protected:
         ActiveScanServices = ProgramScanServices;
         RenameScriptTest::TearDown();
     }
-    static constexpr const char* kHeld = "C:\Program Files\held file.exe";
+    static constexpr const char* kHeld = "C:\\Program Files\\held file.exe";
     const std::string kUnable = std::string(kHeld) + "     W32/Drovak.Trojan Unable to remove";
 };
 

@@ -1,5 +1,8 @@
 // The simulated Windows must answer like the real one wherever the cleaner
 // relies on an answer; these cases pin the rules other tests build on.
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -186,6 +189,10 @@ TEST_F(SimPlatformTest, CopyRules) {
     EXPECT_EQ(sim.ReadFile("D:\\a.ini"), "one");
     EXPECT_FALSE(sim.CopyPath("D:\\none.ini", "D:\\c.ini", false));
     EXPECT_EQ(sim.LastError(), 2u);
+    // CopyFileA will not overwrite a hidden file (Wine does).
+    ASSERT_TRUE(sim.SetAttributes("D:\\b.ini", kAttrHidden));
+    EXPECT_FALSE(sim.CopyPath("D:\\a.ini", "D:\\b.ini", false));
+    EXPECT_EQ(sim.LastError(), 5u);
 }
 
 TEST_F(SimPlatformTest, ShortPathsFollowTheEightDotThreeRules) {
@@ -301,26 +308,53 @@ TEST_F(SimPlatformTest, TextModeDescriptorJoinsCrLfAcrossReads) {
     sim.FileClose(fd);
 }
 
-TEST_F(SimPlatformTest, TextLinesReadLikeFgetsInTextMode) {
-    sim.WriteFile("D:\\w.ini", std::string("[rename]\r\nNUL=a\rb\r\n") + std::string(10, 'x') + "\nlast");
-    TextFile file = sim.TextOpenRead("d:\\W.INI");
-    ASSERT_NE(file, 0);
-    EXPECT_EQ(sim.OpenDescriptorCount(), 1);
-    char line[8];
-    std::vector<std::string> lines;
-    while (sim.TextReadLine(file, line, sizeof line)) lines.push_back(line);
-    sim.TextClose(file);
-    EXPECT_EQ(lines, (std::vector<std::string>{"[rename", "]\n", "NUL=a\rb", "\n", "xxxxxxx", "xxx\n", "last"}));
-    EXPECT_EQ(sim.OpenDescriptorCount(), 0);
+TEST_F(SimPlatformTest, HostLinksListAsReparsePoints) {
+    sim.WriteFile("D:\\sub\\target.exe", "1234");
+    std::string root = sim.HostPath("D:\\");
+    ASSERT_EQ(0, symlink("sub", (root + "/folderlink").c_str()));
+    ASSERT_EQ(0, symlink("sub/target.exe", (root + "/filelink.exe").c_str()));
+    ASSERT_EQ(0, symlink("nowhere.exe", (root + "/dangling.exe").c_str()));
+    EXPECT_EQ(Find("D:\\folderlink").attributes, kAttrDirectory | kAttrReparsePoint);
+    FindEntry file = Find("D:\\filelink.exe");
+    EXPECT_EQ(file.attributes, kAttrArchive | kAttrReparsePoint);
+    EXPECT_EQ(file.sizeLow, 0u);  // a link has no content of its own
+    EXPECT_EQ(Find("D:\\dangling.exe").attributes, kAttrArchive | kAttrReparsePoint);
+    EXPECT_EQ(sim.GetAttributes("D:\\folderlink"), kAttrDirectory | kAttrReparsePoint);
+    EXPECT_EQ(Find("D:\\sub").attributes, kAttrDirectory);
+    // Opening follows the link; deleting removes the link alone.
+    EXPECT_EQ(sim.ReadFile("D:\\filelink.exe"), "1234");
+    EXPECT_TRUE(sim.DeletePath("D:\\filelink.exe"));
+    EXPECT_EQ(sim.ReadFile("D:\\sub\\target.exe"), "1234");
+}
 
-    sim.WriteFile("D:\\z.txt", std::string("one\r\n\x1Atwo\r\n"));
-    file = sim.TextOpenRead("D:\\z.txt");
-    char big[64];
-    ASSERT_TRUE(sim.TextReadLine(file, big, sizeof big));
-    EXPECT_STREQ(big, "one\n");
-    EXPECT_FALSE(sim.TextReadLine(file, big, sizeof big));  // Ctrl-Z ends a text file
-    sim.TextClose(file);
-    EXPECT_EQ(sim.TextOpenRead("D:\\none.txt"), 0);
+TEST_F(SimPlatformTest, ListingsCarryShortNamesThatStay) {
+    std::string odd = sim.HostPath("D:\\") + "/odd";
+    ASSERT_TRUE(sim.MakeFolder("D:\\odd"));
+    for (const char* name : {"trail.exe.", "a?b.exe", "\xE6\x97\xA5.exe", "Long Name.exe", "plain.exe"})
+        fclose(fopen((odd + "/" + name).c_str(), "w"));
+    std::vector<std::string> names, shortNames;
+    FindEntry entry;
+    SearchHandle search = sim.FindFirst("D:\\odd\\*.*", &entry);
+    ASSERT_NE(search, kNoSearch);
+    do {
+        names.push_back(entry.name);
+        shortNames.push_back(entry.shortName);
+    } while (sim.FindNext(search, &entry));
+    sim.FindEnd(search);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a?b.exe", "Long Name.exe", "plain.exe", "trail.exe.", "?.exe"}));
+    EXPECT_EQ(shortNames, (std::vector<std::string>{"", "", "A_B~1.EXE", "LONGNA~1.EXE", "", "TRAIL~1.EXE", "_~1.EXE"}));
+    // The listed long names do not open; the short ones do, also after a
+    // sibling with the same short stem is gone.
+    EXPECT_EQ(sim.FileOpen("D:\\odd\\trail.exe.", kOpenReadOnly, 0), -1);
+    EXPECT_EQ(sim.GetAttributes("D:\\odd\\a?b.exe"), kInvalidAttributes);
+    fclose(fopen((odd + "/a|b.exe").c_str(), "w"));
+    EXPECT_EQ(Find("D:\\odd\\A_B~1.EXE").shortName, std::string("A_B~1.EXE"));
+    EXPECT_TRUE(sim.DeletePath("D:\\odd\\A_B~1.EXE"));
+    EXPECT_TRUE(sim.Exists("D:\\odd\\A_B~2.EXE"));
+    EXPECT_EQ(Find("D:\\odd\\plain.exe").shortName, std::string());
+
+    sim.GenerateShortNames(false);
+    EXPECT_EQ(Find("D:\\odd\\Long Name.exe").shortName, std::string());
 }
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";

@@ -4,11 +4,13 @@
 #   wine_template_prefix DIR                 build (once) the template prefix DIR
 #   wine_new_prefix TEMPLATE DEST MODE       copy TEMPLATE to DEST, Windows version MODE
 #   wine_map_drive PREFIX LETTER HOSTDIR     map drive LETTER: of PREFIX to HOSTDIR
+#   wine_check_drives PREFIX                 fails when a drive of PREFIX holds a link that leads off it
 #   wine_run PREFIX SECONDS EXE [ARGS...]    run EXE in PREFIX, killed after SECONDS
 #   wine_stop PREFIX                         end the wineserver of PREFIX (and its processes)
 #   wine_persist PREFIX [SECONDS]            keep PREFIX's wineserver up between runs (faster starts)
 #
-# Each test prefix has its Z: drive removed, so nothing in it can reach the
+# Each test prefix has its Z: drive removed, and no drive of it holds a link
+# that leads off the drive or to a file, so nothing in it can reach the
 # host's own files through a drive letter. Wine processes are only ever ended
 # through the wineserver of their own prefix: other prefixes may be running.
 
@@ -96,19 +98,57 @@ wine_template_prefix() {
     ) 9>"$dir.lock"
 }
 
+# The links below DIR that could take a scan of DIR somewhere else, each
+# ended by a NUL: every link whose target lies outside DIR (or nowhere), and
+# every link to something that is not a folder. Wine lists a link to a file
+# as a plain file, so a scan cannot tell it from one, and Wine's delete
+# through it removes the target. Links to folders inside DIR may stay: the
+# scan does not enter them.
+_wine_links_off() {
+    local root link target
+    root=$(realpath -e "$1") || return 1
+    while IFS= read -r -d '' link; do
+        target=$(realpath -qe "$link") || target=
+        if [ -z "$target" ] || [ ! -d "$target" ] || [[ "$target/" != "$root/"* ]]; then
+            printf '%s\0' "$link"
+        fi
+    done < <(find "$root" -type l -print0 2>/dev/null)
+}
+
 # Wine links the user's Desktop, Documents, Music, ... folders on C: to the
 # host's home folder (Templates too): a scan of every fixed drive would walk
-# (and could clean) the host's own files. Replace every link on C: that leads
-# out of the prefix with an empty folder; fails when one is left.
+# (and could clean) the host's own files. Every link on C: that leads off it
+# becomes an empty folder (a link to a file goes); fails when one is left.
 _wine_cut_host_links() {
-    local prefix=$1 link
+    local prefix=$1 link folder
     while IFS= read -r -d '' link; do
-        rm -f -- "$link" && mkdir -- "$link" || return 1
-    done < <(find "$prefix/drive_c" -type l -lname '/*' -print0 2>/dev/null)
-    if [ -n "$(find "$prefix/drive_c" -type l -lname '/*' -print -quit 2>/dev/null)" ]; then
+        folder=0
+        [ -d "$link" ] && folder=1
+        rm -f -- "$link" || return 1
+        if [ "$folder" = 1 ]; then mkdir -- "$link" || return 1; fi
+    done < <(_wine_links_off "$prefix/drive_c")
+    if [ -n "$(_wine_links_off "$prefix/drive_c" | head -c 1)" ]; then
         echo "wine prefix $prefix: C: still links outside the prefix" >&2
         return 1
     fi
+}
+
+# wine_check_drives PREFIX
+# Fails (and names them) when the folder of a drive of PREFIX holds links
+# that lead off it or to files (see _wine_links_off). The caller then goes no
+# further: the content of a test drive is the test's own doing.
+wine_check_drives() {
+    local prefix=${1:?wine_check_drives PREFIX} drive found status=0
+    for drive in "$prefix"/dosdevices/?:; do
+        [ -d "$drive" ] || continue
+        found=$(_wine_links_off "$drive" | tr '\0' '\n')
+        if [ -n "$found" ]; then
+            echo "wine prefix $prefix: drive ${drive##*/} holds links that lead off it or to files:" >&2
+            printf '  %s\n' "$found" >&2
+            status=1
+        fi
+    done
+    return "$status"
 }
 
 # wine_new_prefix TEMPLATE DEST MODE
@@ -140,7 +180,9 @@ wine_new_prefix() {
 }
 
 # wine_map_drive PREFIX LETTER HOSTDIR
-# Maps LETTER: to HOSTDIR (created when missing); Wine reports it as a fixed drive.
+# Maps LETTER: to HOSTDIR (created when missing); Wine reports it as a fixed
+# drive. Refuses (and leaves it unmapped) when HOSTDIR holds links that lead
+# off it or to files.
 wine_map_drive() {
     local prefix=${1:?wine_map_drive PREFIX LETTER HOSTDIR} letter=${2:?wine_map_drive PREFIX LETTER HOSTDIR}
     local host=${3:?wine_map_drive PREFIX LETTER HOSTDIR}
@@ -149,7 +191,13 @@ wine_map_drive() {
         echo "wine_map_drive: drive letter '$2' not allowed (Z: stays unmapped)" >&2
         return 1
     fi
-    mkdir -p "$host" && ln -sfn "$(realpath "$host")" "$prefix/dosdevices/$letter:"
+    mkdir -p "$host" || return 1
+    if [ -n "$(_wine_links_off "$host" | head -c 1)" ]; then
+        echo "wine_map_drive: $host holds links that lead off it or to files:" >&2
+        _wine_links_off "$host" | tr '\0' '\n' | sed 's/^/  /' >&2
+        return 1
+    fi
+    ln -sfn "$(realpath "$host")" "$prefix/dosdevices/$letter:"
 }
 
 # wine_run PREFIX SECONDS EXE [ARGS...]

@@ -24,6 +24,11 @@ trap cleanup EXIT
 
 wine_template_prefix "$template" || { echo "run_contract.sh: no template prefix" >&2; exit 1; }
 wine_new_prefix "$template" "$prefix" "$mode" || exit 1
+# Entries no Windows call makes (see ContractEnv::HostMadeFolder).
+made="$work/drive_d/hostmade"
+mkdir -p "$made/sub" && ln -s sub "$made/sublink" || exit 1
+for name in 'a?b.exe' 'trail.exe.' 'Long Name.exe' 'plain.exe'; do printf '%s' "$name" >"$made/$name"; done
+export CORDAFIX_CONTRACT_HOSTMADE='D:\hostmade'
 wine_map_drive "$prefix" d "$work/drive_d" || exit 1
 mkdir -p "$prefix/drive_c/tests" && cp "$exe" "$prefix/drive_c/tests/contract_tests.exe" || exit 1
 

@@ -145,6 +145,13 @@ if [ "$mode" = win98 ]; then
     check "second file scheduled" same "$(grep '^RESULT' <<<"$output")" "RESULT 1"
     check "entry placed inside the existing script" same "$(od -c "$windows/wininit.ini")" \
         "$(printf '[boot]\nshell=x\n[rename]\nNUL=%s\nNUL=%s\r\n[other]\na=b\n' "$short_held" "$short_second" | od -c)"
+    # A read-only script is the system's to keep: nothing is entered.
+    before=$(od -c "$windows/wininit.ini")
+    chmod a-w "$windows/wininit.ini"
+    output=$(probe schedule 'D:\Long Folder\second one.exe')
+    check "read-only script: not scheduled" same "$(grep '^RESULT' <<<"$output")" "RESULT 0"
+    check "read-only script left as it was" same "$(od -c "$windows/wininit.ini")" "$before"
+    chmod u+w "$windows/wininit.ini"
     pending=$(reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations)
     check "no delayed deletion registered" bash -c "! grep -qi 'held file' <<<'$pending'"
 else

@@ -1,6 +1,10 @@
 // Runs the contract cases against the simulated Windows, drive D: mapped to a
 // temporary host folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -16,6 +20,7 @@ public:
 
     std::string Drive() override { return "D:"; }
     bool IsWine() override { return false; }
+    std::string HostMadeFolder() override { return "D:\\hostmade"; }
     bool IsNtFamily() override {
         OsVersion version;
         return sim_.Version(&version) && version.platformId == 2;
@@ -50,6 +55,19 @@ private:
 
 SimEnv* installed = nullptr;
 
+// The entries HostMadeFolder promises, as the Wine runner makes them.
+bool MakeHostEntries(SimPlatform& sim) {
+    std::string folder = sim.HostPath("D:\\") + "/hostmade";
+    if (mkdir(folder.c_str(), 0755) != 0 || mkdir((folder + "/sub").c_str(), 0755) != 0) return false;
+    for (const char* name : {"a?b.exe", "trail.exe.", "Long Name.exe", "plain.exe"}) {
+        FILE* file = fopen((folder + "/" + name).c_str(), "wb");
+        if (file == nullptr) return false;
+        fputs(name, file);
+        fclose(file);
+    }
+    return symlink("sub", (folder + "/sublink").c_str()) == 0;
+}
+
 }  // namespace
 
 ContractEnv& Env() { return *installed; }
@@ -62,6 +80,7 @@ int main(int argc, char** argv) {
     sim.SetVersion(2, 5, 1);
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--win98") sim.SetVersion(1, 4, 10);
+    if (!MakeHostEntries(sim)) return 1;
     InstallPlatform(sim.Parts());
     SimEnv env(sim);
     installed = &env;

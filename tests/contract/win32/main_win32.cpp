@@ -24,6 +24,10 @@ public:
     }
 
     std::string Drive() override { return drive_; }
+    std::string HostMadeFolder() override {
+        const char* folder = getenv("CORDAFIX_CONTRACT_HOSTMADE");
+        return folder ? folder : "";
+    }
     bool IsWine() override {
         HMODULE ntdll = GetModuleHandleA("ntdll.dll");
         return ntdll && GetProcAddress(ntdll, "wine_get_version") != NULL;

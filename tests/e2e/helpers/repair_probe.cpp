@@ -6,6 +6,8 @@
 //     hosts ACTION       the hosts check with ActionCode ACTION
 //     schedule PATH      ScheduleDeleteAtRestart(PATH)
 //     short PATH         the short form of PATH
+//     names PATTERN      each entry FindFirstFileA lists, as "NAME <long>|<short>"
+//     attrib PATH [HEX]  sets PATH's attributes to HEX when given; prints them
 //     regset KEY NAME DATA   sets a text value under the Run (KEY "run") or
 //                        RunServices (KEY "runservices") key
 //     restart            RestartMachine()
@@ -70,6 +72,17 @@ int Run(int argc, char** argv) {
             char shortPath[MAX_PATH];
             DWORD length = GetShortPathNameA(argv[++i], shortPath, sizeof shortPath);
             printf("SHORT %s\n", length > 0 && length < sizeof shortPath ? shortPath : "");
+        } else if (strcmp(command, "names") == 0 && hasOne) {
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA(argv[++i], &found);
+            for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found) != FALSE)
+                printf("NAME %s|%s\n", found.cFileName, found.cAlternateFileName);
+            if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        } else if (strcmp(command, "attrib") == 0 && hasOne) {
+            const char* path = argv[++i];
+            if (i + 1 < argc && strncmp(argv[i + 1], "0x", 2) == 0)
+                SetFileAttributesA(path, strtoul(argv[++i], nullptr, 16));
+            printf("ATTRIB 0x%lX\n", static_cast<unsigned long>(GetFileAttributesA(path)));
         } else if (strcmp(command, "regset") == 0 && i + 3 < argc) {
             const char* key = strcmp(argv[i + 1], "run") == 0 ? kRunKeyPath : kRunServicesKeyPath;
             HKEY opened;

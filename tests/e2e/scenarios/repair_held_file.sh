@@ -16,8 +16,10 @@ short_path() {
 }
 # The rename script's bytes expected after the scan, given the short path.
 expected_script() { printf '[rename]\r\nNUL=%s\r\n' "$1"; }
-# What a scenario reusing this file adds before and checks after the restart.
+# What a scenario reusing this file adds before the scan and checks after it
+# (9x only) and after the restart.
 extra_setup() { :; }
+extra_after_scan() { :; }
 extra_after_restart() { :; }
 
 # Waits for the restart question. On the 9x family the failed termination of
@@ -69,6 +71,7 @@ scenario() {
         check "rename script entry" same "$(od -c "$PREFIX/drive_c/windows/wininit.ini")" \
             "$(expected_script "$short" | od -c)"
         check "no delayed deletion on 9x" bash -c "! grep -qi 'held file' <<<\"\$1\"" _ "$(pending_deletes)"
+        extra_after_scan
     else
         check "delayed deletion recorded" grep -qiF "$HELD" <<<"$(pending_deletes)"
         check "no rename script on NT" test ! -e "$PREFIX/drive_c/windows/wininit.ini"
