@@ -138,7 +138,6 @@ OfflineFileSystem::OfflineFileSystem(uint32_t* lastError) : lastError_(lastError
 
 OfflineFileSystem::~OfflineFileSystem() {
     for (int fd : descriptors_) close(fd);
-    for (auto& text : texts_) fclose(text.second);
 }
 
 bool OfflineFileSystem::Refuse(int32_t error) {
@@ -638,39 +637,4 @@ int OfflineFileSystem::FileAccess(const char* path, int mode) {
         return -1;
     }
     return 0;
-}
-
-// --- buffered text ---------------------------------------------------------------------
-
-TextFile OfflineFileSystem::TextOpenRead(const char* path) {
-    std::string host = Resolve(path);
-    int fd = host.empty() || Gone(host) ? -1 : open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
-    if (file == nullptr) {
-        if (fd >= 0) close(fd);
-        MissingError(host);
-        return 0;
-    }
-    TextFile handle = nextText_++;
-    texts_[handle] = file;
-    return handle;
-}
-
-bool OfflineFileSystem::TextReadLine(TextFile file, char* buffer, int size) {
-    auto found = texts_.find(file);
-    if (found == texts_.end() || size <= 0 || fgets(buffer, size, found->second) == nullptr) return false;
-    // Read as text: a CR LF line end comes out as LF.
-    size_t length = strlen(buffer);
-    if (length >= 2 && buffer[length - 2] == '\r' && buffer[length - 1] == '\n') {
-        buffer[length - 2] = '\n';
-        buffer[length - 1] = '\0';
-    }
-    return true;
-}
-
-void OfflineFileSystem::TextClose(TextFile file) {
-    auto found = texts_.find(file);
-    if (found == texts_.end()) return;
-    fclose(found->second);
-    texts_.erase(found);
 }

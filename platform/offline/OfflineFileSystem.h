@@ -73,9 +73,6 @@ public:
     int FileWrite(int fd, const void* buffer, uint32_t count) override;
     int FileClose(int fd) override;
     int FileAccess(const char* path, int mode) override;
-    TextFile TextOpenRead(const char* path) override;
-    bool TextReadLine(TextFile file, char* buffer, int size) override;
-    void TextClose(TextFile file) override;
 
 private:
     struct Drive {
@@ -134,6 +131,4 @@ private:
     std::map<SearchHandle, Search> searches_;
     SearchHandle nextSearch_ = 0x100;
     std::set<int> descriptors_;
-    std::map<TextFile, FILE*> texts_;
-    TextFile nextText_ = 0x200;
 };
