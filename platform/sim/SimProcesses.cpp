@@ -13,6 +13,7 @@ namespace {
 
 const int32_t kErrorModNotFound = 126;
 const int32_t kErrorPartialCopy = 299;
+const int32_t kErrorCallNotImplemented = 120;
 const LibraryHandle kFirstLibrary = 0x7100;
 const ProcAddress kFirstFunction = 0x8000;
 
@@ -77,6 +78,7 @@ uint32_t SimProcesses::AddProcess(const ProcessSpec& spec) {
     process.instanceName = spec.instanceName.empty() ? WithoutExtension(BaseName(spec.path)) : spec.instanceName;
     process.needsDebugPrivilege = spec.needsDebugPrivilege;
     process.resistsTerminations = spec.resistsTerminations;
+    process.refusesTermination = spec.refusesTermination;
     state_.processes.push_back(process);
     files_.LockFile(spec.path);  // a running program's file cannot be deleted
     return process.id;
@@ -114,6 +116,16 @@ void SimProcesses::SetServiceState(const std::string& name, uint32_t newState) {
 
 void SimProcesses::RefuseStop(const std::string& name) {
     if (SimService* service = state_.Service(name)) service->acceptsStop = false;
+}
+
+void SimProcesses::RemoveService(const std::string& name) {
+    auto& services = state_.services;
+    for (auto it = services.begin(); it != services.end(); ++it) {
+        if (SameText(it->name, name)) {
+            services.erase(it);
+            return;
+        }
+    }
 }
 
 int SimProcesses::StopRequests(const std::string& name) const {
@@ -249,13 +261,15 @@ uint32_t SimProcesses::CallGetModuleFileNameExA(ProcAddress function, ProcessHan
 // --- processes ----------------------------------------------------------------------------
 
 ProcessHandle SimProcesses::ProcessOpen(uint32_t access, uint32_t processId) {
+    if (onProcessOpen) onProcessOpen(processId);
     SimProcess* process = state_.Process(processId);
     // An ended process's object lives on only while some handle refers to it.
     if (!process || (process->exited && !HasHandleTo(processId))) {
         Fail(kErrorInvalidParameter);
         return 0;
     }
-    if (process->needsDebugPrivilege && !state_.debugPrivilegeOn) {
+    if ((process->needsDebugPrivilege && !state_.debugPrivilegeOn) ||
+        (process->refusesTermination && (access & kProcessTerminate))) {
         Fail(kErrorAccessDenied);
         return 0;
     }
@@ -287,6 +301,10 @@ bool SimProcesses::ProcessTerminate(ProcessHandle handle, uint32_t) {
 // --- services ---------------------------------------------------------------------------------
 
 ServiceHandle SimProcesses::ServiceManagerOpen(uint32_t) {
+    if (state_.NineX()) {
+        Fail(kErrorCallNotImplemented);
+        return 0;
+    }
     if (refuseServiceManager) {
         Fail(kErrorAccessDenied);
         return 0;

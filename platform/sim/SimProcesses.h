@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,13 @@ public:
         std::string instanceName;  // empty: the file's name without its extension
         bool needsDebugPrivilege = false;
         int resistsTerminations = 0;
+        bool refusesTermination = false;  // its security lets nobody terminate it
     };
     // Starts a process running the program file at path (which then cannot be
     // deleted while it runs); returns its id. Ids rise in steps of 4 from 8.
+    // The 9x family has no service manager: OpenSCManagerA is not implemented there.
     uint32_t AddProcess(const ProcessSpec& spec);
-    uint32_t AddProcess(const std::string& path) { return AddProcess(ProcessSpec{path, "", false, 0}); }
+    uint32_t AddProcess(const std::string& path) { return AddProcess(ProcessSpec{path, "", false, 0, false}); }
     // The process ends by itself (as one that exits between listing and opening).
     void EndProcess(uint32_t id);
     bool IsRunning(uint32_t id) const;
@@ -47,7 +50,11 @@ public:
     void SetServiceState(const std::string& name, uint32_t state);
     void RefuseStop(const std::string& name);  // the service does not accept the stop control
     int StopRequests(const std::string& name) const;
+    void RemoveService(const std::string& name);
     bool refuseServiceManager = false;  // OpenSCManagerA fails (access denied)
+    // Called with the id before every OpenProcess, so a test can end the
+    // process between its listing and its opening.
+    std::function<void(uint32_t processId)> onProcessOpen;
 
     // Handles open right now, and CloseHandle calls on handles that were not open.
     int OpenProcessHandles() const;

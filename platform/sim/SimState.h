@@ -108,6 +108,7 @@ struct SimProcess {
     std::string path;          // its program file's full path
     std::string instanceName;  // its name in the performance data
     bool needsDebugPrivilege = false;  // opening it is refused until that privilege is on
+    bool refusesTermination = false;   // opening it for termination is refused
     int resistsTerminations = 0;       // terminations that fail before one succeeds
     bool exited = false;               // its object lives on while a handle refers to it
 };
