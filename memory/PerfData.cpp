@@ -121,7 +121,7 @@ bool ReadInstance(const BlockReader& reader, uint64_t instance, uint32_t counter
     if (!ReadInstanceName(reader, instance, entry->name, sizeof entry->name)) return false;
     uint64_t counters = instance + instanceLength;
     if (!reader.Get32(counters, &blockLength) || blockLength < kCounterBlockSize) return false;
-    if (static_cast<uint64_t>(counterOffset) + 4 > blockLength) return false;
+    if (!reader.Fits(counters, blockLength) || static_cast<uint64_t>(counterOffset) + 4 > blockLength) return false;
     uint32_t id = 0;
     if (!reader.Get32(counters + counterOffset, &id)) return false;
     entry->processId = id == 0 ? kNoProcessId : id;
