@@ -98,15 +98,4 @@ watched_lines() {
     tr -d '\r' <"$WORK/lines" | grep -v '^WATCHING'
 }
 
-ended_with() {
-    local waited=0 limit=$(( ${2:-60} * 10 )) status
-    while kill -0 "$PROGRAM_PID" 2>/dev/null; do
-        [ $waited -ge $limit ] && { echo "  the program is still running"; return 1; }
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    wait "$PROGRAM_PID" 2>/dev/null
-    status=$?
-    PROGRAM_PID=
-    same "$status" "$1"
-}
+ended_with() { program_ended "${2:-60}" && same "$PROGRAM_STATUS" "$1"; }
