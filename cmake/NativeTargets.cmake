@@ -47,6 +47,8 @@ if(CONTRACT_SOURCES)
   add_test(NAME contract_sim_win98 COMMAND contract_tests_sim --win98)
 endif()
 
+include(cmake/FuzzTargets.cmake)
+
 # Tests of the cross-built program under Wine, when that build is given. They
 # run the 32-bit build, or a 64-bit build of the same sources under wine64 on
 # machines that cannot start 32-bit programs (tools/wine-arch.sh).
@@ -64,6 +66,6 @@ if(CORDAFIX_WIN32_DIR)
 endif()
 
 # Benchmark programs (run by the scripts under bench/, never by the tests).
-if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt AND NOT CORDAFIX_SANITIZE)
   add_subdirectory(bench)
 endif()
