@@ -48,6 +48,7 @@ if(CONTRACT_SOURCES)
 endif()
 
 include(cmake/FuzzTargets.cmake)
+include(cmake/RealFileTests.cmake)
 
 # Tests of the cross-built program under Wine, when that build is given. They
 # run the 32-bit build, or a 64-bit build of the same sources under wine64 on
