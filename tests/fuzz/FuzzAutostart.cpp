@@ -21,16 +21,6 @@ namespace {
 const char* const kKeys[] = {kRunKeyPath, kRunServicesKeyPath};
 const char* const kVariables[] = {"SystemRoot", "windir", "ProgramFiles", "A"};
 
-// Files in memory: the hosts check that comes first finds no file at once.
-MemoryDiskSim& Sim() {
-    static MemoryDiskSim* sim = [] {
-        MemoryDiskSim* made = new MemoryDiskSim;
-        InstallPlatform(made->Parts());
-        return made;
-    }();
-    return *sim;
-}
-
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return text;
@@ -49,9 +39,9 @@ std::string AsText(const std::vector<uint8_t>& bytes) {
 }
 
 std::string Expanded(const std::string& text) {
-    uint32_t needed = Sim().ExpandEnvironment(text.c_str(), nullptr, 0);
+    uint32_t needed = FuzzSim().ExpandEnvironment(text.c_str(), nullptr, 0);
     std::vector<char> buffer(needed + 1, '\0');
-    Sim().ExpandEnvironment(text.c_str(), buffer.data(), needed);
+    FuzzSim().ExpandEnvironment(text.c_str(), buffer.data(), needed);
     return buffer.data();
 }
 
@@ -61,21 +51,21 @@ std::vector<Value> Values() {
     std::vector<Value> values;
     for (int key = 0; key < 2; ++key) {
         RegKey handle;
-        if (Sim().KeyOpen(kHkeyLocalMachine, kKeys[key], kKeyRead, &handle) != kErrorSuccess) continue;
-        for (const std::string& name : Sim().RegistryValueNames(kHkeyLocalMachine, kKeys[key])) {
+        if (FuzzSim().KeyOpen(kHkeyLocalMachine, kKeys[key], kKeyRead, &handle) != kErrorSuccess) continue;
+        for (const std::string& name : FuzzSim().RegistryValueNames(kHkeyLocalMachine, kKeys[key])) {
             uint32_t type = 0, size = 0;
-            Sim().KeyQueryValue(handle, name.c_str(), &type, nullptr, &size);
+            FuzzSim().KeyQueryValue(handle, name.c_str(), &type, nullptr, &size);
             std::vector<uint8_t> data(size);
-            Sim().KeyQueryValue(handle, name.c_str(), &type, data.data(), &size);
+            FuzzSim().KeyQueryValue(handle, name.c_str(), &type, data.data(), &size);
             values.push_back({key, name, AsText(data)});
         }
-        Sim().KeyClose(handle);
+        FuzzSim().KeyClose(handle);
     }
     return values;
 }
 
 bool StillThere(const Value& value) {
-    return Sim().HasRegistryValue(kHkeyLocalMachine, kKeys[value.key], value.name);
+    return FuzzSim().HasRegistryValue(kHkeyLocalMachine, kKeys[value.key], value.name);
 }
 
 bool MayLaunch(const Value& value, const std::string& fileName) {
@@ -87,7 +77,7 @@ bool MayLaunch(const Value& value, const std::string& fileName) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = Sim();
+    MemoryDiskSim& sim = FuzzSim();
     ClearProcessState();
     sim.logLines.clear();
     MainWindowHandle = sim.mainWindow;

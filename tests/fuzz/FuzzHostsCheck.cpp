@@ -16,16 +16,6 @@ namespace {
 const char kPath[] = "C:\\WINDOWS\\SYSTEM32\\drivers\\etc\\hosts";
 const size_t kControlSize = 8;
 
-MemoryDiskSim& Sim() {
-    static MemoryDiskSim* sim = [] {
-        MemoryDiskSim* made = new MemoryDiskSim;
-        InstallPlatform(made->Parts());
-        UnscramblePatterns();
-        return made;
-    }();
-    return *sim;
-}
-
 bool BeginsWithBegin(const uint8_t* bytes, size_t size) {
     static const char kWord[] = "begin";
     if (size < 5) return false;
@@ -50,7 +40,8 @@ void MakeTable(FuzzInput* control, AttachmentRecord* table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = Sim();
+    MemoryDiskSim& sim = FuzzSim();
+    UnscramblePatterns();  // only the first call changes the table
     ClearProcessState();
     sim.Clear();
     sim.logLines.clear();

@@ -17,15 +17,6 @@ namespace {
 const char kPath[] = "C:\\PROGRAM FILES\\SAMPLE.EXE";
 const size_t kTailSize = 48;
 
-MemoryDiskSim& Sim() {
-    static MemoryDiskSim* sim = [] {
-        MemoryDiskSim* made = new MemoryDiskSim;
-        InstallPlatform(made->Parts());
-        return made;
-    }();
-    return *sim;
-}
-
 int32_t Int32At(const uint8_t* bytes) {
     uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = (value << 8) | bytes[i];
@@ -63,7 +54,7 @@ int Match(const SignatureRecord* table, int64_t listedLength) {
     ActiveSignatureTable = table;
     ListedFileLength = listedLength;
     int match = MatchFile(kPath);
-    FUZZ_CHECK(Sim().OpenCount() == 0);  // closed on every path
+    FUZZ_CHECK(FuzzSim().OpenCount() == 0);  // closed on every path
     // A match leaves the path for the repairs; without one it is emptied or,
     // when the headers could not be read, left as it was set.
     FUZZ_CHECK(strcmp(CurrentFilePath, kPath) == 0 || (match < 0 && CurrentFilePath[0] == '\0'));
@@ -73,7 +64,7 @@ int Match(const SignatureRecord* table, int64_t listedLength) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = Sim();
+    MemoryDiskSim& sim = FuzzSim();
     ClearProcessState();
     sim.Clear();
     sim.PutFile(kPath, data, size);

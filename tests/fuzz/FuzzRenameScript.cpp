@@ -14,20 +14,11 @@ const char kScript[] = "C:\\WINDOWS\\wininit.ini";
 const char kSource[] = "C:\\PROGRA~1\\DROVAK~1.EXE";
 const char kEntry[] = "NUL=C:\\PROGRA~1\\DROVAK~1.EXE\r\n";
 
-MemoryDiskSim& Sim() {
-    static MemoryDiskSim* sim = [] {
-        MemoryDiskSim* made = new MemoryDiskSim;
-        made->SetVersion(1, 4, 10);
-        InstallPlatform(made->Parts());
-        return made;
-    }();
-    return *sim;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = Sim();
+    MemoryDiskSim& sim = FuzzSim();
+    sim.SetVersion(1, 4, 10);  // a 9x system, which keeps the script
     ClearProcessState();
     sim.Clear();
     if (size > 0) sim.PutFile(kScript, data, size);

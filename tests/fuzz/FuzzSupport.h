@@ -241,3 +241,13 @@ private:
     int nextFd_ = 0x7000;
     TextFile nextText_ = 0x7000;
 };
+
+// The one simulated Windows of a fuzz target, made and installed at its first input.
+inline MemoryDiskSim& FuzzSim() {
+    static MemoryDiskSim* sim = [] {
+        MemoryDiskSim* made = new MemoryDiskSim;
+        InstallPlatform(made->Parts());
+        return made;
+    }();
+    return *sim;
+}
