@@ -244,7 +244,7 @@ protected:
         ActiveScanServices = ProgramScanServices;
         RenameScriptTest::TearDown();
     }
-    static constexpr const char* kHeld = "C:\Program Files\held file.exe";
+    static constexpr const char* kHeld = "C:\\Program Files\\held file.exe";
     const std::string kUnable = std::string(kHeld) + "     W32/Drovak.Trojan Unable to remove";
 };
 
