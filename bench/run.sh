@@ -170,17 +170,18 @@ done
 grep ' FOUND$' "$work/clam-out.txt" | sed 's/: [^:]* FOUND$//' | sort -u >"$work/clam-found.txt" || true
 
 # Under Wine, each run in a fresh prefix whose D: is the corpus: the probe,
-# then the program (which deletes the samples: they are planted again first).
+# then the program, on the same tree (the program deletes the samples: they
+# are planted again before each pair).
 wine_line= probe_line=
 xvfb() { xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$@"; }
 if [ "$with_wine" = 1 ]; then
     say "the spec-floor probe and the program under Wine: $slow_repeats interleaved rounds"
     for ((round = 0; round < slow_repeats; round++)); do
+        "$bin/bench_corpus" plant "$corpus" >/dev/null 2>&1
         line=$(xvfb bash "$repo/bench/wine_scan.sh" --probe "$build/spec_floor_probe.exe" "$program_exe" "$corpus" \
                "$work/wine-probe" 2>"$work/wine-err.txt" | grep 'files=' | tail -1 || true)
         [ -n "$line" ] && { probe_line=$line; note probe "$(seconds_of "$line")"; } ||
             { echo "run.sh: the probe under Wine failed:" >&2; tail -5 "$work/wine-err.txt" >&2; }
-        "$bin/bench_corpus" plant "$corpus" >/dev/null 2>&1
         line=$(xvfb bash "$repo/bench/wine_scan.sh" "$program_exe" "$build/wine_scan_timer.exe" "$corpus" \
                "$work/wine" 2>"$work/wine-err.txt" | grep 'files=' | tail -1 || true)
         [ -n "$line" ] && { wine_line=$line; note program "$(seconds_of "$line")"; } ||
