@@ -242,12 +242,14 @@ private:
     TextFile nextText_ = 0x7000;
 };
 
-// The one simulated Windows of a fuzz target, made and installed at its first input.
+// The one simulated Windows of a fuzz target, made and installed at its first
+// input, and gone (with its temporary folder) when the target ends.
 inline MemoryDiskSim& FuzzSim() {
-    static MemoryDiskSim* sim = [] {
-        MemoryDiskSim* made = new MemoryDiskSim;
-        InstallPlatform(made->Parts());
-        return made;
-    }();
-    return *sim;
+    static MemoryDiskSim sim;
+    static bool installed = false;
+    if (!installed) {
+        InstallPlatform(sim.Parts());
+        installed = true;
+    }
+    return sim;
 }
