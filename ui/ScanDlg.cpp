@@ -38,7 +38,8 @@ CScanDlg::CScanDlg()
       backgroundHeight_(0),
       backgroundContext_(NULL),
       backgroundContextOld_(NULL),
-      searchingFont_(NULL) {}
+      searchingFont_(NULL),
+      statusLine_(NULL) {}
 
 CScanDlg::~CScanDlg() {
     if (backgroundContext_) {
@@ -61,6 +62,9 @@ void CScanDlg::BindControls() {
     utilityLink_.Attach(d, IDC_ULINK);
     logo_.Attach(d, IDC_LOGO);
     familyLine_.Attach(d, IDC_FAMILY_LINE);
+    // The status line changes for every entry of a scan: no child-window
+    // search each time.
+    statusLine_ = Item(IDC_STATUS_LINE);
 }
 
 void CScanDlg::ShowIdleLayout() {
@@ -292,7 +296,9 @@ void CScanDlg::ReceiveLogLine() {
         SendMessageA(list, LB_SETHORIZONTALEXTENT, extent, 0);
 }
 
-void CScanDlg::ReceiveStatusText() { SetItemText(hwnd_, IDC_STATUS_LINE, StatusText); }
+void CScanDlg::ReceiveStatusText() {
+    if (statusLine_) SetWindowTextA(statusLine_, StatusText);
+}
 
 void CScanDlg::Paint() {
     PAINTSTRUCT paint;
@@ -324,8 +330,10 @@ bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        // Asked on every repaint of every static: the id travels with the
+        // control's own handle, no child-window search needed.
         if (message == WM_CTLCOLORSTATIC &&
-            reinterpret_cast<HWND>(lParam) == Item(IDC_FAMILY_LINE))
+            GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_FAMILY_LINE)
             return false;  // default brush
         *result = reinterpret_cast<LRESULT>(DialogBrush);
         return DialogBrush != NULL;

@@ -52,6 +52,7 @@ private:
     HDC backgroundContext_;
     HGDIOBJ backgroundContextOld_;
     HFONT searchingFont_;
+    HWND statusLine_;  // the status line (1065), taken once at initialisation
 
     CExButton ok_;
     CExButton cancel_;
