@@ -13,7 +13,7 @@
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
 #include "platform/offline/OfflinePlatform.h"
-#include "repair/Repair.h"
+#include "repair/Autostart.h"
 #include "repair/ServiceKeys.h"
 
 namespace {

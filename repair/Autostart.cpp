@@ -4,7 +4,6 @@
 
 #include "common/Shared.h"
 #include "repair/HostsCheck.h"
-#include "repair/Repair.h"
 
 const char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kRunServicesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";

@@ -1,5 +1,6 @@
+#include "repair/Restart.h"
+
 #include "common/Shared.h"
-#include "repair/Repair.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "common/Shared.h"
-#include "repair/Repair.h"
 
 namespace {
 
