@@ -9,8 +9,6 @@
 
 namespace {
 
-const size_t kPathSize = 260;
-
 void PostRemoved(const char* path, const char* name) {
     ++FilesRemoved;
     PostLogLine("%s     %s removed", path, name);

@@ -115,7 +115,7 @@ bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
 }
 
 void RenameEncodedFile(const char* path, const char* name) {
-    char target[260];
+    char target[kPathSize];
     if (MakeEncodedRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
         ++FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
@@ -230,15 +230,15 @@ int CheckAndCleanEncodedFile(const char* path) {
 }
 
 bool GetHostsFilePath(char* path, size_t size) {
-    char directory[260];
+    char directory[kPathSize];
     const char* tail;
     uint32_t length;
     switch (GetPlatformFamily()) {
-        case 5:
+        case kFamilyNt:
             length = SysFiles().SystemDirectory(directory, sizeof directory);
             tail = "\\drivers\\etc\\hosts";
             break;
-        case 4:
+        case kFamilyNineX:
             length = SysFiles().WindowsDirectory(directory, sizeof directory);
             tail = "\\hosts";
             break;
@@ -250,6 +250,6 @@ bool GetHostsFilePath(char* path, size_t size) {
 }
 
 void CheckHostsFile() {
-    char path[260];
+    char path[kPathSize];
     if (GetHostsFilePath(path, sizeof path)) CheckAndCleanEncodedFile(path);
 }

@@ -5,6 +5,8 @@
 
 namespace {
 
+// The help viewer in the Windows folder, whose cursor 106 is the hand.
+const char kHelpViewer[] = "\\winhlp32.exe";
 const int kHandCursorId = 106;
 
 HBITMAP LoadFace(const char* name) {
@@ -141,10 +143,10 @@ CExButton::~CExButton() {
 
 void CExButton::LoadHandCursor() {
     if (handCursor_) return;
-    char path[260 + 16];
-    UINT length = GetWindowsDirectoryA(path, 260);
-    if (length == 0 || length >= 260) return;
-    if (!AppendText(path, sizeof path, "\\winhlp32.exe")) return;
+    char path[kPathSize + sizeof kHelpViewer];
+    UINT length = GetWindowsDirectoryA(path, kPathSize);
+    if (length == 0 || length >= kPathSize) return;
+    if (!AppendText(path, sizeof path, kHelpViewer)) return;
     HMODULE viewer = LoadLibraryA(path);
     if (!viewer) return;
     HCURSOR cursor = LoadCursorA(viewer, MAKEINTRESOURCEA(kHandCursorId));

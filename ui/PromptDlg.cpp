@@ -8,6 +8,9 @@
 namespace {
 
 const COLORREF kBodyBlue = RGB(207, 233, 254);
+// Every button of the template, in the order the layout moves them.
+const int kButtonIds[] = {IDC_PROMPT_LONE_OK, IDC_PROMPT_OK, IDC_PROMPT_CANCEL, IDC_PROMPT_YES,
+                          IDC_PROMPT_NO};
 
 PromptRect WindowRectOf(HWND window) {
     RECT r = {0, 0, 0, 0};
@@ -36,21 +39,19 @@ CPromptDlg::~CPromptDlg() {
 }
 
 bool CPromptDlg::OnInitDialog() {
-    yes_.Attach(hwnd_, kPromptYesId);
-    ok_.Attach(hwnd_, kPromptOkId);
-    no_.Attach(hwnd_, kPromptNoId);
-    loneOk_.Attach(hwnd_, kPromptLoneOkId);
-    cancel_.Attach(hwnd_, kPromptCancelId);
+    yes_.Attach(hwnd_, IDC_PROMPT_YES);
+    ok_.Attach(hwnd_, IDC_PROMPT_OK);
+    no_.Attach(hwnd_, IDC_PROMPT_NO);
+    loneOk_.Attach(hwnd_, IDC_PROMPT_LONE_OK);
+    cancel_.Attach(hwnd_, IDC_PROMPT_CANCEL);
 
     Layout();
-    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
-                           kPromptNoId};
-    for (int id : buttons) ShowItem(hwnd_, id, PromptButtonShown(id, buttons_));
-    ok_.LoadFacesFromText(kPromptOkId, hwnd_);
-    loneOk_.LoadFacesFromText(kPromptLoneOkId, hwnd_);
-    cancel_.LoadFacesFromText(kPromptCancelId, hwnd_);
-    yes_.LoadFacesFromText(kPromptYesId, hwnd_);
-    no_.LoadFacesFromText(kPromptNoId, hwnd_);
+    for (int id : kButtonIds) ShowItem(hwnd_, id, PromptButtonShown(id, buttons_));
+    ok_.LoadFacesFromText(IDC_PROMPT_OK, hwnd_);
+    loneOk_.LoadFacesFromText(IDC_PROMPT_LONE_OK, hwnd_);
+    cancel_.LoadFacesFromText(IDC_PROMPT_CANCEL, hwnd_);
+    yes_.LoadFacesFromText(IDC_PROMPT_YES, hwnd_);
+    no_.LoadFacesFromText(IDC_PROMPT_NO, hwnd_);
 
     if (PromptPictureMoves(ComputePromptGrowth(static_cast<int>(strlen(text_))))) {
         HWND picture = Item(IDC_PROMPT_PICTURE);
@@ -73,9 +74,7 @@ void CPromptDlg::Layout() {
     HWND text = Item(IDC_PROMPT_TEXT);
     textBefore_ = WindowRectOf(text);
     Place(text, PlacePromptText(textBefore_, growth, LargeFontScreen));
-    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
-                           kPromptNoId};
-    for (int id : buttons) {
+    for (int id : kButtonIds) {
         HWND button = Item(id);
         if (button) Place(button, PlacePromptButton(WindowRectOf(button), growth, height));
     }
@@ -94,16 +93,16 @@ void CPromptDlg::CentreOverMainWindow() {
 }
 
 bool CPromptDlg::OnCommand(int id, int, HWND) {
-    if (id == kPromptOkId || id == kPromptCancelId) return false;  // OnOK, OnCancel
+    if (id == IDC_PROMPT_OK || id == IDC_PROMPT_CANCEL) return false;  // OnOK, OnCancel
     int code = PromptEndCode(id, buttons_);
     if (code < 0) return false;
     End(code);
     return true;
 }
 
-void CPromptDlg::OnOK() { End(PromptEndCode(kPromptOkId, buttons_)); }
+void CPromptDlg::OnOK() { End(PromptEndCode(IDC_PROMPT_OK, buttons_)); }
 
-void CPromptDlg::OnCancel() { End(PromptEndCode(kPromptCancelId, buttons_)); }
+void CPromptDlg::OnCancel() { End(PromptEndCode(IDC_PROMPT_CANCEL, buttons_)); }
 
 void CPromptDlg::PaintPicture() {
     PAINTSTRUCT paint;

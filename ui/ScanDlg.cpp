@@ -85,7 +85,7 @@ void CScanDlg::CreateTitleFont() {
 }
 
 void CScanDlg::SetTitleTexts() {
-    char text[260];
+    char text[kPathSize];
     FormDescriptionText(text, sizeof text);
     SetItemText(hwnd_, IDC_DESCRIPTION, text);
     FormFamilyLineText(text, sizeof text);
@@ -217,7 +217,7 @@ void CScanDlg::OnScan() {
     for (int id : show) ShowItem(hwnd_, id, true);
     SetItemText(hwnd_, IDC_STATUS_GROUP, "Scanning");
 
-    char heading[260];
+    char heading[kPathSize];
     FormSearchingForText(heading, sizeof heading);
     SetItemText(hwnd_, IDC_SEARCHING_FOR, heading);
     if (!searchingFont_)
@@ -226,9 +226,9 @@ void CScanDlg::OnScan() {
     SendDlgItemMessageA(hwnd_, IDC_SEARCHING_FOR, WM_SETFONT,
                         reinterpret_cast<WPARAM>(searchingFont_), TRUE);
 
-    CopyText(ScanTarget, sizeof ScanTarget, "!:");
+    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
     MainWindowHandle = reinterpret_cast<uintptr_t>(hwnd_);
-    ActionCode = 100;
+    ActionCode = kActionDelete;
     SetTimer(hwnd_, kScanStartTimer, kScanStartDelay, NULL);
 }
 
@@ -243,9 +243,10 @@ void CScanDlg::TerminateRequest(int sourceId) {
         break;
     }
     SetTerminateQuestionOpen(true);
-    int answer = ShowPrompt("Terminate the Scan now?", TerminateCaption(sourceId), 36);
+    int answer =
+        ShowPrompt("Terminate the Scan now?", TerminateCaption(sourceId), kStyleYesNoQuestion);
     SetTerminateQuestionOpen(false);
-    if (answer != 6) return;
+    if (answer != kAnswerYes) return;
     ShowItem(hwnd_, IDCANCEL, false);
     ShowItem(hwnd_, IDC_OK_BUTTON, true);
     ScanCancelled = 1;
@@ -304,11 +305,11 @@ void CScanDlg::Paint() {
 
 bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     switch (message) {
-    case WM_SETREDRAW:
+    case kNotifyLogLine:
         ReceiveLogLine();
         *result = 0;
         return true;
-    case WM_ENABLE:
+    case kNotifyStatusText:
         ReceiveStatusText();
         *result = 0;
         return true;

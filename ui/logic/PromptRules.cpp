@@ -1,44 +1,45 @@
 #include "ui/logic/PromptRules.h"
 
 #include "common/Shared.h"
+#include "res/resource.h"
 
 PromptButtons DecodePromptButtons(int style) {
-    if (style & 1) return PromptButtons::OkCancel;
-    if (style & 4) return PromptButtons::YesNo;
+    if (style & kStyleOkCancel) return PromptButtons::OkCancel;
+    if (style & kStyleYesNo) return PromptButtons::YesNo;
     return PromptButtons::LoneOk;
 }
 
 int DecodePromptPicture(int style) {
-    if ((style & 48) == 48) return kPictureWarning;
-    if (style & 64) return kPictureInformation;
-    if (style & 32) return kPictureQuestion;
-    if (style & 16) return kPictureError;
-    return kPictureWarning;
+    if ((style & kStylePictureWarning) == kStylePictureWarning) return IDB_PROMPT_WARNING;
+    if (style & kStylePictureInformation) return IDB_PROMPT_INFORMATION;
+    if (style & kStylePictureQuestion) return IDB_PROMPT_QUESTION;
+    if (style & kStylePictureError) return IDB_PROMPT_ERROR;
+    return IDB_PROMPT_WARNING;
 }
 
 bool PromptButtonShown(int buttonId, PromptButtons buttons) {
     switch (buttons) {
     case PromptButtons::OkCancel:
-        return buttonId == kPromptOkId || buttonId == kPromptCancelId;
+        return buttonId == IDC_PROMPT_OK || buttonId == IDC_PROMPT_CANCEL;
     case PromptButtons::YesNo:
-        return buttonId == kPromptYesId || buttonId == kPromptNoId;
+        return buttonId == IDC_PROMPT_YES || buttonId == IDC_PROMPT_NO;
     case PromptButtons::LoneOk:
-        return buttonId == kPromptLoneOkId;
+        return buttonId == IDC_PROMPT_LONE_OK;
     }
     return false;
 }
 
 int PromptEndCode(int commandId, PromptButtons buttons) {
     switch (commandId) {
-    case kPromptYesId:
-        return 6;
-    case kPromptNoId:
-        return 7;
-    case kPromptLoneOkId:
-    case kPromptOkId:
-        return 1;
-    case kPromptCancelId:
-        return buttons == PromptButtons::YesNo ? 7 : 2;
+    case IDC_PROMPT_YES:
+        return kAnswerYes;
+    case IDC_PROMPT_NO:
+        return kAnswerNo;
+    case IDC_PROMPT_LONE_OK:
+    case IDC_PROMPT_OK:
+        return kAnswerOk;
+    case IDC_PROMPT_CANCEL:
+        return buttons == PromptButtons::YesNo ? kAnswerNo : kAnswerCancel;
     default:
         return -1;
     }
