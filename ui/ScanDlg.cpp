@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "common/ProductKey.h"
 #include "common/Shared.h"
 #include "engine/ScanRun.h"
 #include "res/resource.h"
