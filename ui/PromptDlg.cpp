@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "res/resource.h"
-#include "ui/ScanDlg.h"
+#include "ui/SharedLook.h"
 
 namespace {
 
@@ -31,12 +31,7 @@ CPromptDlg::CPromptDlg(const char* text, const char* caption, int style)
       caption_(caption ? caption : ""),
       pictureId_(DecodePromptPicture(style)),
       buttons_(DecodePromptButtons(style)),
-      bodyBrush_(NULL),
       textBefore_() {}
-
-CPromptDlg::~CPromptDlg() {
-    if (bodyBrush_) DeleteObject(bodyBrush_);
-}
 
 bool CPromptDlg::OnInitDialog() {
     yes_.Attach(hwnd_, IDC_PROMPT_YES);
@@ -108,25 +103,20 @@ void CPromptDlg::PaintPicture() {
     PAINTSTRUCT paint;
     BeginPaint(hwnd_, &paint);
     EndPaint(hwnd_, &paint);
-    HBITMAP picture = static_cast<HBITMAP>(LoadImageA(
-        GetModuleHandleA(NULL), MAKEINTRESOURCEA(pictureId_), IMAGE_BITMAP, 0, 0,
-        LR_LOADMAP3DCOLORS));
-    if (!picture) return;
+    // Loaded anew for every paint and freed right after.
+    GdiBitmap picture(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(NULL),
+                                                      MAKEINTRESOURCEA(pictureId_), IMAGE_BITMAP,
+                                                      0, 0, LR_LOADMAP3DCOLORS)));
+    if (!picture.IsValid()) return;
     HWND frame = Item(IDC_PROMPT_PICTURE);
-    HDC dc = frame ? GetDC(frame) : NULL;
-    if (dc) {
-        HDC memory = CreateCompatibleDC(dc);
-        if (memory) {
-            HGDIOBJ old = SelectObject(memory, picture);
-            RECT client;
-            GetClientRect(frame, &client);
-            BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-        }
-        ReleaseDC(frame, dc);
-    }
-    DeleteObject(picture);
+    WindowDc dc(frame);
+    if (!dc.IsValid()) return;
+    MemoryDc memory(CreateCompatibleDC(dc.Get()));
+    if (!memory.IsValid()) return;
+    SelectedObject selection(memory.Get(), picture.Get());
+    RECT client;
+    GetClientRect(frame, &client);
+    BitBlt(dc.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
 bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
@@ -138,9 +128,9 @@ bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        if (!bodyBrush_) bodyBrush_ = CreateSolidBrush(kBodyBlue);
-        *result = reinterpret_cast<LRESULT>(bodyBrush_);
-        return bodyBrush_ != NULL;
+        if (!bodyBrush_.IsValid()) bodyBrush_.Reset(CreateSolidBrush(kBodyBlue));
+        *result = reinterpret_cast<LRESULT>(bodyBrush_.Get());
+        return bodyBrush_.IsValid();
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
