@@ -103,6 +103,9 @@ bool RecordMatches(const AttachmentRecord& record, int32_t searchLength, int32_t
 
 // The new name of a renamed file: the character after the last "." becomes
 // "V"; a path without "." keeps its name. A final "." gets a "V" appended.
+// Differs on purpose from MakeRenameTarget (engine/Disposition.h), which
+// gives a name without "." a ".V": here such a name is kept, and the move's
+// own result decides between "renamed" and "Rename failed". Keep them apart.
 bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
     if (!CopyText(target, size, path)) return false;
     char* dot = strrchr(target, '.');
@@ -143,6 +146,7 @@ void DisposeEncodedFile(const char* path, const char* name) {
             DeleteEncodedFile(path, name);
             break;
         case kActionLeave:
+            // Its own capitals, unlike the program files' line: both are the program's texts.
             PostLogLine("%s     %s Not Disinfected As Per User's Selection", StatusText, LastDetectionName);
             break;
         default:
