@@ -6,12 +6,20 @@
 
 const char kProgramCaption[] = "Cordafix Ver 1.0";
 const char kFamilyName[] = "W32/Drovak";
+const char kEveryFixedDrive[] = "!:";
+
+namespace {
+
+// The major version numbers of NT 4 and of NT 5.x.
+const uint32_t kNt4Major = 4;
+const uint32_t kNt5Major = 5;
+
+}  // namespace
 
 char LogLine[500];
 char StatusText[kPathSize];
 uintptr_t MainWindowHandle;
 char ScanTarget[kPathSize];
-const char kEveryFixedDrive[] = "!:";
 int32_t ActionCode;
 int32_t KillActionCode;
 int32_t FilesScanned;
@@ -57,8 +65,8 @@ int GetPlatformFamily() {
 int GetNtGeneration() {
     OsVersion version;
     if (!SysSession().Version(&version) || version.platformId != kPlatformIdNt) return kGenerationNone;
-    if (version.major <= 4) return kGenerationNt4;
-    if (version.major == 5) return kGenerationNt5;
+    if (version.major <= kNt4Major) return kGenerationNt4;
+    if (version.major == kNt5Major) return kGenerationNt5;
     return kGenerationNone;
 }
 

@@ -30,6 +30,8 @@ const int16_t kSizeRuleEqual = 16;
 const int16_t kSizeRuleNear = 17;
 const int32_t kSizeRuleSlack = 4096;
 const int16_t kSearchWholeRegion = 1;
+const int16_t kRegionHead = 0;
+const int16_t kRegionTail = 1;
 const size_t kPatternFieldSize = sizeof(AttachmentRecord{}.pattern);
 const size_t kFixedCompareSize = 100;
 
@@ -87,16 +89,17 @@ void CopyFromText(uint8_t* work, const uint8_t* text, int32_t textLength, int32_
 
 bool RecordMatches(const AttachmentRecord& record, int32_t searchLength, int32_t headLength,
                    int32_t tailLength) {
-    if (record.region != 0 && record.region != 1) return false;
-    const uint8_t* text = record.region == 0 ? HeadText : TailText;
-    int32_t textLength = record.region == 0 ? headLength : tailLength;
+    if (record.region != kRegionHead && record.region != kRegionTail) return false;
+    bool head = record.region == kRegionHead;
+    const uint8_t* text = head ? HeadText : TailText;
+    int32_t textLength = head ? headLength : tailLength;
     uint8_t work[kWorkSize];
     memset(work, 0, sizeof work);
     if (record.searchMode == kSearchWholeRegion) {
         memcpy(work, text, static_cast<size_t>(textLength));
         return FindPattern(work, searchLength, record.pattern, record.patternLength, sizeof work) == 1;
     }
-    int32_t offset = record.region == 0 ? record.position : tailLength - record.position;
+    int32_t offset = head ? record.position : tailLength - record.position;
     CopyFromText(work, text, textLength, offset, kFixedCompareSize);
     return memcmp(work, record.pattern, record.patternLength) == 0;
 }
@@ -187,11 +190,12 @@ int FindPattern(const uint8_t* text, int32_t searchLength, const uint8_t* patter
 }
 
 int HasEncodedHeader(int fd) {
+    static const char kHeader[] = "begin";  // the opening word of a uuencoded block
+    const int32_t headerLength = static_cast<int32_t>(sizeof kHeader - 1);
     if (SysFiles().FileLength(fd) < 0 || SysFiles().FileSeek(fd, 0, kSeekSet) != 0) return 0;
-    uint8_t head[6] = {0};
-    if (!ReadExactly(fd, head, 5)) return 0;
-    static const char kHeader[] = "begin";
-    for (int i = 0; i < 5; ++i)
+    uint8_t head[sizeof kHeader] = {0};
+    if (!ReadExactly(fd, head, headerLength)) return 0;
+    for (int32_t i = 0; i < headerLength; ++i)
         if (LowerAscii(head[i]) != kHeader[i]) return 0;
     return 1;
 }

@@ -3,6 +3,21 @@
 #include "common/Shared.h"
 #include "res/resource.h"
 
+namespace {
+
+// Every started kCharactersPerStep characters of text add kGrowthStep to a.
+const int kCharactersPerStep = 30;
+const int kGrowthStep = 10;
+// Pixels: the text's lift (and its extra height on a large-font screen), the
+// button row's distance from the dialog's bottom, and the picture's lift
+// above the text once a passes kPictureMoveGrowth.
+const int kTextLift = 25;
+const int kButtonRowFromBottom = 65;
+const int kPictureLift = 30;
+const int kPictureMoveGrowth = 30;
+
+}  // namespace
+
 PromptButtons DecodePromptButtons(int style) {
     if (style & kStyleOkCancel) return PromptButtons::OkCancel;
     if (style & kStyleYesNo) return PromptButtons::YesNo;
@@ -48,7 +63,7 @@ int PromptEndCode(int commandId, PromptButtons buttons) {
 PromptGrowth ComputePromptGrowth(int textLength) {
     PromptGrowth growth;
     if (textLength < 0) textLength = 0;
-    growth.a = 10 * (textLength / 30 + 1);
+    growth.a = kGrowthStep * (textLength / kCharactersPerStep + 1);
     growth.b = growth.a * 5 / 4;  // a * 1.25, truncated
     growth.c = growth.a - growth.b / 4;
     return growth;
@@ -58,9 +73,9 @@ PromptPlacement PlacePromptText(const PromptRect& text, const PromptGrowth& grow
                                 bool largeFontScreen) {
     PromptPlacement placement;
     placement.x = text.left;
-    placement.y = text.top - 25;
+    placement.y = text.top - kTextLift;
     placement.width = text.right - text.left + growth.b;
-    placement.height = text.bottom - text.top + growth.c + (largeFontScreen ? 25 : 0);
+    placement.height = text.bottom - text.top + growth.c + (largeFontScreen ? kTextLift : 0);
     return placement;
 }
 
@@ -68,18 +83,18 @@ PromptPlacement PlacePromptButton(const PromptRect& button, const PromptGrowth& 
                                   int dialogOuterHeight) {
     PromptPlacement placement;
     placement.x = button.left + growth.b / 2;
-    placement.y = dialogOuterHeight - 65;
+    placement.y = dialogOuterHeight - kButtonRowFromBottom;
     placement.width = button.right - button.left;
     placement.height = button.bottom - button.top;
     return placement;
 }
 
-bool PromptPictureMoves(const PromptGrowth& growth) { return growth.a > 30; }
+bool PromptPictureMoves(const PromptGrowth& growth) { return growth.a > kPictureMoveGrowth; }
 
 PromptPlacement PlacePromptPicture(const PromptRect& picture, const PromptRect& text) {
     PromptPlacement placement;
     placement.x = picture.left;
-    placement.y = text.top - 30;
+    placement.y = text.top - kPictureLift;
     placement.width = picture.right - picture.left;
     placement.height = picture.bottom - picture.top;
     return placement;
