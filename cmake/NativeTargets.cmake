@@ -30,10 +30,15 @@ endif()
 add_executable(unit_tests ${UNIT_SOURCES})
 target_include_directories(unit_tests PRIVATE tests)
 target_link_libraries(unit_tests PRIVATE samplegen platform_sim cordafix_core GTest::gtest_main)
-# With the cross build at hand, the sample tests also check the real helper program.
+# With the cross build at hand, the sample tests also check the real helper
+# program, and the 64-bit one where the Wine tests run that build ("|" between
+# them: the test discovery passes no list through).
 if(CORDAFIX_WIN32_DIR)
-  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT
-                       "CORDAFIX_SLEEPER_EXE=${CORDAFIX_WIN32_DIR}/sleeper.exe")
+  set(sleepers "${CORDAFIX_WIN32_DIR}/sleeper.exe")
+  if(CORDAFIX_WINE_DIR AND NOT CORDAFIX_WINE_DIR STREQUAL CORDAFIX_WIN32_DIR)
+    string(APPEND sleepers "|${CORDAFIX_WINE_DIR}/sleeper.exe")
+  endif()
+  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "CORDAFIX_SLEEPER_EXE=${sleepers}")
 else()
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 endif()

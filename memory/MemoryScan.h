@@ -1,7 +1,11 @@
 // Memory cleaning: the entry points the scan engine calls.
 #pragma once
 
-// First step of every scan run: cleans the running processes.
+// First step of every scan run: cleans the running processes. On the NT
+// family a pass that found an infected program ends the program (after the
+// restart question when a service could not be stopped).
 void RunMemoryPass();
-// Terminates the process that runs the file; 1 when the delete may be tried again.
+// Terminates the process that runs the file (reporting a failure in the
+// system's box where the platform's method can tell); 1 when the delete may
+// be tried again.
 int KillProcessOfFile(const char* path);

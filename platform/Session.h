@@ -1,5 +1,6 @@
 // The running session: the system's version, the clock, the last error, the
-// thread's message queue and the main window, prompts, privileges and restart.
+// thread's message queue and the main window, prompts, privileges, restart, the
+// end of the program, and text conversion to the ANSI code page.
 #pragma once
 
 #include <cstdint>
@@ -90,4 +91,13 @@ public:
     virtual bool PrivilegeEnable(TokenHandle token, uint64_t luid) = 0;
     virtual bool HandleClose(uintptr_t handle) = 0;
     virtual bool RequestRestart(uint32_t flags, uint32_t reason) = 0;  // ExitWindowsEx
+
+    // Ends the program at once (ExitProcess), its windows left as they are.
+    // Does not return on the real system.
+    virtual void EndProgram(uint32_t exitCode) = 0;
+
+    // WideCharToMultiByte into the ANSI code page: wideCount characters (or up
+    // to the zero when -1) into buffer; the bytes written, or 0 on failure
+    // (the buffer too small among others).
+    virtual int WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) = 0;
 };

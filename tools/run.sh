@@ -9,10 +9,16 @@
 # files, so pressing SCAN shows them found and removed. Nothing outside
 # build/run is visible to the program.
 #
-#   tools/run.sh [--no-build] [--mode MODE] [--shots DIR]
+#   tools/run.sh [--no-build] [--mode MODE] [--running-sample] [--shots DIR]
 #     --no-build   use the programs already built (otherwise missing tools are
 #                  installed first, with tools/install-deps.sh, and both builds made)
 #     --mode MODE  Windows version Wine reports: win98, nt40, winxp (default), win10, ...
+#     --running-sample
+#                  before the window opens, start a synthetic infected program
+#                  (D:\running\RUNNING.EXE, a sleeping program padded to match a
+#                  detection record) in the sandbox, so that SCAN's memory pass
+#                  has something to find. On NT modes the pass terminates it,
+#                  removes its file and then ends the program: no drive walk.
 #     --shots DIR  no window: run on a virtual display, press SCAN, and keep
 #                  before.png and after.png in DIR (the default when $DISPLAY is unset,
 #                  with DIR = build/run/shots)
@@ -24,12 +30,14 @@ cd "$root"
 build=1
 mode=winxp
 shots=
+running_sample=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --no-build) build=0 ;;
+        --running-sample) running_sample=1 ;;
         --mode) mode=${2:?--mode needs a value}; shift ;;
         --shots) shots=${2:?--shots needs a folder}; shift ;;
-        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
     esac
     shift
@@ -54,7 +62,7 @@ cross_build() {
     local dir=$1 toolchain=$2
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
           -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
-    cmake --build "$dir" -j"$(nproc)" --target cordafix e2e_driver || fail "cross build failed"
+    cmake --build "$dir" -j"$(nproc)" --target cordafix e2e_driver sleeper || fail "cross build failed"
 }
 
 if [ "$build" = 1 ]; then
@@ -69,7 +77,7 @@ fi
 if [ "$arch" = win64 ] && [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
     echo "run.sh: this machine cannot start 32-bit programs: running the 64-bit build of the same sources under wine64"
 fi
-for f in "$exe_dir/cordafix.exe" "$exe_dir/e2e_driver.exe" build/native/make_samples; do
+for f in "$exe_dir/cordafix.exe" "$exe_dir/e2e_driver.exe" "$exe_dir/sleeper.exe" build/native/make_samples; do
     [ -f "$f" ] || { echo "run.sh: $f is missing (run without --no-build)" >&2; exit 1; }
 done
 
@@ -77,8 +85,10 @@ if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     shots=$(realpath -m "${shots:-build/run/shots}")
     mkdir -p "$shots" || fail "cannot make $shots"
     if [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
+        sample_option=
+        [ "$running_sample" = 1 ] && sample_option=--running-sample
         CORDAFIX_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-            bash "$0" --no-build --mode "$mode" --shots "$shots"
+            bash "$0" --no-build --mode "$mode" $sample_option --shots "$shots"
     fi
 fi
 
@@ -108,8 +118,24 @@ wine_in_prefix() {
     (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$1" wine "${@:2}")
 }
 
+if [ "$running_sample" = 1 ]; then
+    mkdir -p "$demo/running" &&
+        build/native/make_samples --runnable "$exe_dir/sleeper.exe" --record 84 \
+            --out "$demo/running/RUNNING.EXE" >/dev/null || fail "no runnable sample"
+fi
+
 echo "run.sh: D: is $demo:"
 (cd "$demo" && find . -type f | sed 's|^\./|  D:\\|; s|/|\\|g' | sort)
+
+if [ "$running_sample" = 1 ]; then
+    (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 3600 \
+        wine 'D:\running\RUNNING.EXE' 3600 >/dev/null 2>&1) &
+    sleep 2
+    echo "run.sh: D:\running\RUNNING.EXE is running; SCAN's memory pass will find it"
+    case "$mode" in win9*|winme) ;; *)
+        echo "run.sh: in this NT mode the program ends right after the memory pass (restart and scan again)" ;;
+    esac
+fi
 
 if [ -z "$shots" ] && [ -n "${DISPLAY:-}" ]; then
     trap 'wine_stop "$prefix"' EXIT
@@ -144,12 +170,26 @@ wine_in_prefix 600 "$program" &
 drive wait-window 60 >/dev/null
 sleep 1
 shot before.png
+# The log as it comes: a program that ends after the memory pass takes it along.
+drive watch-list 600 >"$run/watched.txt" &
+watcher=$!
+sleep 1
 drive click 1052
-drive wait-status "Scanning completed" 300 >/dev/null || echo "run.sh: the scan did not complete" >&2
+if ! drive wait-status "Scanning completed" 300 >/dev/null; then
+    if drive wait-gone 1 >/dev/null; then
+        wait "$watcher"
+        echo "run.sh: the program ended after the memory pass; its log, as far as it could be read before the end:"
+        grep -v '^WATCHING' "$run/watched.txt" | sed 's/^/  /'
+        echo "run.sh: screenshot in $shots (before.png)"
+        exit 0
+    fi
+    echo "run.sh: the scan did not complete" >&2
+fi
 sleep 1
 shot after.png
 echo "run.sh: the log after the scan:"
 drive list | sed 's/^/  /'
 drive click 1070 >/dev/null
 drive wait-gone 20 >/dev/null || true
+wait "$watcher"
 echo "run.sh: screenshots in $shots (before.png, after.png)"

@@ -17,7 +17,7 @@ class OfflinePlatform {
 
 public:
     explicit OfflinePlatform(OfflineOutput* output)
-        : files(&lastError_), registry(&lastError_), session(&lastError_, output) {}
+        : files(&lastError_), registry(&lastError_), processes(&lastError_), session(&lastError_, output) {}
 
     Platform Parts() { return {&files, &registry, &processes, &session}; }
 

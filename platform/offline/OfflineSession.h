@@ -43,6 +43,13 @@ public:
     bool PrivilegeEnable(TokenHandle token, uint64_t luid) override;
     bool HandleClose(uintptr_t) override { return true; }
     bool RequestRestart(uint32_t flags, uint32_t reason) override;
+    // Nothing offline ends the program from inside the scan (there is no
+    // memory pass to find anything); should it happen, the scan's own
+    // output is flushed and the program ends with that status.
+    void EndProgram(uint32_t exitCode) override;
+    // The volume's text reaches the scan as UTF-8 (see OfflineRegistry.h):
+    // wide text is converted to that, not to an 8-bit code page.
+    int WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) override;
 
 private:
     uint32_t* lastError_;

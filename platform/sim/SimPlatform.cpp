@@ -8,7 +8,7 @@ SimStateOwner::~SimStateOwner() {}
 SimPlatform::SimPlatform()
     : SimFileSystem(*ownedState_),
       SimRegistry(*ownedState_),
-      SimProcesses(*ownedState_),
+      SimProcesses(*ownedState_, *this),
       SimSession(*ownedState_) {}
 
 SimPlatform::~SimPlatform() {}

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/sim/SimPerfData.h"
 #include "platform/sim/SimState.h"
 
 using namespace simdetail;
@@ -73,7 +74,27 @@ std::vector<std::string> SimRegistry::RegistryValueNames(RegKey root, const std:
     return names;
 }
 
-void SimRegistry::SetPerformanceData(const std::vector<uint8_t>& block) { state_.performanceData = block; }
+void SimRegistry::SetPerformanceData(const std::vector<uint8_t>& block) {
+    state_.performanceData = block;
+    state_.performanceDataScripted = true;
+}
+
+void SimRegistry::PublishCounterNames() {
+    std::string list = CounterNamesList();
+    std::vector<uint8_t> bytes(list.begin(), list.end());
+    bytes.push_back(0);  // the empty string that ends the list
+    SetRegistryBytes(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib\\009",
+                     "Counters", bytes, kRegMultiSz);
+}
+
+std::vector<uint8_t> SimRegistry::PerformanceDataBlock() const {
+    return BuildPerformanceData(state_, std::to_string(kProcessObjectIndex));
+}
+
+void SimRegistry::SetPerformanceSizeOnMoreData(uint32_t size) {
+    state_.performanceSizeScripted = true;
+    state_.performanceSizeOnMoreData = size;
+}
 
 // --- registry -------------------------------------------------------------------
 
@@ -138,8 +159,11 @@ int32_t SimRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* type,
                                    uint32_t* size) {
     const std::vector<uint8_t>* bytes = nullptr;
     uint32_t valueType = kRegBinary;
+    std::vector<uint8_t> performance;
     if (key == kHkeyPerformanceData) {
-        bytes = &state_.performanceData;
+        performance = state_.performanceDataScripted ? state_.performanceData
+                                                     : BuildPerformanceData(state_, name ? name : "");
+        bytes = &performance;
     } else {
         OpenKey open;
         if (int32_t error = state_.ResolveKey(key, &open)) return error;
@@ -152,8 +176,12 @@ int32_t SimRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* type,
     if (data && !size) return kErrorInvalidParameter;
     uint32_t length = static_cast<uint32_t>(bytes->size());
     if (data && *size < length) {
-        // The performance data never tell the size they need.
-        if (key != kHkeyPerformanceData) *size = length;
+        // The performance data never tell the size they need: what they leave
+        // in the size is not defined.
+        if (key != kHkeyPerformanceData)
+            *size = length;
+        else if (state_.performanceSizeScripted)
+            *size = state_.performanceSizeOnMoreData;
         return kErrorMoreData;
     }
     if (data && length) memcpy(data, bytes->data(), length);

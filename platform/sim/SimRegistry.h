@@ -29,7 +29,17 @@ public:
     bool HasRegistryKey(RegKey root, const std::string& keyPath) const;
     std::vector<std::string> RegistryValueNames(RegKey root, const std::string& keyPath) const;
     // Performance data (HKEY_PERFORMANCE_DATA) answered as this raw block.
+    // Without one, the process table is answered in the system's layout.
     void SetPerformanceData(const std::vector<uint8_t>& block);
+    // Writes Perflib\009's "Counters" list, whose indexes the performance data
+    // uses: the process object is 230 and its ID Process counter 784.
+    void PublishCounterNames();
+    // The performance data the process table gives for the process object now.
+    std::vector<uint8_t> PerformanceDataBlock() const;
+    // Every ERROR_MORE_DATA answer of the performance data leaves this in the
+    // size argument (Windows leaves no defined value there; by default the sim
+    // leaves the size passed in).
+    void SetPerformanceSizeOnMoreData(uint32_t size);
 
     // --- Registry -----------------------------------------------------------
     int32_t KeyOpen(RegKey root, const char* subKey, uint32_t access, RegKey* key) override;

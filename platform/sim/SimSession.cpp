@@ -146,6 +146,7 @@ bool SimSession::PrivilegeEnable(TokenHandle token, uint64_t luid) {
         for (const auto& privilege : kPrivileges)
             if (privilege.luid == luid) name = privilege.name;
         privilegesEnabled.push_back(name);
+        if (name == "SeDebugPrivilege") state_.debugPrivilegeOn = true;
     }
     return true;
 }
@@ -155,6 +156,8 @@ bool SimSession::HandleClose(uintptr_t handle) {
         --openHandles;
         return true;
     }
+    if (state_.kernelObjects.erase(handle)) return true;
+    ++state_.failedCloses;
     state_.lastError = kErrorInvalidHandle;
     return false;
 }
@@ -165,3 +168,21 @@ bool SimSession::RequestRestart(uint32_t flags, uint32_t) {
     return restartResult;
 }
 
+
+void SimSession::EndProgram(uint32_t exitCode) { endedWith = exitCode; }
+
+int SimSession::WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) {
+    int count = wideCount;
+    if (count < 0) {
+        count = 0;
+        while (wide[count] != 0) ++count;
+        ++count;  // the zero is converted too
+    }
+    if (size == 0) return count;  // the size needed
+    if (count > size) {
+        state_.lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    for (int i = 0; i < count; ++i) buffer[i] = wide[i] <= 0xFF ? static_cast<char>(wide[i]) : '?';
+    return count;
+}

@@ -67,6 +67,10 @@ public:
     bool restartResult = true;
     int openHandles = 0;  // tokens opened and not yet closed
 
+    // The end of the program: its exit code once EndProgram was called (which
+    // returns here, unlike on the real system), -1 before.
+    int64_t endedWith = -1;
+
     // --- Session ------------------------------------------------------------
     bool Version(OsVersion* version) override;
     void SleepFor(uint32_t milliseconds) override;
@@ -83,6 +87,9 @@ public:
     bool PrivilegeEnable(TokenHandle token, uint64_t luid) override;
     bool HandleClose(uintptr_t handle) override;
     bool RequestRestart(uint32_t flags, uint32_t reason) override;
+    void EndProgram(uint32_t exitCode) override;
+    // Characters up to 0xFF stand for themselves (a Latin code page), others become "?".
+    int WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) override;
 
 private:
     simdetail::SimState& state_;

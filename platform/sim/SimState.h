@@ -19,6 +19,7 @@ namespace simdetail {
 const int32_t kErrorNoMoreFiles = 18;
 const int32_t kErrorFileExists = 80;
 const int32_t kErrorInvalidParameter = 87;
+const int32_t kErrorInsufficientBuffer = 122;
 const int32_t kErrorAlreadyExists = 183;
 const int32_t kErrorKeyDeleted = 1018;
 const int32_t kErrorNoSuchPrivilege = 1313;
@@ -96,6 +97,43 @@ struct Drive {
     uint32_t type = kDriveNoRootDir;
 };
 
+// One process of the simulated machine.
+struct SimProcess {
+    uint32_t id = 0;
+    std::string path;          // its program file's full path
+    std::string instanceName;  // its name in the performance data
+    bool needsDebugPrivilege = false;  // opening it is refused until that privilege is on
+    bool refusesTermination = false;   // opening it for termination is refused
+    int resistsTerminations = 0;       // terminations that fail before one succeeds
+    bool exited = false;               // its object lives on while a handle refers to it
+};
+
+// A process or snapshot handle (tokens are kept apart).
+struct KernelObject {
+    bool isSnapshot = false;
+    uint32_t processId = 0;  // a process handle's process
+    uint32_t access = 0;
+    std::vector<ToolhelpEntry> entries;  // a snapshot's processes
+    size_t next = 0;
+};
+
+struct SimService {
+    std::string name;
+    uint32_t state = kServiceRunning;
+    // The states it reports after a stop request: the control's answer
+    // first, then one per status query; the last one stays.
+    std::vector<uint32_t> afterStop;
+    size_t reported = 0;
+    uint32_t waitHint = 0;
+    bool acceptsStop = true;
+    int stopRequests = 0;
+};
+
+struct ServiceHandleEntry {
+    bool isManager = false;
+    std::string service;
+};
+
 struct SimState {
     Drive drives[26];
     std::map<std::string, uint32_t> attributes;  // host path -> HIDDEN/SYSTEM/ARCHIVE (+READONLY for folders)
@@ -134,6 +172,32 @@ struct SimState {
     std::set<TokenHandle> tokens;
     TokenHandle nextToken = 0x3000;
     uint32_t lastError = 0;
+    bool debugPrivilegeOn = false;
+    int failedCloses = 0;  // CloseHandle on a handle that is not open (closed twice, say)
+
+    std::vector<SimProcess> processes;
+    std::map<uintptr_t, KernelObject> kernelObjects;
+    uintptr_t nextKernelObject = 0x5000;
+    std::set<std::string> missingLibraries;  // upper-case names
+    std::set<std::string> missingFunctions;
+    std::vector<SimService> services;
+    std::map<ServiceHandle, ServiceHandleEntry> serviceHandles;
+    ServiceHandle nextServiceHandle = 0x6000;
+    bool performanceDataScripted = false;  // SetPerformanceData gave the answer
+    bool performanceSizeScripted = false;  // an ERROR_MORE_DATA answer sets the size below
+    uint32_t performanceSizeOnMoreData = 0;
+
+    SimProcess* Process(uint32_t id) {
+        for (auto& process : processes)
+            if (process.id == id) return &process;
+        return nullptr;
+    }
+    SimService* Service(const std::string& name) {
+        for (auto& service : services)
+            if (SameText(service.name, name)) return &service;
+        return nullptr;
+    }
+    bool NineX() const { return version.platformId == 1 && !versionFails; }
 
     std::shared_ptr<RegNode> Root(RegKey key) {
         auto found = roots.find(key);

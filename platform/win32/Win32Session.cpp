@@ -77,7 +77,16 @@ public:
         return AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0, NULL, NULL) != FALSE;
     }
     bool HandleClose(uintptr_t handle) override { return CloseHandle(reinterpret_cast<HANDLE>(handle)) != FALSE; }
-    bool RequestRestart(uint32_t flags, uint32_t reason) override { return ExitWindowsEx(flags, reason) != FALSE; }};
+    bool RequestRestart(uint32_t flags, uint32_t reason) override { return ExitWindowsEx(flags, reason) != FALSE; }
+
+    void EndProgram(uint32_t exitCode) override { ExitProcess(exitCode); }
+
+    int WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) override {
+        static_assert(sizeof(wchar_t) == sizeof(uint16_t), "Windows wide characters are 16-bit");
+        return WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(wide), wideCount, buffer, size,
+                                   NULL, NULL);
+    }
+};
 
 }  // namespace
 

@@ -34,6 +34,16 @@ public:
     // Posts a message to this thread's queue (no window), as another part of
     // the program would.
     virtual void PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+
+    // Puts a program that only sleeps at windowsPath and starts it; its
+    // process id, 0 on failure. A guarded one lets others name its program
+    // file but not terminate it (kNoTermination), or nothing (kNoAccess).
+    enum class Guard { kNone, kNoTermination, kNoAccess };
+    virtual uint32_t StartProgram(const std::string& windowsPath, Guard guard) = 0;
+    // Registers and starts a service of that name whose program stops a few
+    // seconds after it is asked to (or never accepts the stop control).
+    virtual bool StartService(const std::string& name, bool refuseStop) = 0;
+    // Release also ends the programs and removes the services started above.
 };
 
 // The environment the running test program installed.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "contract/ContractTest.h"
+#include "repair/ServiceKeys.h"
 
 namespace {
 
@@ -159,6 +160,28 @@ TEST_F(RegistryContract, KeyWithSubKeysGoesWithItsTreeOn9x) {
     EXPECT_EQ(SysRegistry().KeyDelete(kHkeyCurrentUser, path.c_str()), 0);
     EXPECT_EQ(SysRegistry().KeyOpen(kHkeyCurrentUser, (path + "\\Grandchild").c_str(), kKeyRead, &child),
               kErrorFileNotFound);
+}
+
+TEST_F(RegistryContract, ServiceKeysGoFromBothControlSetsAsFarAsTheSystemAllows) {
+    const std::string name = "CfxSvc" + registryKey.substr(registryKey.size() - 4);
+    const std::string set1 = "SYSTEM\\ControlSet001\\Services\\" + name;
+    const std::string set2 = "SYSTEM\\ControlSet002\\Services\\" + name;
+    for (const std::string& path : {set1 + "\\Enum", set1 + "\\Security", set2 + "\\Enum", set2 + "\\Parameters"}) {
+        RegKey made;
+        ASSERT_EQ(SysRegistry().KeyCreate(kHkeyLocalMachine, path.c_str(), &made), 0) << path;
+        SysRegistry().KeyClose(made);
+    }
+    EXPECT_EQ(RemoveServiceKeys(name.c_str()), 1);
+    RegKey left;
+    EXPECT_EQ(SysRegistry().KeyOpen(kHkeyLocalMachine, set1.c_str(), kKeyRead, &left), kErrorFileNotFound);
+    EXPECT_EQ(SysRegistry().KeyOpen(kHkeyLocalMachine, (set2 + "\\Enum").c_str(), kKeyRead, &left),
+              kErrorFileNotFound);
+    // NT keeps a service key that still has a sub-key of its own; the 9x family takes the tree.
+    int32_t parameters = SysRegistry().KeyOpen(kHkeyLocalMachine, (set2 + "\\Parameters").c_str(), kKeyRead, &left);
+    EXPECT_EQ(parameters, env.IsNtFamily() ? kErrorSuccess : kErrorFileNotFound);
+    if (parameters == kErrorSuccess) SysRegistry().KeyClose(left);
+    SysRegistry().KeyDelete(kHkeyLocalMachine, (set2 + "\\Parameters").c_str());
+    SysRegistry().KeyDelete(kHkeyLocalMachine, set2.c_str());
 }
 
 }  // namespace

@@ -128,7 +128,8 @@ start_program() {
     PROGRAM_PID=$!
 }
 
-# program_ended [SECONDS]: the program started last has ended.
+# program_ended [SECONDS]: the program started last has ended; its exit status
+# is then in PROGRAM_STATUS.
 program_ended() {
     local waited=0 limit=$(( ${1:-10} * 10 ))
     while kill -0 "$PROGRAM_PID" 2>/dev/null; do
@@ -137,6 +138,7 @@ program_ended() {
         waited=$((waited + 1))
     done
     wait "$PROGRAM_PID" 2>/dev/null
+    PROGRAM_STATUS=$?
     PROGRAM_PID=
     return 0
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -223,17 +224,23 @@ TEST_F(SampleGenTest, RunnableCopiesOfASmallProgramMatchTheirRecords) {
     EXPECT_FALSE(PlaceInOverlay(PlainFile(5000, 1), SignatureTable[84]).possible);
 }
 
-// The real helper program, when the cross build made it:
-// CORDAFIX_SLEEPER_EXE=/path/to/sleeper.exe.
+// The real helper programs, when the cross builds made them:
+// CORDAFIX_SLEEPER_EXE=/path/to/sleeper.exe, or several paths separated by
+// "|" (the 64-bit one's PE32+ copies match through the matcher's reading of a
+// PE32 section table).
 TEST_F(SampleGenTest, RunnableCopiesOfTheSleeperMatch) {
-    const char* path = std::getenv("CORDAFIX_SLEEPER_EXE");
-    if (!path || !*path) GTEST_SKIP() << "CORDAFIX_SLEEPER_EXE not set";
-    Bytes sleeper;
-    ASSERT_TRUE(ReadBytes(path, &sleeper));
-    for (int i : kOverlayRecords) {
-        Bytes sample = RunnableSample(sleeper, SignatureTable[i]);
-        ASSERT_FALSE(sample.empty()) << i << ": " << PlaceInOverlay(sleeper, SignatureTable[i]).reason;
-        EXPECT_EQ(i, MatchBytes(sample)) << i;
+    const char* paths = std::getenv("CORDAFIX_SLEEPER_EXE");
+    if (!paths || !*paths) GTEST_SKIP() << "CORDAFIX_SLEEPER_EXE not set";
+    std::stringstream list(paths);
+    std::string path;
+    while (std::getline(list, path, '|')) {
+        Bytes sleeper;
+        ASSERT_TRUE(ReadBytes(path, &sleeper)) << path;
+        for (int i : kOverlayRecords) {
+            Bytes sample = RunnableSample(sleeper, SignatureTable[i]);
+            ASSERT_FALSE(sample.empty()) << path << " " << i << ": " << PlaceInOverlay(sleeper, SignatureTable[i]).reason;
+            EXPECT_EQ(i, MatchBytes(sample)) << path << " " << i;
+        }
     }
 }
 

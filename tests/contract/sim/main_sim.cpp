@@ -40,6 +40,10 @@ public:
     void Release() override {
         for (const std::string& path : held_) sim_.UnlockFile(path);
         held_.clear();
+        for (uint32_t id : programs_) sim_.EndProcess(id);
+        programs_.clear();
+        for (const std::string& name : services_) sim_.RemoveService(name);
+        services_.clear();
     }
     void SetVariable(const std::string& name, const std::string& value) override {
         sim_.SetEnvironment(name, value);
@@ -47,10 +51,27 @@ public:
     void PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
         sim_.QueueMessage(message, wParam, lParam, 0);
     }
+    uint32_t StartProgram(const std::string& path, Guard guard) override {
+        if (!sim_.WriteFile(path, "MZ a program that only sleeps")) return 0;
+        SimPlatform::ProcessSpec spec;
+        spec.path = path;
+        spec.refusesTermination = guard == Guard::kNoTermination;
+        spec.needsDebugPrivilege = guard == Guard::kNoAccess;
+        programs_.push_back(sim_.AddProcess(spec));
+        return programs_.back();
+    }
+    bool StartService(const std::string& name, bool refuseStop) override {
+        sim_.AddService(name, {kServiceStopPending, kServiceStopPending, kServiceStopped}, 3000);
+        if (refuseStop) sim_.RefuseStop(name);
+        services_.push_back(name);
+        return true;
+    }
 
 private:
     SimPlatform& sim_;
     std::vector<std::string> held_;
+    std::vector<uint32_t> programs_;
+    std::vector<std::string> services_;
 };
 
 SimEnv* installed = nullptr;
@@ -81,6 +102,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--win98") sim.SetVersion(1, 4, 10);
     if (!MakeHostEntries(sim)) return 1;
+    sim.AddProcess("C:\\tests\\contract_tests.exe");  // the test program itself, as every system lists it
     InstallPlatform(sim.Parts());
     SimEnv env(sim);
     installed = &env;

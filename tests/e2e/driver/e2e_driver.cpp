@@ -4,11 +4,14 @@
 //   e2e_driver wait-window [SECONDS]          main window visible
 //   e2e_driver wait-gone [SECONDS]            no main window left
 //   e2e_driver windows                        number of main windows
+//   e2e_driver running NAME                   processes whose program file is named NAME
 //   e2e_driver click ID                       posted BM_CLICK to control ID
 //   e2e_driver post-command ID                posted WM_COMMAND (BN_CLICKED) for ID
 //   e2e_driver state ID                       "visible=V enabled=E text=T"
 //   e2e_driver layout                         "ID V E" for every main-window control
 //   e2e_driver list                           every log line (wide LB_GETTEXT)
+//   e2e_driver watch-list [SECONDS]           "WATCHING", then the log lines as they
+//                                             come, until the main window is gone
 //   e2e_driver count | selection              log line count, selected index
 //   e2e_driver status                         the status line
 //   e2e_driver wait-status TEXT [SECONDS]     status line equals TEXT
@@ -29,6 +32,7 @@
 // modal prompts. List lines are read with the wide message because the
 // narrow one is unreliable across processes on some systems.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -182,22 +186,60 @@ int PrintLayout(HWND dialog) {
     return 0;
 }
 
+// One line of the list in the ANSI code page; false when it cannot be read
+// (for instance because the program has ended meanwhile).
+bool ReadLine(HWND list, LRESULT index, char* narrow, int size) {
+    const UINT kFlags = SMTO_NORMAL;
+    const UINT kWaitMs = 3000;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, kFlags, kWaitMs, &length) || length > 4000) return false;
+    static wchar_t wide[4002];
+    std::memset(wide, 0, sizeof wide);
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide), kFlags, kWaitMs, &ignored))
+        return false;
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, size, NULL, NULL) <= 0) narrow[0] = 0;
+    return true;
+}
+
 int PrintList(HWND dialog) {
     HWND list = GetDlgItem(dialog, kListId);
     if (!list) return 1;
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        if (length < 0 || length > 4000) return 1;
-        static wchar_t wide[4002];
         static char narrow[8004];
-        std::memset(wide, 0, sizeof wide);
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-        int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, NULL, NULL);
-        if (n <= 0) narrow[0] = 0;
+        if (!ReadLine(list, i, narrow, sizeof narrow)) return 1;
         std::printf("%s\n", narrow);
     }
     return 0;
+}
+
+// Prints the list's lines as they come until the main window is gone, so
+// that a test sees what a program that ends by itself had shown. Only the
+// lines the program still answered for can be seen.
+int WatchList(HWND dialog, double seconds) {
+    HWND list = GetDlgItem(dialog, kListId);
+    if (!list) return 1;
+    LRESULT seen = 0;
+    bool watching = false;
+    bool gone = WaitFor(seconds, [&] {
+        DWORD_PTR count = 0;
+        if (!IsWindow(dialog)) return true;
+        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 3000, &count)) return false;
+        if (!watching) {
+            std::printf("WATCHING\n");  // the test may go on: no line can be missed from here on
+            std::fflush(stdout);
+            watching = true;
+        }
+        if (static_cast<LRESULT>(count) < seen) seen = 0;  // the list began afresh
+        static char narrow[8004];
+        for (; seen < static_cast<LRESULT>(count) && ReadLine(list, seen, narrow, sizeof narrow); ++seen) {
+            std::printf("%s\n", narrow);
+            std::fflush(stdout);
+        }
+        return false;
+    });
+    return gone ? 0 : 1;
 }
 
 int ListCount(HWND dialog) {
@@ -262,6 +304,21 @@ HWND WaitPrompt(const char* caption, double seconds) {
     return prompt;
 }
 
+// How many processes run a program file of that name (tool-help gives names only under Wine).
+int CountProcesses(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        const char* slash = std::strrchr(entry.szExeFile, '\\');
+        if (lstrcmpiA(slash ? slash + 1 : entry.szExeFile, name) == 0) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: e2e_driver COMMAND [ARGS] (see the source for the commands)\n");
     return 2;
@@ -276,6 +333,11 @@ int MainCommand(const char* command, int argc, char** argv) {
         if (!gone) std::printf("main window still there\n");
         return gone ? 0 : 1;
     }
+    if (!std::strcmp(command, "running") && a1) {
+        int count = CountProcesses(a1);
+        std::printf("%d\n", count);
+        return count > 0 ? 0 : 1;
+    }
     if (!std::strcmp(command, "windows")) {
         std::printf("%d\n", FindAll(kCaption, kScanId, false).count);
         return 0;
@@ -287,6 +349,7 @@ int MainCommand(const char* command, int argc, char** argv) {
     if (!std::strcmp(command, "state") && a1) return PrintState(main, std::atoi(a1));
     if (!std::strcmp(command, "layout")) return PrintLayout(main);
     if (!std::strcmp(command, "list")) return PrintList(main);
+    if (!std::strcmp(command, "watch-list")) return WatchList(main, Seconds(a1, 60));
     if (!std::strcmp(command, "count")) {
         std::printf("%d\n", ListCount(main));
         return 0;

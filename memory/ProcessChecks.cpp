@@ -1,0 +1,104 @@
+#include "memory/ProcessChecks.h"
+
+#include <cstring>
+
+#include "common/Shared.h"
+#include "engine/WalkTree.h"
+#include "memory/ProcessList.h"
+#include "memory/ServiceStop.h"
+#include "repair/ServiceKeys.h"
+
+namespace {
+
+const uint32_t kTerminateAccess = kProcessTerminate | kProcessQueryInformation;
+const int kReadAccess = 4;
+
+bool Terminate(uint32_t processId) {
+    ProcessHandle process = SysProcesses().ProcessOpen(kTerminateAccess, processId);
+    if (process == 0) return false;
+    bool terminated = SysProcesses().ProcessTerminate(process, 0);
+    SysSession().HandleClose(process);
+    return terminated;
+}
+
+// Has the file checker look at the program file; a file that cannot be read
+// counts as not infected.
+bool ProgramFileInfected(const char* path) {
+    if (SysFiles().FileAccess(path, kReadAccess) != 0) {
+        MemoryHit = 0;
+        return false;
+    }
+    WalkTree(path);
+    return MemoryHit != 0;
+}
+
+// The walk once more in kill-confirmation mode: the checker removes the file.
+void RemoveProgramFile(const char* path) {
+    KillActionCode = ActionCode;
+    WalkTree(path);
+    KillActionCode = 0;
+}
+
+bool HasServices() {
+    int generation = GetNtGeneration();
+    return generation == 5 || generation == 6;
+}
+
+// When the second termination failed: the service of the same name is
+// stopped and its keys removed either way. True when it stopped.
+bool StopServiceOf(const char* path) {
+    char serviceName[260];
+    ServiceNameOf(path, serviceName, sizeof serviceName);
+    bool stopped = StopNamedService(serviceName) == 1;
+    RemoveServiceKeys(serviceName);
+    if (!stopped) MemoryRestartNeeded = 1;
+    return stopped;
+}
+
+void CleanInfectedProcess(const ProcessRecord& record) {
+    bool firstTerminated = Terminate(record.processId);
+    // On Windows a second termination of a process that has just ended fails,
+    // so the service step follows also after a successful first termination.
+    if (Terminate(record.processId)) {
+        RemoveProgramFile(record.path);
+        return;
+    }
+    bool serviceStopped = HasServices() && StopServiceOf(record.path);
+    if (serviceStopped || firstTerminated) RemoveProgramFile(record.path);
+}
+
+bool DisinfectingAction() {
+    return ActionCode == kActionDelete || ActionCode == kActionRename || ActionCode == kActionDeleteToo;
+}
+
+}  // namespace
+
+void ServiceNameOf(const char* path, char* name, size_t size) {
+    const char* slash = strrchr(path, '\\');
+    CopyText(name, size, slash == nullptr ? path : slash + 1);
+    char* dot = strrchr(name, '.');
+    if (dot != nullptr) *dot = '\0';
+}
+
+void CheckProcesses9x() {
+    ProcessRecord* list = ListProcesses9x();
+    for (ProcessRecord* record = list; record != nullptr; record = record->next) {
+        if (!ProgramFileInfected(record->path) || ActionCode == kActionLeave) continue;
+        Terminate(record->processId);  // whether it ended shows in the checker's own result line
+        RemoveProgramFile(record->path);
+    }
+    FreeProcessList(list);
+}
+
+int CheckProcessesNt() {
+    ProcessRecord* list = nullptr;
+    if (!ListProcessesNt(true, &list)) return 0;
+    int found = 0;
+    for (ProcessRecord* record = list; record != nullptr; record = record->next) {
+        if (!ProgramFileInfected(record->path)) continue;
+        found = 1;
+        if (DisinfectingAction()) CleanInfectedProcess(*record);
+    }
+    FreeProcessList(list);
+    return found;
+}
