@@ -53,6 +53,8 @@ if(CONTRACT_SOURCES)
 endif()
 
 include(cmake/OfflineTargets.cmake)
+include(cmake/FuzzTargets.cmake)
+include(cmake/RealFileTests.cmake)
 
 # Tests of the cross-built program under Wine, when that build is given. They
 # run the 32-bit build, or a 64-bit build of the same sources under wine64 on
@@ -71,6 +73,6 @@ if(CORDAFIX_WIN32_DIR)
 endif()
 
 # Benchmark programs (run by the scripts under bench/, never by the tests).
-if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt AND NOT CORDAFIX_SANITIZE)
   add_subdirectory(bench)
 endif()

@@ -6,5 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 bash tools/build.sh
+# The native tests again under the address and undefined-behaviour sanitizers,
+# fuzz corpora included.
+bash tools/sanitize.sh
 cd build/native
 ctest --output-on-failure -j"$(nproc)" --timeout 900

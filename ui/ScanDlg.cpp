@@ -52,7 +52,8 @@ CScanDlg::CScanDlg()
     : CModalDialog(IDD_SCAN_DIALOG),
       icon_(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_MAIN))),
       backgroundWidth_(0),
-      backgroundHeight_(0) {}
+      backgroundHeight_(0),
+      statusLine_(NULL) {}
 
 // The picture, its context and the searching font give themselves back.
 CScanDlg::~CScanDlg() {
@@ -70,6 +71,9 @@ void CScanDlg::BindControls() {
     utilityLink_.Attach(d, IDC_ULINK);
     logo_.Attach(d, IDC_LOGO);
     familyLine_.Attach(d, IDC_FAMILY_LINE);
+    // The status line changes for every entry of a scan: no child-window
+    // search each time.
+    statusLine_ = Item(IDC_STATUS_LINE);
 }
 
 void CScanDlg::ShowIdleLayout() {
@@ -275,7 +279,9 @@ void CScanDlg::ReceiveLogLine() {
         SendMessageA(list, LB_SETHORIZONTALEXTENT, extent, 0);
 }
 
-void CScanDlg::ReceiveStatusText() { SetItemText(hwnd_, IDC_STATUS_LINE, StatusText); }
+void CScanDlg::ReceiveStatusText() {
+    if (statusLine_) SetWindowTextA(statusLine_, StatusText);
+}
 
 void CScanDlg::Paint() {
     PAINTSTRUCT paint;
@@ -308,8 +314,10 @@ bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        // Asked on every repaint of every static: the id travels with the
+        // control's own handle, no child-window search needed.
         if (message == WM_CTLCOLORSTATIC &&
-            reinterpret_cast<HWND>(lParam) == Item(IDC_FAMILY_LINE))
+            GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_FAMILY_LINE)
             return false;  // default brush
         *result = reinterpret_cast<LRESULT>(SharedLook.DialogBrush());
         return SharedLook.DialogBrush() != NULL;

@@ -45,6 +45,7 @@ private:
     MemoryDc backgroundContext_;
     SelectedObject backgroundSelection_;
     GdiFont searchingFont_;
+    HWND statusLine_;  // the status line, taken once at initialisation
 
     CExButton ok_;
     CExButton cancel_;

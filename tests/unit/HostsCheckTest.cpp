@@ -70,12 +70,13 @@ TEST_F(HostsCheckTest, TheStoredPatternIsScrambledUuencodedText) {
         EXPECT_GE(c, '!');
         EXPECT_LE(c, '`');
     }
-    EXPECT_EQ(100, record.patternLength);
-    EXPECT_EQ(1, record.searchMode);
-    EXPECT_EQ(0, record.region);
-    EXPECT_EQ(18, record.sizeRule);
-    EXPECT_EQ(134042, record.referenceSize);
-    EXPECT_EQ(1888, record.position);
+    // Packed fields are compared by value: a reference to one may be misaligned.
+    EXPECT_EQ(100, uint16_t{record.patternLength});
+    EXPECT_EQ(1, int16_t{record.searchMode});
+    EXPECT_EQ(0, int16_t{record.region});
+    EXPECT_EQ(18, int16_t{record.sizeRule});
+    EXPECT_EQ(134042, int32_t{record.referenceSize});
+    EXPECT_EQ(1888, int16_t{record.position});
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&record);
     EXPECT_EQ('E', bytes[35]) << "the pattern field starts at offset 35";
     EXPECT_EQ(100, bytes[31] | (bytes[32] << 8));

@@ -51,19 +51,22 @@ const char* const kNames[kSignatureCount] = {
 
 std::vector<uint8_t> Hex(const char* text) {
     std::vector<uint8_t> bytes;
-    for (const char* p = text; *p; p += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
+    // Pairs of digits, each but the last followed by one blank.
+    for (const char* p = text; p[0] && p[1]; p += p[2] ? 3 : 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
     return bytes;
 }
 
 void ExpectRecord(int index, int32_t first, const char* firstHex, int32_t second, const char* secondHex,
                   int32_t size) {
     const SignatureRecord& r = SignatureTable[index];
-    EXPECT_EQ(first, r.firstOffset) << index;
+    // Packed fields are compared by value: a reference to one may be misaligned.
+    EXPECT_EQ(first, int32_t{r.firstOffset}) << index;
     EXPECT_EQ(Hex(firstHex), std::vector<uint8_t>(r.firstPattern, r.firstPattern + 20)) << index;
-    EXPECT_EQ(second, r.secondOffset) << index;
+    EXPECT_EQ(second, int32_t{r.secondOffset}) << index;
     EXPECT_EQ(Hex(secondHex), std::vector<uint8_t>(r.secondPattern, r.secondPattern + 20)) << index;
-    EXPECT_EQ(size, r.fileSize) << index;
-    EXPECT_EQ(1, r.sizeTest) << index;
+    EXPECT_EQ(size, int32_t{r.fileSize}) << index;
+    EXPECT_EQ(1, int32_t{r.sizeTest}) << index;
 }
 
 TEST(SignatureTableTest, TheTwoKnownRecordsByteForByte) {
@@ -107,13 +110,13 @@ TEST(SignatureTableTest, StatedRangesAndCounts) {
     int negativeFirst = 0, negativeSecond = 0;
     for (int i = 0; i < kSignatureCount; ++i) {
         const SignatureRecord& r = SignatureTable[i];
-        EXPECT_EQ(1, r.sizeTest) << i;
-        minSize = std::min(minSize, r.fileSize);
-        maxSize = std::max(maxSize, r.fileSize);
-        minFirst = std::min(minFirst, r.firstOffset);
-        maxFirst = std::max(maxFirst, r.firstOffset);
-        minSecond = std::min(minSecond, r.secondOffset);
-        maxSecond = std::max(maxSecond, r.secondOffset);
+        EXPECT_EQ(1, int32_t{r.sizeTest}) << i;
+        minSize = std::min(minSize, int32_t{r.fileSize});
+        maxSize = std::max(maxSize, int32_t{r.fileSize});
+        minFirst = std::min(minFirst, int32_t{r.firstOffset});
+        maxFirst = std::max(maxFirst, int32_t{r.firstOffset});
+        minSecond = std::min(minSecond, int32_t{r.secondOffset});
+        maxSecond = std::max(maxSecond, int32_t{r.secondOffset});
         negativeFirst += r.firstOffset < 0;
         negativeSecond += r.secondOffset < 0;
         EXPECT_EQ(0, r.firstPattern[20]) << i;
