@@ -115,14 +115,14 @@ public:
     bool FindNext(SearchHandle handle, FindEntry* entry) override {
         DIR* listing = ThinSearch(handle);
         if (listing == nullptr) return CountingSim::FindNext(handle, entry);
-        while (dirent* found = readdir(listing)) {
+        while (dirent* item = readdir(listing)) {
             struct stat info;
-            size_t length = strlen(found->d_name);
+            size_t length = strlen(item->d_name);
             // A name FindFirstFileA could not hand out is not listed.
             if (length >= sizeof entry->name ||
-                fstatat(dirfd(listing), found->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                fstatat(dirfd(listing), item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
-            memcpy(entry->name, found->d_name, length + 1);
+            memcpy(entry->name, item->d_name, length + 1);
             entry->shortName[0] = '\0';
             entry->attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : kAttrArchive;
             if (S_ISLNK(info.st_mode)) entry->attributes |= kAttrReparsePoint;

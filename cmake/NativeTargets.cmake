@@ -9,7 +9,6 @@ if(NOT SIM_SOURCES)
 endif()
 add_library(platform_sim STATIC ${SIM_SOURCES})
 target_link_libraries(platform_sim PUBLIC cordafix_core)
-target_compile_options(platform_sim PRIVATE -Wall -Wextra)
 
 file(GLOB SAMPLEGEN_SOURCES CONFIGURE_DEPENDS tools/samplegen/*.cpp)
 list(FILTER SAMPLEGEN_SOURCES EXCLUDE REGEX "main\\.cpp$")

@@ -49,9 +49,9 @@ TEST_F(FileContract, FindWithoutWildcardGivesTheEntryAsStored) {
     EXPECT_EQ(file.sizeLow, 1234u);
     EXPECT_EQ(file.sizeHigh, 0u);
     EXPECT_EQ(file.attributes & kAttrDirectory, 0u);
-    FindEntry folder = FindOne(At("PROGRAM FILES"));
-    EXPECT_STREQ(folder.name, "Program Files");
-    EXPECT_NE(folder.attributes & kAttrDirectory, 0u);
+    FindEntry subfolder = FindOne(At("PROGRAM FILES"));
+    EXPECT_STREQ(subfolder.name, "Program Files");
+    EXPECT_NE(subfolder.attributes & kAttrDirectory, 0u);
     EXPECT_NE(SysFiles().GetAttributes(At("program files").c_str()), kInvalidAttributes);
 }
 

@@ -144,7 +144,9 @@ TEST_F(ProcessContract, AGuardedProgramCanBeNamedButNotTerminated) {
     ASSERT_NE(id, 0u);
     EXPECT_EQ(SysProcesses().ProcessOpen(kTerminateAccess, id), 0u);
     EXPECT_EQ(SysSession().LastError(), static_cast<uint32_t>(kErrorAccessDenied));
-    if (env.IsNtFamily()) EXPECT_EQ(Upper(ModuleFileName(id)), Upper(path));
+    if (env.IsNtFamily()) {
+        EXPECT_EQ(Upper(ModuleFileName(id)), Upper(path));
+    }
 }
 
 TEST_F(ProcessContract, TheDebugPrivilegeOpensAProcessThatRefusesEveryone) {

@@ -374,7 +374,9 @@ TEST_F(RealRegistryTest, NoValueOfARealPrefixIsTakenForAnUnrelatedInfectedFile) 
         launcher = CleanWithRealValues(values, "C:\\windows\\system32\\winemenubuilder.exe");
     printf("real registry values: %zu read from %s, %zu removed for an unrelated file, %zu for winemenubuilder.exe\n",
            values.size(), prefix.c_str(), removed.size(), launcher.size());
-    if (!autostart.empty()) EXPECT_NE(launcher.end(), std::find(launcher.begin(), launcher.end(), "winemenubuilder"));
+    if (!autostart.empty()) {
+        EXPECT_NE(launcher.end(), std::find(launcher.begin(), launcher.end(), "winemenubuilder"));
+    }
 }
 
 }  // namespace
