@@ -95,7 +95,7 @@ build_probe() {
 program_exe=${BENCH_CORDAFIX_EXE:-}
 if [ "$with_wine" = 1 ] && [ -n "$program_exe" ]; then
     [ -f "$program_exe" ] || { echo "run.sh: no such program: $program_exe" >&2; exit 1; }
-    { "$cross_gxx" -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 &&
+    { "$cross_gxx" -O2 -static -I"$repo" -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 &&
       build_probe; } ||
         with_wine=0
 elif [ "$with_wine" = 1 ]; then
@@ -104,7 +104,7 @@ elif [ "$with_wine" = 1 ]; then
     [ -f "$build/$cross/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$cross_toolchain")
     if cmake -S "$repo" -B "$build/$cross" "${toolchain[@]}" >/dev/null &&
        cmake --build "$build/$cross" -j2 --target cordafix >/dev/null &&
-       "$cross_gxx" -O2 -static -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 &&
+       "$cross_gxx" -O2 -static -I"$repo" -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 &&
        build_probe; then
         :
     else

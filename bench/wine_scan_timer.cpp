@@ -12,12 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "res/resource.h"
+
 namespace {
 
 const char kCaption[] = "Cordafix Ver 1.0";
-const int kScanButton = 1052;
-const int kOkButton = 1070;
-const int kLogList = 1055;
 const int kPollMs = 5;
 
 double Now() {
@@ -32,7 +31,7 @@ double Now() {
 HWND WaitForMainWindow(double deadline) {
     while (Now() < deadline) {
         HWND window = FindWindowA(nullptr, kCaption);
-        if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, kScanButton) != nullptr)
+        if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, IDC_SCAN) != nullptr)
             return window;
         Sleep(20);
     }
@@ -71,11 +70,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "wine_scan_timer: no main window\n");
         return 1;
     }
-    HWND scan = GetDlgItem(window, kScanButton);
-    HWND ok = GetDlgItem(window, kOkButton);
+    HWND scan = GetDlgItem(window, IDC_SCAN);
+    HWND ok = GetDlgItem(window, IDC_OK_BUTTON);
     // A posted click: a sent one would only return when the whole scan is over.
     double start = Now();
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(kScanButton, BN_CLICKED), reinterpret_cast<LPARAM>(scan));
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), reinterpret_cast<LPARAM>(scan));
     double deadline = start + timeout;
     while (!(IsWindowVisible(ok) && IsWindowEnabled(ok))) {
         if (Now() > deadline || !IsWindow(window)) {
@@ -85,11 +84,11 @@ int main(int argc, char** argv) {
         Sleep(kPollMs);
     }
     double seconds = Now() - start;
-    HWND list = GetDlgItem(window, kLogList);
+    HWND list = GetDlgItem(window, IDC_LOG_LIST);
     long files = Statistic(list, "Total files scanned");
     long infected = Statistic(list, "Total files infected");
     printf("files=%ld seconds=%.6f infected=%ld\n", files, seconds, infected);
     fflush(stdout);
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(kOkButton, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_OK_BUTTON, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
     return files >= 0 ? 0 : 1;
 }

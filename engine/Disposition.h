@@ -17,7 +17,7 @@ int CheckAndCleanFile(const char* tag, const char* path);
 // detectionName goes into the lines formed from the path.
 void DisposeInfectedFile(const char* path, const char* detectionName);
 
-// The name action 101 moves a file to: the character after the last "." of
+// The name kActionRename moves a file to: the character after the last "." of
 // path becomes "V" (C:\Windows\evil.exe -> C:\Windows\evil.Vxe). When no
 // character follows the last ".", a "V" is appended (C:\x\evil. ->
 // C:\x\evil.V); a path without any "." gets ".V" appended. False (and

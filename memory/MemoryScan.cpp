@@ -7,15 +7,11 @@
 
 namespace {
 
-const int kNineXFamily = 4;
-const int kNtFamily = 5;
-const int kOkCancelInformation = 65;
-
 void AskToRestartAfterMemoryHit() {
     int answer = ShowPrompt(
         "W32/Drovak.Trojan found in memory! registry entries created by the worm are removed. You must restart "
         "the computer and run this program to continue scanning.\n\nRestart the computer now?",
-        kProgramCaption, kOkCancelInformation);
+        kProgramCaption, kStyleOkCancelInformation);
     if (answer == kAnswerOk) RestartMachine();
 }
 
@@ -24,9 +20,9 @@ void AskToRestartAfterMemoryHit() {
 void RunMemoryPass() {
     int family = GetPlatformFamily();
     MemoryPassActive = 1;
-    if (family == kNineXFamily) {
+    if (family == kFamilyNineX) {
         CheckProcesses9x();
-    } else if (family == kNtFamily && CheckProcessesNt() != 0) {
+    } else if (family == kFamilyNt && CheckProcessesNt() != 0) {
         // The user is to restart and scan again; the windows are left as they are.
         if (MemoryRestartNeeded == 1) AskToRestartAfterMemoryHit();
         SysSession().EndProgram(0);
@@ -38,11 +34,11 @@ void RunMemoryPass() {
 int KillProcessOfFile(const char* path) {
     int family = GetPlatformFamily();
     int killed;
-    if (family == kNineXFamily) {
+    if (family == kFamilyNineX) {
         killed = KillByNameToolhelp(path);
-    } else if (family == kNtFamily) {
+    } else if (family == kFamilyNt) {
         // NT 5.x ends programs by their full path and never reports a failure.
-        if (GetNtGeneration() == 6) return KillByPathPsapi(path) ? 1 : 0;
+        if (GetNtGeneration() == kGenerationNt5) return KillByPathPsapi(path) ? 1 : 0;
         killed = KillByNamePerfData(path);
     } else {
         return 1;

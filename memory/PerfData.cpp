@@ -24,7 +24,7 @@ const uint64_t kInstanceNameOffsetAt = 16;
 const uint64_t kInstanceNameLengthAt = 20;
 const uint64_t kCounterBlockSize = 4;
 const size_t kLongestName = 16;
-const int kConvertedNameSize = 260;
+const int kConvertedNameSize = static_cast<int>(kPathSize);
 
 // Reads little-endian fields of a block, widening every offset to 64 bits
 // before it is added so that no sum wraps around.

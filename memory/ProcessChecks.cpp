@@ -11,7 +11,6 @@
 namespace {
 
 const uint32_t kTerminateAccess = kProcessTerminate | kProcessQueryInformation;
-const int kReadAccess = 4;
 
 bool Terminate(uint32_t processId) {
     ProcessHandle process = SysProcesses().ProcessOpen(kTerminateAccess, processId);
@@ -24,7 +23,7 @@ bool Terminate(uint32_t processId) {
 // Has the file checker look at the program file; a file that cannot be read
 // counts as not infected.
 bool ProgramFileInfected(const char* path) {
-    if (SysFiles().FileAccess(path, kReadAccess) != 0) {
+    if (SysFiles().FileAccess(path, kAccessRead) != 0) {
         MemoryHit = 0;
         return false;
     }
@@ -41,13 +40,13 @@ void RemoveProgramFile(const char* path) {
 
 bool HasServices() {
     int generation = GetNtGeneration();
-    return generation == 5 || generation == 6;
+    return generation == kGenerationNt4 || generation == kGenerationNt5;
 }
 
 // When the second termination failed: the service of the same name is
 // stopped and its keys removed either way. True when it stopped.
 bool StopServiceOf(const char* path) {
-    char serviceName[260];
+    char serviceName[kPathSize];
     ServiceNameOf(path, serviceName, sizeof serviceName);
     bool stopped = StopNamedService(serviceName) == 1;
     RemoveServiceKeys(serviceName);

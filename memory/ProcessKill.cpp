@@ -81,7 +81,7 @@ int TerminateSnapshotMatch(LibraryHandle kernel, ToolhelpEntry* entry, const cha
 // The file's name without directory and without its last four characters
 // (a dot and a three-letter extension); false when the path is too short.
 bool PerfTargetName(const char* path, char* target, size_t size) {
-    char copy[260];
+    char copy[kPathSize];
     if (!CopyText(copy, sizeof copy, path)) return false;
     size_t length = strlen(copy);
     if (length <= 4) return false;
@@ -131,7 +131,7 @@ uint8_t* QueryPerformanceData(const char* objectIndex, uint32_t* length) {
 
 // The process instances of the performance data; -1 when they cannot be read.
 int ReadProcessInstances(PerfProcessEntry* entries) {
-    char keyName[260];
+    char keyName[kPathSize];
     snprintf(keyName, sizeof keyName, "%s\\%03x", "software\\microsoft\\windows nt\\currentversion\\perflib", 9);
     RegKey perflib = 0;
     if (SysRegistry().KeyOpen(kHkeyLocalMachine, keyName, kKeyRead, &perflib) != kErrorSuccess) return -1;
@@ -171,7 +171,7 @@ int KillByNameToolhelp(const char* path) {
 }
 
 int KillByNamePerfData(const char* path) {
-    char target[260];
+    char target[kPathSize];
     if (!PerfTargetName(path, target, sizeof target)) return 0;
     PerfProcessEntry* entries = new (std::nothrow) PerfProcessEntry[kPerfEntrySlots];
     if (entries == nullptr) return 0;

@@ -8,7 +8,6 @@
 namespace {
 
 const uint32_t kIdBufferBytes = 4096;  // 1024 processes at most
-const uint32_t kModuleNameSize = 260;
 const uint32_t kListingAccess = kProcessQueryInformation | kProcessVmRead;
 const uint32_t kTokenAdjustPrivileges = 0x20;
 const uint32_t kTokenQuery = 0x08;
@@ -79,7 +78,7 @@ ProcessHandle OpenForListing(uint32_t processId, bool withDebugPrivilege) {
 
 // The program file of one process, or 0 when it cannot be named.
 uint32_t ProgramFileOf(ProcAddress moduleFileName, uint32_t processId, bool withDebugPrivilege,
-                       char (&name)[kModuleNameSize]) {
+                       char (&name)[kPathSize]) {
     ProcessHandle process = OpenForListing(processId, withDebugPrivilege);
     if (process == 0) return 0;
     memset(name, 0, sizeof name);
@@ -139,7 +138,7 @@ bool ListProcessesNt(bool withDebugPrivilege, ProcessRecord** list) {
 
     ProcessRecord** tail = list;
     for (uint32_t i = 0; i < count; ++i) {
-        char name[kModuleNameSize];
+        char name[kPathSize];
         uint32_t length = ProgramFileOf(moduleFileName, ids[i], withDebugPrivilege, name);
         if (length == 0) continue;
         ProcessRecord* record = NewRecord(ids[i], name, length);

@@ -9,7 +9,7 @@
 // caller frees it with FreeProcessList.
 struct ProcessRecord {
     uint32_t processId;
-    char path[340];  // zero-ended; filled from a source of at most 260 characters
+    char path[340];  // zero-ended; filled from a source of at most kPathSize characters
     ProcessRecord* next;
 };
 

@@ -45,6 +45,8 @@ const int kOpenBinary = 0x8000;
 const int kPermRead = 0x0100;   // _S_IREAD
 const int kPermWrite = 0x0080;  // _S_IWRITE
 
+const int kAccessRead = 4;  // access() mode R_OK
+
 const int kSeekSet = 0;
 const int kSeekCur = 1;
 const int kSeekEnd = 2;
@@ -92,5 +94,5 @@ public:
     virtual int FileRead(int fd, void* buffer, uint32_t count) = 0;
     virtual int FileWrite(int fd, const void* buffer, uint32_t count) = 0;
     virtual int FileClose(int fd) = 0;
-    virtual int FileAccess(const char* path, int mode) = 0;
+    virtual int FileAccess(const char* path, int mode) = 0;  // mode kAccessRead: readable
 };

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 
 typedef uintptr_t LibraryHandle;  // 0 when not loaded
 typedef uintptr_t ProcAddress;    // 0 when not found
@@ -41,7 +42,7 @@ const int32_t kErrorServiceNotActive = 1062;
 // (296 bytes) and a 64-bit (304 bytes) program.
 struct ToolhelpEntry {
     uint32_t processId;
-    char exeFile[260];  // always zero-ended
+    char exeFile[kPathSize];  // always zero-ended
 };
 
 // What the cleaner reads of SERVICE_STATUS.

@@ -10,8 +10,10 @@
 #define IDB_PROMPT_ERROR 155
 #define IDB_BACKGROUND 156
 
-// Main window (template 141).
+// Main window (template 141). CANCEL is the dialog's own cancel command
+// (IDCANCEL): Escape and the close box.
 #define IDC_OK_BUTTON 1070
+#define IDC_CANCEL_BUTTON 2
 #define IDC_SCAN 1052
 #define IDC_DOWNLOAD 1053
 #define IDC_CLOSE_X 1054

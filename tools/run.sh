@@ -174,7 +174,7 @@ shot before.png
 drive watch-list 600 >"$run/watched.txt" &
 watcher=$!
 sleep 1
-drive click 1052
+drive click IDC_SCAN
 if ! drive wait-status "Scanning completed" 300 >/dev/null; then
     if drive wait-gone 1 >/dev/null; then
         wait "$watcher"

@@ -47,7 +47,7 @@ std::vector<std::string> ListFolder(const std::string& host) {
     while (dirent* item = readdir(dir)) {
         std::string name = item->d_name;
         if (name == "." || name == "..") continue;
-        if (name.size() >= 260) continue;  // not reachable through a Windows path
+        if (name.size() >= kPathSize) continue;  // not reachable through a Windows path
         names.push_back(name);
     }
     closedir(dir);

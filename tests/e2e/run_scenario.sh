@@ -82,7 +82,7 @@ same() {
     return 1
 }
 
-# state_is ID VISIBLE ENABLED: control ID of the main window has that state.
+# state_is NAME VISIBLE ENABLED: control NAME of the main window has that state.
 state_is() {
     local got
     got=$(drv state "$1" | sed 's/ text=.*//')

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/ProductKey.h"
+#include "res/resource.h"
 #include "support/SimTest.h"
 #include "ui/logic/MakerSite.h"
 
@@ -69,11 +70,11 @@ TEST_F(UiProductKey, OverlongValueIsReadSafelyAndCountsAsInstalled) {
 }
 
 TEST(UiMakerPages, LinksOpenTheirPages) {
-    EXPECT_STREQ(kDownloadPage, PageForCommand(1053));
-    EXPECT_STREQ(kDownloadPage, PageForCommand(1077));
-    EXPECT_STREQ(kUtilityPage, PageForCommand(1080));
-    EXPECT_EQ(nullptr, PageForCommand(1085));  // the logo has no command
-    EXPECT_EQ(nullptr, PageForCommand(1052));
+    EXPECT_STREQ(kDownloadPage, PageForCommand(IDC_DOWNLOAD));
+    EXPECT_STREQ(kDownloadPage, PageForCommand(IDC_DLINK));
+    EXPECT_STREQ(kUtilityPage, PageForCommand(IDC_ULINK));
+    EXPECT_EQ(nullptr, PageForCommand(IDC_LOGO));  // the logo has no command
+    EXPECT_EQ(nullptr, PageForCommand(IDC_SCAN));
     const char* pages[] = {kDownloadPage, kUtilityPage};
     const char* tails[] = {"/download/downloadnow.htm", "/download/utility.htm"};
     for (int i = 0; i < 2; ++i) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/Session.h"
 #include "res/resource.h"
 #include "ui/logic/PromptRules.h"
 
@@ -48,28 +49,28 @@ TEST(UiPromptButtons, EachSetShowsExactlyItsButtons) {
     for (const Case& c : cases)
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(c.shown[i], PromptButtonShown(ids[i], c.set)) << "button " << ids[i];
-    EXPECT_FALSE(PromptButtonShown(1085, PromptButtons::YesNo));
+    EXPECT_FALSE(PromptButtonShown(IDC_PROMPT_PICTURE, PromptButtons::YesNo));
 }
 
 TEST(UiPromptEndCodes, ButtonsAnswerWithTheirCodes) {
     for (PromptButtons set : {PromptButtons::LoneOk, PromptButtons::OkCancel, PromptButtons::YesNo}) {
-        EXPECT_EQ(6, PromptEndCode(6, set));
-        EXPECT_EQ(7, PromptEndCode(7, set));
-        EXPECT_EQ(1, PromptEndCode(3, set));  // the lone OK answers IDOK
-        EXPECT_EQ(1, PromptEndCode(1, set));  // OK of the pair, and Enter
+        EXPECT_EQ(kAnswerYes, PromptEndCode(IDC_PROMPT_YES, set));
+        EXPECT_EQ(kAnswerNo, PromptEndCode(IDC_PROMPT_NO, set));
+        EXPECT_EQ(kAnswerOk, PromptEndCode(IDC_PROMPT_LONE_OK, set));  // the lone OK answers IDOK
+        EXPECT_EQ(kAnswerOk, PromptEndCode(IDC_PROMPT_OK, set));  // OK of the pair, and Enter
     }
 }
 
 TEST(UiPromptEndCodes, CancelAnswersNoOnlyInTheYesNoSet) {
-    EXPECT_EQ(7, PromptEndCode(2, PromptButtons::YesNo));
-    EXPECT_EQ(2, PromptEndCode(2, PromptButtons::OkCancel));
-    EXPECT_EQ(2, PromptEndCode(2, PromptButtons::LoneOk));
+    EXPECT_EQ(kAnswerNo, PromptEndCode(IDC_PROMPT_CANCEL, PromptButtons::YesNo));
+    EXPECT_EQ(kAnswerCancel, PromptEndCode(IDC_PROMPT_CANCEL, PromptButtons::OkCancel));
+    EXPECT_EQ(kAnswerCancel, PromptEndCode(IDC_PROMPT_CANCEL, PromptButtons::LoneOk));
 }
 
 TEST(UiPromptEndCodes, OtherCommandsDoNotEndTheDialog) {
     EXPECT_EQ(-1, PromptEndCode(0, PromptButtons::YesNo));
-    EXPECT_EQ(-1, PromptEndCode(1085, PromptButtons::YesNo));
-    EXPECT_EQ(-1, PromptEndCode(1086, PromptButtons::LoneOk));
+    EXPECT_EQ(-1, PromptEndCode(IDC_PROMPT_PICTURE, PromptButtons::YesNo));
+    EXPECT_EQ(-1, PromptEndCode(IDC_PROMPT_TEXT, PromptButtons::LoneOk));
     EXPECT_EQ(-1, PromptEndCode(4, PromptButtons::OkCancel));
 }
 

@@ -2,6 +2,7 @@
 // terminate request's choices.
 #include <gtest/gtest.h>
 
+#include "res/resource.h"
 #include "ui/logic/ScanSession.h"
 
 class UiScanSession : public ::testing::Test {
@@ -50,7 +51,7 @@ TEST_F(UiScanSession, NoSecondQuestionWhileOneIsOpen) {
 }
 
 TEST_F(UiScanSession, CaptionDependsOnTheSource) {
-    EXPECT_STREQ("DialogBoxTitle", TerminateCaption(1054));
-    EXPECT_STREQ("Cordafix Ver 1.0", TerminateCaption(2));
-    EXPECT_STREQ("Cordafix Ver 1.0", TerminateCaption(1));
+    EXPECT_STREQ("DialogBoxTitle", TerminateCaption(IDC_CLOSE_X));
+    EXPECT_STREQ("Cordafix Ver 1.0", TerminateCaption(IDC_CANCEL_BUTTON));
+    EXPECT_STREQ("Cordafix Ver 1.0", TerminateCaption(IDC_PROMPT_OK));
 }

@@ -1,14 +1,16 @@
 // e2e_driver: drives the running cordafix.exe from a second process, through
-// window titles and control ids only, and prints what it sees on stdout.
+// window titles and control names only, and prints what it sees on stdout.
+// NAME of a control is its name in res/resource.h (IDC_SCAN); a system
+// message box's buttons are IDOK, IDCANCEL, IDYES and IDNO.
 //
 //   e2e_driver wait-window [SECONDS]          main window visible
 //   e2e_driver wait-gone [SECONDS]            no main window left
 //   e2e_driver windows                        number of main windows
 //   e2e_driver running NAME                   processes whose program file is named NAME
-//   e2e_driver click ID                       posted BM_CLICK to control ID
-//   e2e_driver post-command ID                posted WM_COMMAND (BN_CLICKED) for ID
-//   e2e_driver state ID                       "visible=V enabled=E text=T"
-//   e2e_driver layout                         "ID V E" for every main-window control
+//   e2e_driver click NAME                     posted BM_CLICK to control NAME
+//   e2e_driver post-command NAME              posted WM_COMMAND (BN_CLICKED) for NAME
+//   e2e_driver state NAME                     "visible=V enabled=E text=T"
+//   e2e_driver layout                         "NAME V E" for every main-window control
 //   e2e_driver list                           every log line (wide LB_GETTEXT)
 //   e2e_driver watch-list [SECONDS]           "WATCHING", then the log lines as they
 //                                             come, until the main window is gone
@@ -19,15 +21,16 @@
 //   e2e_driver wait-count N [SECONDS]         log list holds at least N lines
 //   e2e_driver key-escape | key-enter         posted key press to the focused control
 //   e2e_driver prompt CAPTION [SECONDS]       waits for the program's prompt; prints
-//                                             caption, text and the visible button ids
+//                                             caption, text and the visible button names
 //   e2e_driver prompt-picture CAPTION [SECONDS]     fingerprint of the shown picture
-//   e2e_driver answer-prompt CAPTION ID [SECONDS]   posts a click on button ID
+//   e2e_driver answer-prompt CAPTION NAME [SECONDS] posts a click on button NAME
 //   e2e_driver prompt-escape CAPTION [SECONDS]      Escape in the prompt
 //   e2e_driver prompt-close CAPTION [SECONDS]       the prompt's close box (WM_CLOSE)
 //   e2e_driver no-prompt [SECONDS]            no prompt of the program appears meanwhile
-//   e2e_driver answer-msgbox CAPTION ID [SECONDS]   a system message box
+//   e2e_driver answer-msgbox CAPTION NAME [SECONDS] a system message box
 //
-// Exit status: 0 done, 1 not found in time or wrong state, 2 usage.
+// Exit status: 0 done, 1 not found in time or wrong state, 2 usage or an
+// unknown control name.
 // Clicks are posted, never sent: a sent click would block in the program's
 // modal prompts. List lines are read with the wide message because the
 // narrow one is unreliable across processes on some systems.
@@ -38,20 +41,45 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "res/resource.h"
+
 namespace {
 
 const char kCaption[] = "Cordafix Ver 1.0";
-const int kScanId = 1052;
-const int kListId = 1055;
-const int kStatusId = 1065;
-const int kPromptTextId = 1086;
-const int kPromptPictureId = 1085;
 const int kMessageBoxTextId = 65535;
 const int kPollMs = 50;
 
-const int kMainControls[] = {1070, 2,    1052, 1053, 1054, 1064, 1065, 1076, 1068,
-                             1075, 1072, 1074, 1077, 1080, 1085, 1034, 1055};
-const int kPromptButtons[] = {1, 2, 3, 6, 7};
+struct NamedControl {
+    const char* name;
+    int id;
+};
+
+// Every control of res/resource.h, in its order; control_ids.inc is made from
+// that file by the build. The prompt's controls are named IDC_PROMPT_...; the
+// others are the main window's.
+const NamedControl kControls[] = {
+#define CONTROL_ID(name) {#name, name},
+#include "control_ids.inc"
+#undef CONTROL_ID
+};
+const NamedControl kMessageBoxButtons[] = {
+    {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL}, {"IDYES", IDYES}, {"IDNO", IDNO}};
+const char kPromptPrefix[] = "IDC_PROMPT_";
+
+bool IsPromptControl(const NamedControl& control) {
+    return std::strncmp(control.name, kPromptPrefix, sizeof kPromptPrefix - 1) == 0;
+}
+
+// The id of a control name; exits with the usage status for an unknown name.
+template <size_t N>
+int IdOf(const char* name, const NamedControl (&table)[N]) {
+    for (const NamedControl& control : table)
+        if (std::strcmp(control.name, name) == 0) return control.id;
+    std::fprintf(stderr, "e2e_driver: unknown control name '%s'\n", name);
+    std::exit(2);
+}
+
+int ControlId(const char* name) { return IdOf(name, kControls); }
 
 struct Search {
     const char* caption;  // NULL: any title
@@ -83,12 +111,12 @@ Search FindAll(const char* caption, int markerId, bool visibleOnly) {
 
 // The main window: the program's title and its SCAN button. Prompts may
 // carry the same title, so the title alone does not tell them apart.
-HWND MainWindow() { return FindAll(kCaption, kScanId, true).found; }
+HWND MainWindow() { return FindAll(kCaption, IDC_SCAN, true).found; }
 
 // The program's own prompt: its message text control, and the caption asked
 // for ("" matches any caption).
 HWND Prompt(const char* caption) {
-    return FindAll(*caption ? caption : NULL, kPromptTextId, true).found;
+    return FindAll(*caption ? caption : NULL, IDC_PROMPT_TEXT, true).found;
 }
 
 HWND MessageBoxWindow(const char* caption) {
@@ -174,13 +202,14 @@ int PrintState(HWND dialog, int id) {
 }
 
 int PrintLayout(HWND dialog) {
-    for (int id : kMainControls) {
-        HWND control = GetDlgItem(dialog, id);
+    for (const NamedControl& named : kControls) {
+        if (IsPromptControl(named)) continue;
+        HWND control = GetDlgItem(dialog, named.id);
         if (!control) {
-            std::printf("%d missing\n", id);
+            std::printf("%s missing\n", named.name);
             continue;
         }
-        std::printf("%d %d %d\n", id, IsWindowVisible(control) ? 1 : 0,
+        std::printf("%s %d %d\n", named.name, IsWindowVisible(control) ? 1 : 0,
                     IsWindowEnabled(control) ? 1 : 0);
     }
     return 0;
@@ -203,7 +232,7 @@ bool ReadLine(HWND list, LRESULT index, char* narrow, int size) {
 }
 
 int PrintList(HWND dialog) {
-    HWND list = GetDlgItem(dialog, kListId);
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
     if (!list) return 1;
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
@@ -218,7 +247,7 @@ int PrintList(HWND dialog) {
 // that a test sees what a program that ends by itself had shown. Only the
 // lines the program still answered for can be seen.
 int WatchList(HWND dialog, double seconds) {
-    HWND list = GetDlgItem(dialog, kListId);
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
     if (!list) return 1;
     LRESULT seen = 0;
     bool watching = false;
@@ -243,13 +272,13 @@ int WatchList(HWND dialog, double seconds) {
 }
 
 int ListCount(HWND dialog) {
-    HWND list = GetDlgItem(dialog, kListId);
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
     return list ? static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)) : -1;
 }
 
 bool StatusIs(HWND dialog, const char* expected, bool prefixOnly) {
     char text[600] = "";
-    GetDlgItemTextA(dialog, kStatusId, text, sizeof text);
+    GetDlgItemTextA(dialog, IDC_STATUS_LINE, text, sizeof text);
     if (prefixOnly) return std::strncmp(text, expected, std::strlen(expected)) == 0;
     return std::strcmp(text, expected) == 0;
 }
@@ -257,15 +286,18 @@ bool StatusIs(HWND dialog, const char* expected, bool prefixOnly) {
 int PrintPrompt(HWND prompt) {
     char caption[300] = "", text[1000] = "";
     GetWindowTextA(prompt, caption, sizeof caption);
-    GetDlgItemTextA(prompt, kPromptTextId, text, sizeof text);
+    GetDlgItemTextA(prompt, IDC_PROMPT_TEXT, text, sizeof text);
     std::printf("caption=%s\n", caption);
     std::printf("text=%s\n", text);
     std::printf("buttons=");
     const char* separator = "";
-    for (int id : kPromptButtons) {
-        HWND button = GetDlgItem(prompt, id);
-        if (button && IsWindowVisible(button)) {
-            std::printf("%s%d", separator, id);
+    for (const NamedControl& named : kControls) {
+        if (!IsPromptControl(named)) continue;
+        HWND button = GetDlgItem(prompt, named.id);
+        char cls[64] = "";
+        if (button) GetClassNameA(button, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Button") == 0 && IsWindowVisible(button)) {
+            std::printf("%s%s", separator, named.name);
             separator = " ";
         }
     }
@@ -276,7 +308,7 @@ int PrintPrompt(HWND prompt) {
 // A fingerprint of what the prompt's picture frame shows on the screen, so
 // that tests can tell which of the pictures a style chose.
 int PrintPictureHash(HWND prompt) {
-    HWND frame = GetDlgItem(prompt, kPromptPictureId);
+    HWND frame = GetDlgItem(prompt, IDC_PROMPT_PICTURE);
     if (!frame) return 1;
     Sleep(300);  // let the dialog finish painting
     RECT r;
@@ -329,7 +361,7 @@ int MainCommand(const char* command, int argc, char** argv) {
     const char* a2 = argc > 3 ? argv[3] : NULL;
     if (!std::strcmp(command, "wait-window")) return WaitMain(Seconds(a1, 20)) ? 0 : 1;
     if (!std::strcmp(command, "wait-gone")) {
-        bool gone = WaitFor(Seconds(a1, 20), [] { return FindAll(kCaption, kScanId, false).count == 0; });
+        bool gone = WaitFor(Seconds(a1, 20), [] { return FindAll(kCaption, IDC_SCAN, false).count == 0; });
         if (!gone) std::printf("main window still there\n");
         return gone ? 0 : 1;
     }
@@ -339,14 +371,14 @@ int MainCommand(const char* command, int argc, char** argv) {
         return count > 0 ? 0 : 1;
     }
     if (!std::strcmp(command, "windows")) {
-        std::printf("%d\n", FindAll(kCaption, kScanId, false).count);
+        std::printf("%d\n", FindAll(kCaption, IDC_SCAN, false).count);
         return 0;
     }
     HWND main = WaitMain(5);
     if (!main) return 1;
-    if (!std::strcmp(command, "click") && a1) return PostClick(main, std::atoi(a1));
-    if (!std::strcmp(command, "post-command") && a1) return PostCommand(main, std::atoi(a1));
-    if (!std::strcmp(command, "state") && a1) return PrintState(main, std::atoi(a1));
+    if (!std::strcmp(command, "click") && a1) return PostClick(main, ControlId(a1));
+    if (!std::strcmp(command, "post-command") && a1) return PostCommand(main, ControlId(a1));
+    if (!std::strcmp(command, "state") && a1) return PrintState(main, ControlId(a1));
     if (!std::strcmp(command, "layout")) return PrintLayout(main);
     if (!std::strcmp(command, "list")) return PrintList(main);
     if (!std::strcmp(command, "watch-list")) return WatchList(main, Seconds(a1, 60));
@@ -355,19 +387,19 @@ int MainCommand(const char* command, int argc, char** argv) {
         return 0;
     }
     if (!std::strcmp(command, "selection")) {
-        HWND list = GetDlgItem(main, kListId);
+        HWND list = GetDlgItem(main, IDC_LOG_LIST);
         std::printf("%d\n", list ? static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)) : -2);
         return 0;
     }
     if (!std::strcmp(command, "status")) {
-        PrintText(GetDlgItem(main, kStatusId));
+        PrintText(GetDlgItem(main, IDC_STATUS_LINE));
         return 0;
     }
     bool prefixOnly = !std::strcmp(command, "wait-status-prefix");
     if ((prefixOnly || !std::strcmp(command, "wait-status")) && a1) {
         if (WaitFor(Seconds(a2, 60), [&] { return StatusIs(main, a1, prefixOnly); })) return 0;
         std::printf("status is: ");
-        PrintText(GetDlgItem(main, kStatusId));
+        PrintText(GetDlgItem(main, IDC_STATUS_LINE));
         return 1;
     }
     if (!std::strcmp(command, "wait-count") && a1) {
@@ -395,8 +427,9 @@ int PromptCommand(const char* command, int argc, char** argv, bool* handled) {
         return prompt ? PrintPictureHash(prompt) : 1;
     }
     if (!std::strcmp(command, "answer-prompt") && a2) {
+        int id = ControlId(a2);
         HWND prompt = WaitPrompt(a1, Seconds(a3, 10));
-        return prompt ? PostClick(prompt, std::atoi(a2)) : 1;
+        return prompt ? PostClick(prompt, id) : 1;
     }
     if (!std::strcmp(command, "prompt-escape") && a1) {
         HWND prompt = WaitPrompt(a1, Seconds(a2, 10));
@@ -421,7 +454,7 @@ int PromptCommand(const char* command, int argc, char** argv, bool* handled) {
         char text[1000] = "";
         GetDlgItemTextA(box, kMessageBoxTextId, text, sizeof text);
         std::printf("text=%s\n", text);
-        return PostClick(box, std::atoi(a2));
+        return PostClick(box, IdOf(a2, kMessageBoxButtons));
     }
     *handled = false;
     return 0;

@@ -14,29 +14,29 @@ terminate_setup() {
 
 scanning_layout() {
     cat <<'LAYOUT'
-1070 0 1
-2 1 1
-1052 1 0
-1053 1 1
-1054 1 1
-1064 1 1
-1065 1 1
-1076 1 1
-1068 1 1
-1075 0 1
-1072 0 1
-1074 0 1
-1077 0 0
-1080 0 0
-1085 1 1
-1034 1 1
-1055 1 1
+IDC_OK_BUTTON 0 1
+IDC_CANCEL_BUTTON 1 1
+IDC_SCAN 1 0
+IDC_DOWNLOAD 1 1
+IDC_CLOSE_X 1 1
+IDC_STATUS_GROUP 1 1
+IDC_STATUS_LINE 1 1
+IDC_SEARCHING_FOR 1 1
+IDC_FAMILY_LINE 1 1
+IDC_PRODUCT_NOTICE 0 1
+IDC_MAKER_NOTICE 0 1
+IDC_DESCRIPTION 0 1
+IDC_DLINK 0 0
+IDC_ULINK 0 0
+IDC_LOGO 1 1
+IDC_LOG_GROUP 1 1
+IDC_LOG_LIST 1 1
 LAYOUT
 }
 
 question_is_open() {
     same "$(drv prompt "$CAPTION" 10)" \
-        "caption=$CAPTION"$'\n'"text=Terminate the Scan now?"$'\n'"buttons=6 7"
+        "caption=$CAPTION"$'\n'"text=Terminate the Scan now?"$'\n'"buttons=IDC_PROMPT_YES IDC_PROMPT_NO"
 }
 
 status_frozen() {
@@ -60,11 +60,11 @@ status_moves() {
 terminate_scenario() {
     local total held
     total=$(count_files)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan running" drv wait-status-prefix 'D:\many\' 60
     check "scanning layout" same "$(drv layout)" "$(scanning_layout)"
-    check "status frame captioned" same "$(drv state 1064)" "visible=1 enabled=1 text=Scanning"
-    check "search heading" same "$(drv state 1076)" \
+    check "status frame captioned" same "$(drv state IDC_STATUS_GROUP)" "visible=1 enabled=1 text=Scanning"
+    check "search heading" same "$(drv state IDC_SEARCHING_FOR)" \
         "visible=1 enabled=1 text=Searching for W32/Drovak Trojan and its variants"
 
     check "request made" request
@@ -77,9 +77,9 @@ terminate_scenario() {
 
     check "request made again" request
     check "question asked again" question_is_open
-    check "confirmed" drv answer-prompt "$CAPTION" 6
+    check "confirmed" drv answer-prompt "$CAPTION" IDC_PROMPT_YES
     check "scan terminated" drv wait-status "Scanning terminated" 60
-    check "OK in place of CANCEL" same "$(drv state 1070 | cut -c1-19) $(drv state 2 | cut -c1-9)" \
+    check "OK in place of CANCEL" same "$(drv state IDC_OK_BUTTON | cut -c1-19) $(drv state IDC_CANCEL_BUTTON | cut -c1-9)" \
         "visible=1 enabled=1 visible=0"
     local lines
     lines=$(drv list)

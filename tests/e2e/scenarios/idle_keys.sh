@@ -5,8 +5,8 @@ scenario() {
     local before
     before=$(drv layout)
     drv key-enter
-    drv click 1085
-    drv post-command 1085
+    drv click IDC_LOGO
+    drv post-command IDC_LOGO
     check "nothing asked" drv no-prompt 1
     check "layout unchanged after Enter and the logo" same "$(drv layout)" "$before"
     check "still running" same "$(drv windows)" "1"
@@ -16,6 +16,6 @@ scenario() {
 
     start_program
     check "started again" drv wait-window 30
-    check "X" drv click 1054
+    check "X" drv click IDC_CLOSE_X
     check "X ends the program" program_ended 10
 }

@@ -5,29 +5,29 @@ scenario() {
     local expected
     # id visible enabled; the product key is absent in a fresh prefix.
     expected=$(cat <<'LAYOUT'
-1070 0 0
-2 0 1
-1052 1 1
-1053 1 1
-1054 1 1
-1064 0 1
-1065 0 1
-1076 0 1
-1068 1 1
-1075 0 1
-1072 1 1
-1074 1 1
-1077 1 1
-1080 1 1
-1085 1 1
-1034 0 1
-1055 0 1
+IDC_OK_BUTTON 0 0
+IDC_CANCEL_BUTTON 0 1
+IDC_SCAN 1 1
+IDC_DOWNLOAD 1 1
+IDC_CLOSE_X 1 1
+IDC_STATUS_GROUP 0 1
+IDC_STATUS_LINE 0 1
+IDC_SEARCHING_FOR 0 1
+IDC_FAMILY_LINE 1 1
+IDC_PRODUCT_NOTICE 0 1
+IDC_MAKER_NOTICE 1 1
+IDC_DESCRIPTION 1 1
+IDC_DLINK 1 1
+IDC_ULINK 1 1
+IDC_LOGO 1 1
+IDC_LOG_GROUP 0 1
+IDC_LOG_LIST 0 1
 LAYOUT
 )
     check "idle layout" same "$(drv layout)" "$expected"
-    check "description line" same "$(drv state 1074)" \
+    check "description line" same "$(drv state IDC_DESCRIPTION)" \
         "visible=1 enabled=1 text=Cordafix Ver 1.0 - Tool to detect and remove all the variants of W32/Drovak Trojan"
-    check "family line" same "$(drv state 1068)" "visible=1 enabled=1 text=for W32/Drovak Trojan"
+    check "family line" same "$(drv state IDC_FAMILY_LINE)" "visible=1 enabled=1 text=for W32/Drovak Trojan"
     check "one main window" same "$(drv windows)" "1"
     check "empty log list" same "$(drv count)" "0"
     screenshot

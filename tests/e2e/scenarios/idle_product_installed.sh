@@ -8,10 +8,10 @@ setup() {
 }
 
 scenario() {
-    check "DOWNLOAD visible, disabled" state_is 1053 1 0
-    check "DLINK hidden, disabled" state_is 1077 0 0
-    check "ULINK works" state_is 1080 1 1
-    check "product notice" same "$(drv state 1075)" \
+    check "DOWNLOAD visible, disabled" state_is IDC_DOWNLOAD 1 0
+    check "DLINK hidden, disabled" state_is IDC_DLINK 0 0
+    check "ULINK works" state_is IDC_ULINK 1 1
+    check "product notice" same "$(drv state IDC_PRODUCT_NOTICE)" \
         "visible=1 enabled=1 text=This program is a part of Kestrova antivirus software."
     screenshot
 }

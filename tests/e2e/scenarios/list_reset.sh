@@ -17,7 +17,7 @@ scenario() {
         expected+=$(printf 'D:\\set\\s%03d.exe     %s removed' "$i" "$name")$'\n'
     done
     expected+=$(statistics "$total" 300 300)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "lines 151 to 300 and the whole statistics block" same "$(drv list)" "$expected"
     check "156 lines" same "$(drv count)" "156"

@@ -24,7 +24,7 @@ scenario() {
     later=$(detection_name "$DRIVE_D/other/later.exe")
     if [ "$MODE" = win98 ]; then
         total=$(count_files)
-        check "SCAN clicked" drv click 1052
+        check "SCAN clicked" drv click IDC_SCAN
         check "scan completed" drv wait-status "Scanning completed" 150
         check "terminated by name during the walk, then removed" same "$(drv list)" \
             "D:\\other\\later.exe     $later removed"$'\n'"D:\\run\\R0.EXE     $name removed"$'\n'"$(statistics "$total" 2 2)"
@@ -34,7 +34,7 @@ scenario() {
     fi
     start_padding 4   # listed after the program: the pass goes on long enough to be watched
     check "log list watched" watch_list
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "program ended with status 0 after the pass" ended_with 0 60
     check "two lines" same "$(watched_lines)" "$CONFIRM_LINE"$'\n'"D:\\run\\R0.EXE     W32/Drovak.Trojan removed"
     check "sample ended" sample_ended

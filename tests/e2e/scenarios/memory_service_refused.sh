@@ -15,13 +15,13 @@ setup() {
 }
 
 scenario() {
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     if [ "$MODE" = winxp ]; then
         check "found-in-memory question" same "$(drv prompt 'Cordafix Ver 1.0' 60)" \
-            "caption=Cordafix Ver 1.0"$'\n'"text=$QUESTION"$'\n'"buttons=1 2"
+            "caption=Cordafix Ver 1.0"$'\n'"text=$QUESTION"$'\n'"buttons=IDC_PROMPT_OK IDC_PROMPT_CANCEL"
         check "keys removed before the question" same "$(control_set_keys R0)" ""
         screenshot
-        check "Cancel" drv answer-prompt 'Cordafix Ver 1.0' 2
+        check "Cancel" drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_CANCEL
         check "program ended with status 0" ended_with 0 20
     else
         check "program ended with status 0 without a question" ended_with 0 60

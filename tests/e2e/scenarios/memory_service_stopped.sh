@@ -15,7 +15,7 @@ scenario() {
     check "keys in both control sets" same "$(control_set_keys R0)" $'ControlSet001\nControlSet002'
     start_padding 4
     check "log list watched" watch_list
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "program ended with status 0 after the pass" ended_with 0 60
     check "service stopped" same "$(service_state R0)" STOPPED
     check "keys removed from both control sets" same "$(control_set_keys R0)" ""

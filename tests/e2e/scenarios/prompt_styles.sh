@@ -40,20 +40,21 @@ ends() {
 scenario() {
     [ -f "$BUILD/prompt_probe.exe" ] || { check "prompt_probe.exe built" false; return; }
     local c='Prompt probe'
-    ends 0  "$c" 3     1 drv answer-prompt "$c" 3
-    ends 0  "$c" 3     2 drv prompt-escape "$c"
-    ends 0  ""   3     1 drv answer-prompt 'Cordafix Ver 1.0' 3
-    ends 5  "$c" '1 2' 1 drv answer-prompt "$c" 1
-    ends 5  "$c" '1 2' 2 drv answer-prompt "$c" 2
-    ends 5  "$c" '1 2' 2 drv prompt-escape "$c"
-    ends 16 "$c" 3     2 drv prompt-close "$c"
-    ends 36 "$c" '6 7' 6 drv answer-prompt "$c" 6
-    ends 36 "$c" '6 7' 7 drv answer-prompt "$c" 7
-    ends 36 "$c" '6 7' 7 drv prompt-escape "$c"
-    ends 36 "$c" '6 7' 7 drv prompt-close "$c"
-    ends 48 "$c" 3     1 drv answer-prompt "$c" 3
-    ends 65 "$c" '1 2' 1 drv answer-prompt "$c" 1
-    ends 65 "$c" '1 2' 2 drv prompt-close "$c"
+    local lone=IDC_PROMPT_LONE_OK pair='IDC_PROMPT_OK IDC_PROMPT_CANCEL' yesno='IDC_PROMPT_YES IDC_PROMPT_NO'
+    ends 0  "$c" "$lone" 1 drv answer-prompt "$c" IDC_PROMPT_LONE_OK
+    ends 0  "$c" "$lone" 2 drv prompt-escape "$c"
+    ends 0  ""   "$lone" 1 drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_LONE_OK
+    ends 5  "$c" "$pair" 1 drv answer-prompt "$c" IDC_PROMPT_OK
+    ends 5  "$c" "$pair" 2 drv answer-prompt "$c" IDC_PROMPT_CANCEL
+    ends 5  "$c" "$pair" 2 drv prompt-escape "$c"
+    ends 16 "$c" "$lone" 2 drv prompt-close "$c"
+    ends 36 "$c" "$yesno" 6 drv answer-prompt "$c" IDC_PROMPT_YES
+    ends 36 "$c" "$yesno" 7 drv answer-prompt "$c" IDC_PROMPT_NO
+    ends 36 "$c" "$yesno" 7 drv prompt-escape "$c"
+    ends 36 "$c" "$yesno" 7 drv prompt-close "$c"
+    ends 48 "$c" "$lone" 1 drv answer-prompt "$c" IDC_PROMPT_LONE_OK
+    ends 65 "$c" "$pair" 1 drv answer-prompt "$c" IDC_PROMPT_OK
+    ends 65 "$c" "$pair" 2 drv prompt-close "$c"
     # Warning for 0, 5 and 48; error for 16, question for 36, information for 65.
     check "styles 0, 5 and 48 show one picture" \
         same "${PICTURE[5]} ${PICTURE[48]}" "${PICTURE[0]} ${PICTURE[0]}"

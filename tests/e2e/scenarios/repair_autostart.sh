@@ -28,7 +28,7 @@ scenario() {
     expected+='System Registry     W32/Drovak.Trojan removed'$'\n'
     expected+="D:\\Apps\\evil.exe     $name removed"$'\n'
     expected+=$(statistics "$total" 1 1)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "registry lines before the file's line" same "$(drv list)" "$expected"
     check "infected file deleted" test ! -e "$DRIVE_D/Apps/evil.exe"
@@ -40,6 +40,6 @@ scenario() {
     check "Wine's own RunServices value kept" has_value "$SERVICES" winemenubuilder
     check "no restart question" drv no-prompt 2
     screenshot
-    check "X ends the program" drv click 1054
+    check "X ends the program" drv click IDC_CLOSE_X
     check "program ended" program_ended 10
 }

@@ -29,7 +29,7 @@ question_reached() {
     local i
     for i in $(seq 60); do
         drv prompt 'Cordafix Ver 1.0' 1 >/dev/null && return 0
-        drv answer-msgbox "$HELD" 1 1 >/dev/null
+        drv answer-msgbox "$HELD" IDOK 1 >/dev/null
     done
     echo "  no restart question"
     return 1
@@ -57,11 +57,11 @@ scenario() {
     total=$(count_files)
     expected="$HELD     $name Unable to remove"$'\n'
     expected+=$(statistics "$total" 1 0)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "restart question reached" question_reached
     check "scan completed" drv wait-status "Scanning completed" 20
     check "restart question" same "$(drv prompt 'Cordafix Ver 1.0' 20)" \
-        "caption=Cordafix Ver 1.0"$'\n'"text=$QUESTION"$'\n'"buttons=6 7"
+        "caption=Cordafix Ver 1.0"$'\n'"text=$QUESTION"$'\n'"buttons=IDC_PROMPT_YES IDC_PROMPT_NO"
     check "unable-to-remove line" same "$(drv list)" "$expected"
     check "file still there before the restart" test -f "$(HELD_HOST)"
     # The system carries out its pending deletions at its next cold start:
@@ -77,7 +77,7 @@ scenario() {
         check "no rename script on NT" test ! -e "$PREFIX/drive_c/windows/wininit.ini"
     fi
     screenshot
-    check "YES answered" drv answer-prompt 'Cordafix Ver 1.0' 6
+    check "YES answered" drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_YES
     check "program ended by the restart" program_ended 20
     local i
     for i in $(seq 60); do [ -e "$(HELD_HOST)" ] || break; sleep 0.5; done

@@ -9,42 +9,42 @@ setup() {
 }
 
 scenario() {
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "statistics of a clean scan" same "$(drv list)" "$(statistics "$(count_files)" 0 0)"
     # id visible enabled, after the run.
     local expected
     expected=$(cat <<'LAYOUT'
-1070 1 1
-2 0 1
-1052 1 0
-1053 1 1
-1054 1 1
-1064 1 1
-1065 1 1
-1076 0 1
-1068 1 1
-1075 0 1
-1072 0 1
-1074 0 1
-1077 0 0
-1080 0 0
-1085 1 1
-1034 1 1
-1055 1 1
+IDC_OK_BUTTON 1 1
+IDC_CANCEL_BUTTON 0 1
+IDC_SCAN 1 0
+IDC_DOWNLOAD 1 1
+IDC_CLOSE_X 1 1
+IDC_STATUS_GROUP 1 1
+IDC_STATUS_LINE 1 1
+IDC_SEARCHING_FOR 0 1
+IDC_FAMILY_LINE 1 1
+IDC_PRODUCT_NOTICE 0 1
+IDC_MAKER_NOTICE 0 1
+IDC_DESCRIPTION 0 1
+IDC_DLINK 0 0
+IDC_ULINK 0 0
+IDC_LOGO 1 1
+IDC_LOG_GROUP 1 1
+IDC_LOG_LIST 1 1
 LAYOUT
 )
     check "finished layout" same "$(drv layout)" "$expected"
-    check "status frame without caption" same "$(drv state 1064)" "visible=1 enabled=1 text="
+    check "status frame without caption" same "$(drv state IDC_STATUS_GROUP)" "visible=1 enabled=1 text="
     check "last line selected" same "$(drv selection)" "4"
     screenshot
     # SCAN stays disabled, and a click that reaches the window anyway starts nothing.
-    drv post-command 1052
-    drv click 1052
+    drv post-command IDC_SCAN
+    drv click IDC_SCAN
     check "no second scan" drv no-prompt 1
     check "status unchanged" same "$(drv status)" "Scanning completed"
     check "no lines added" same "$(drv count)" "5"
-    check "OK ends the program" drv click 1070
+    check "OK ends the program" drv click IDC_OK_BUTTON
     check "window gone" drv wait-gone 10
     check "program ended" program_ended 10
 }

@@ -20,7 +20,7 @@ setup() {
 restart_question() {
     printf '%s\n' 'caption=Cordafix Ver 1.0' \
         'text=The system has to be restarted to remove the virus completely from your system. ' '' \
-        ' Restart now?' 'buttons=6 7'
+        ' Restart now?' 'buttons=IDC_PROMPT_YES IDC_PROMPT_NO'
 }
 
 scheduled() {
@@ -35,12 +35,12 @@ scenario() {
     local name total question
     name=$(detection_name "$DRIVE_D/held/busy.exe")
     total=$(count_files)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     # No program runs the file, so ending its program fails; the system's own
     # box reports that, except on NT 5.x, which ends programs by full path
     # (and under Wine the performance data of NT 4 and NT 6 hold no process).
     if [ "$MODE" != winxp ]; then
-        check "failed termination reported" same "$(drv answer-msgbox 'D:\held\busy.exe' 1 30)" \
+        check "failed termination reported" same "$(drv answer-msgbox 'D:\held\busy.exe' IDOK 30)" \
             "text=Could not kill process"
     fi
     question=$(drv prompt 'Cordafix Ver 1.0' 60)
@@ -48,9 +48,9 @@ scenario() {
     check "statistics before the question" same "$(drv list)" \
         "D:\\held\\busy.exe     $name Unable to remove"$'\n'"$(statistics "$total" 1 0)"
     screenshot
-    check "NO" drv answer-prompt 'Cordafix Ver 1.0' 7
+    check "NO" drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_NO
     check "scan completed" drv wait-status "Scanning completed" 30
-    check "still running after NO" same "$(drv state 1070 | cut -c1-19)" "visible=1 enabled=1"
+    check "still running after NO" same "$(drv state IDC_OK_BUTTON | cut -c1-19)" "visible=1 enabled=1"
     check "file still there" test -f "$DRIVE_D/held/busy.exe"
     wine_stop "$PREFIX"   # writes the registry to disk; no restart happens meanwhile
     check "deletion left for the restart" scheduled

@@ -55,7 +55,7 @@ scenario() {
     expected+=$(statistics "$(( $(count_files) + 1 - 2 ))" 12 12)
 
     check "every odd name has a short name" same "$(sed -n 's/^NAME //p' <<<"$listing" | grep -c '|.')" 9
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "result lines and statistics" same "$(drv list)" "$expected"
     for name in "${ODD[@]}"; do
@@ -67,6 +67,6 @@ scenario() {
     check "paths past 260 characters left" test -f "$DRIVE_D/$(deep 128 s.exe)" -a -f "$DRIVE_D/$(deep 200 s416.exe)"
     check "4 GiB + 95,744 bytes never matched" test -f "$DRIVE_D/big/huge.exe"
     check "links left" test -L "$DRIVE_D/loop/L1" -a -L "$DRIVE_D/loop/L2" -a -L "$DRIVE_D/single"
-    check "X ends the program" drv click 1054
+    check "X ends the program" drv click IDC_CLOSE_X
     check "program ended" program_ended 10
 }

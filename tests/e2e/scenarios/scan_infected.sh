@@ -22,7 +22,7 @@ scenario() {
     done
     total=$(count_files)
     expected+=$(statistics "$total" 5 5)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "result lines and statistics" same "$(drv list)" "$expected"
     for f in $samples; do
@@ -32,7 +32,7 @@ scenario() {
     check "near miss kept" test -f "$DRIVE_D/games/g_near.exe"
     check "last line selected" same "$(drv selection)" "$(( $(drv count) - 1 ))"
     screenshot
-    check "X ends the program after the scan" drv click 1054
+    check "X ends the program after the scan" drv click IDC_CLOSE_X
     check "window gone" drv wait-gone 10
     check "program ended" program_ended 10
 }

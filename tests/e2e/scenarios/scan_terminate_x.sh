@@ -2,9 +2,9 @@
 # NO lets the scan go on; YES terminates it. X afterwards ends the program.
 MODES="win98 winxp"
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/terminate.sh"
-request() { drv click 1054; }
+request() { drv click IDC_CLOSE_X; }
 CAPTION='DialogBoxTitle'
-decline() { drv answer-prompt DialogBoxTitle 7; }
-afterwards() { drv click 1054; }
+decline() { drv answer-prompt DialogBoxTitle IDC_PROMPT_NO; }
+afterwards() { drv click IDC_CLOSE_X; }
 setup() { terminate_setup; }
 scenario() { terminate_scenario; }

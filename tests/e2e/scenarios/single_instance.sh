@@ -17,13 +17,13 @@ setup() {
 
 scenario() {
     check "second copy ends, one main window" second_copy_ends
-    check "first copy unchanged" same "$(drv state 1052 | cut -c1-19)" "visible=1 enabled=1"
-    check "SCAN clicked" drv click 1052
+    check "first copy unchanged" same "$(drv state IDC_SCAN | cut -c1-19)" "visible=1 enabled=1"
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan running" drv wait-status-prefix 'D:\many\' 60
     check "question open" drv key-escape
     check "question shown" drv prompt 'Cordafix Ver 1.0' 10
     check "second copy ends during the question" second_copy_ends
     screenshot
-    check "confirmed" drv answer-prompt 'Cordafix Ver 1.0' 6
+    check "confirmed" drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_YES
     check "scan terminated" drv wait-status "Scanning terminated" 60
 }
