@@ -28,5 +28,3 @@ cordafix_fuzz_target(hosts_check tests/fuzz/FuzzHostsCheck.cpp)
 cordafix_fuzz_target(rename_script tests/fuzz/FuzzRenameScript.cpp)
 cordafix_fuzz_target(autostart tests/fuzz/FuzzAutostart.cpp)
 cordafix_fuzz_target(shorten_path tests/fuzz/FuzzShortenPath.cpp)
-# The performance-data reader of the memory pass gets its target here, with
-# its corpus in tests/fuzz/corpus/performance_data, once it is built.

@@ -4,22 +4,17 @@ set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 WINVER=0x0400)
 
 file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
-if(NOT WIN32_PLATFORM_SOURCES)
-  return()
-endif()
 add_library(platform_win32 STATIC ${WIN32_PLATFORM_SOURCES})
 target_link_libraries(platform_win32 PUBLIC cordafix_core)
 target_compile_options(platform_win32 PRIVATE ${PRODUCT_FLAGS})
 
 file(GLOB UI_SOURCES CONFIGURE_DEPENDS ui/*.cpp)
 file(GLOB RC_SOURCES CONFIGURE_DEPENDS res/*.rc)
-if(UI_SOURCES)
-  add_executable(cordafix WIN32 ${UI_SOURCES} ${RC_SOURCES})
-  target_compile_options(cordafix PRIVATE ${PRODUCT_FLAGS})
-  target_link_libraries(cordafix PRIVATE platform_win32 cordafix_core
-    ${STATIC_RUNTIME} comctl32 gdi32 user32 shell32 advapi32)
-  set_target_properties(cordafix PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-endif()
+add_executable(cordafix WIN32 ${UI_SOURCES} ${RC_SOURCES})
+target_compile_options(cordafix PRIVATE ${PRODUCT_FLAGS})
+target_link_libraries(cordafix PRIVATE platform_win32 cordafix_core
+  ${STATIC_RUNTIME} comctl32 gdi32 user32 shell32 advapi32)
+set_target_properties(cordafix PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # GoogleTest built for the target, for the contract tests that run under Wine.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -34,11 +29,9 @@ target_include_directories(gtest BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/tests/contrac
 target_compile_options(gtest PRIVATE -Wno-error)
 
 file(GLOB CONTRACT_SOURCES CONFIGURE_DEPENDS tests/contract/*.cpp)
-if(CONTRACT_SOURCES)
-  add_executable(contract_tests ${CONTRACT_SOURCES} tests/contract/win32/main_win32.cpp)
-  target_link_libraries(contract_tests PRIVATE platform_win32 cordafix_core gtest ${STATIC_RUNTIME})
-  target_include_directories(contract_tests PRIVATE tests)
-endif()
+add_executable(contract_tests ${CONTRACT_SOURCES} tests/contract/win32/main_win32.cpp)
+target_link_libraries(contract_tests PRIVATE platform_win32 cordafix_core gtest ${STATIC_RUNTIME})
+target_include_directories(contract_tests PRIVATE tests)
 
 # The driver takes control names: control_ids.inc lists every IDC_ name of
 # res/resource.h, made afresh whenever that file changes.
@@ -64,7 +57,7 @@ foreach(helper ${HELPER_SOURCES})
     target_link_libraries(${helper_name} PRIVATE platform_win32 cordafix_core)
   endif()
   # The prompt probe shows the program's own prompt dialog, resources included.
-  if(helper_name STREQUAL "prompt_probe" AND UI_SOURCES)
+  if(helper_name STREQUAL "prompt_probe")
     set(probe_ui_sources ${UI_SOURCES})
     list(FILTER probe_ui_sources EXCLUDE REGEX "CleanerApp\\.cpp$")
     target_sources(${helper_name} PRIVATE ${probe_ui_sources} ${RC_SOURCES})

@@ -66,9 +66,7 @@ cross_build() {
 }
 
 if [ "$build" = 1 ]; then
-    if [ -f tools/install-deps.sh ]; then
-        bash tools/install-deps.sh || fail "missing tools could not be installed"
-    fi
+    bash tools/install-deps.sh || fail "missing tools could not be installed"
     cross_build build/win32 cmake/mingw-i686.cmake
     [ "$arch" = win64 ] && cross_build build/win64 cmake/mingw-x86_64.cmake
     cmake -S . -B build/native >/dev/null || fail "native build not configured"

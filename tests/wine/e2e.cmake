@@ -3,11 +3,7 @@
 # the scenario lists in its MODES line. Screenshots: <build>/e2e-shots.
 file(GLOB E2E_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios/*.sh)
 set(E2E_SHOTS ${CMAKE_BINARY_DIR}/e2e-shots)
-if(TARGET make_samples)
-  set(E2E_MAKE_SAMPLES $<TARGET_FILE:make_samples>)
-else()
-  set(E2E_MAKE_SAMPLES "")
-endif()
+set(E2E_MAKE_SAMPLES $<TARGET_FILE:make_samples>)
 foreach(scenario ${E2E_SCENARIOS})
   get_filename_component(scenario_name ${scenario} NAME_WE)
   file(STRINGS ${scenario} modes_line REGEX "^MODES=")

@@ -38,7 +38,6 @@ ends() {
 }
 
 scenario() {
-    [ -f "$BUILD/prompt_probe.exe" ] || { check "prompt_probe.exe built" false; return; }
     local c='Prompt probe'
     local lone=IDC_PROMPT_LONE_OK pair='IDC_PROMPT_OK IDC_PROMPT_CANCEL' yesno='IDC_PROMPT_YES IDC_PROMPT_NO'
     ends 0  "$c" "$lone" 1 drv answer-prompt "$c" IDC_PROMPT_LONE_OK
