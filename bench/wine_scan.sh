@@ -12,43 +12,41 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../tests/wine/lib.sh"
 
+# prepare WORK MODE CORPUS SOURCE NAME [SOURCE NAME]...: a sealed prefix in
+# WORK whose D: is CORPUS, with each SOURCE as C:\bench\NAME; ended at exit.
+prepare() {
+    local work=$1 mode=$2 corpus=$3 template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
+    shift 3
+    prefix="$work/prefix"
+    trap 'wine_stop "$prefix"' EXIT
+    wine_template_prefix "$template" || { echo "wine_scan.sh: no template prefix" >&2; return 1; }
+    wine_new_prefix "$template" "$prefix" "$mode" || return 1
+    wine_map_drive "$prefix" d "$corpus" || return 1
+    mkdir -p "$prefix/drive_c/bench" || return 1
+    while [ $# -ge 2 ]; do
+        cp "$1" "$prefix/drive_c/bench/$2" || return 1
+        shift 2
+    done
+    wine_persist "$prefix" 120
+}
+
 if [ "${1:-}" = --probe ]; then
     probe=${2:?usage: wine_scan.sh --probe PROBE_EXE CORDAFIX_EXE CORPUS WORKDIR [MODE]}
     exe=${3:?} corpus=${4:?} work=${5:?} mode=${6:-winxp}
-    template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
-    prefix="$work/prefix"
-    trap 'wine_stop "$prefix"' EXIT
-    wine_template_prefix "$template" || { echo "wine_scan.sh: no template prefix" >&2; exit 1; }
-    wine_new_prefix "$template" "$prefix" "$mode" || exit 1
-    wine_map_drive "$prefix" d "$corpus" || exit 1
-    mkdir -p "$prefix/drive_c/bench" && cp "$probe" "$prefix/drive_c/bench/spec_floor_probe.exe" &&
-        cp "$exe" "$prefix/drive_c/bench/cordafix.exe" || exit 1
-    wine_persist "$prefix" 120
-    wine_run "$prefix" 900 'C:\bench\spec_floor_probe.exe' 'C:\bench\cordafix.exe' 'C:\' 'D:\' | tr -d '\r' | grep 'files='
+    prepare "$work" "$mode" "$corpus" "$probe" spec_floor_probe.exe "$exe" cordafix.exe || exit 1
+    wine_text "$prefix" 900 'C:\bench\spec_floor_probe.exe' 'C:\bench\cordafix.exe' 'C:\' 'D:\' | grep 'files='
     exit "${PIPESTATUS[0]}"
 fi
 
 exe=${1:?usage: wine_scan.sh CORDAFIX_EXE TIMER_EXE CORPUS WORKDIR [MODE]}
 timer=${2:?} corpus=${3:?} work=${4:?} mode=${5:-winxp}
-template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
-prefix="$work/prefix"
-
-cleanup() { wine_stop "$prefix"; }
-trap cleanup EXIT
-
-wine_template_prefix "$template" || { echo "wine_scan.sh: no template prefix" >&2; exit 1; }
-wine_new_prefix "$template" "$prefix" "$mode" || exit 1
-wine_map_drive "$prefix" d "$corpus" || exit 1
-mkdir -p "$prefix/drive_c/bench" &&
-    cp "$exe" "$prefix/drive_c/bench/cordafix.exe" &&
-    cp "$timer" "$prefix/drive_c/bench/wine_scan_timer.exe" || exit 1
-wine_persist "$prefix" 120
+prepare "$work" "$mode" "$corpus" "$exe" cordafix.exe "$timer" wine_scan_timer.exe || exit 1
 
 out="$work/timer.txt"
-wine_run "$prefix" 600 'C:\bench\cordafix.exe' &
-program_pid=$!
-wine_run "$prefix" 600 'C:\bench\wine_scan_timer.exe' 500 >"$out" &
-timer_pid=$!
+wine_start "$prefix" 600 'C:\bench\cordafix.exe'
+program_pid=$WINE_PID
+wine_start "$prefix" 600 'C:\bench\wine_scan_timer.exe' 500 >"$out"
+timer_pid=$WINE_PID
 # A program that ends before the timer has its figures (say it could not
 # show its window) ends the wait at once instead of the timer's patience.
 wait -n "$program_pid" "$timer_pid"

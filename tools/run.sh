@@ -91,7 +91,6 @@ if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
 fi
 
 source tests/wine/lib.sh
-source tests/e2e/e2e_lib.sh
 
 run=$root/build/run
 prefix=$run/prefix
@@ -102,7 +101,6 @@ template=$run/template
 wine_template_prefix "$template" || fail "no Wine prefix could be made"
 [ -d "$prefix" ] && wine_stop "$prefix"
 wine_new_prefix "$template" "$prefix" "$mode" || fail "no sandbox prefix"
-e2e_seal_prefix "$prefix" || fail "the sandbox prefix could not be sealed"
 rm -rf "$demo"
 build/native/make_samples --demo "$demo" >/dev/null || fail "no demo drive"
 wine_map_drive "$prefix" d "$demo" || fail "D: not mapped"
@@ -111,10 +109,6 @@ mkdir -p "$install" && cp "$exe_dir/cordafix.exe" "$exe_dir/e2e_driver.exe" "$in
     fail "cannot install into the prefix"
 program='C:\Program Files\Cordafix\cordafix.exe'
 driver='C:\Program Files\Cordafix\e2e_driver.exe'
-
-wine_in_prefix() {
-    (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$1" wine "${@:2}")
-}
 
 if [ "$running_sample" = 1 ]; then
     mkdir -p "$demo/running" &&
@@ -126,8 +120,7 @@ echo "run.sh: D: is $demo:"
 (cd "$demo" && find . -type f | sed 's|^\./|  D:\\|; s|/|\\|g' | sort)
 
 if [ "$running_sample" = 1 ]; then
-    (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 3600 \
-        wine 'D:\running\RUNNING.EXE' 3600 >/dev/null 2>&1) &
+    wine_start "$prefix" 3600 'D:\running\RUNNING.EXE' 3600 >/dev/null 2>&1
     sleep 2
     echo "run.sh: D:\running\RUNNING.EXE is running; SCAN's memory pass will find it"
     case "$mode" in win9*|winme) ;; *)
@@ -137,14 +130,14 @@ fi
 
 if [ -z "$shots" ] && [ -n "${DISPLAY:-}" ]; then
     trap 'wine_stop "$prefix"' EXIT
-    wine_in_prefix 86400 "$program" || true
+    wine_run "$prefix" 86400 "$program" || true
     exit 0
 fi
 
 # No display (or screenshots asked for): a virtual one, driven like a user would.
 trap 'wine_stop "$prefix"' EXIT
 wine_persist "$prefix" 60
-drive() { wine_in_prefix 120 "$driver" "$@" | tr -d '\r'; }
+drive() { wine_text "$prefix" 120 "$driver" "$@"; }
 # The window sits at the top-left corner; its picture is 527 x 338 pixels.
 # The bare display is black around the shaped window: make that white, from
 # the picture's corners and edges inward, where Pillow is at hand.
@@ -164,7 +157,7 @@ shot() {
     timeout -k 2 20 import -window root -crop 527x338+0+0 +repage "$shots/$1" && whiten "$shots/$1"
 }
 
-wine_in_prefix 600 "$program" &
+wine_start "$prefix" 600 "$program"
 drive wait-window 60 >/dev/null
 sleep 1
 shot before.png

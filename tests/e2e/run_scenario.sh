@@ -10,7 +10,6 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../wine/lib.sh"
-source "$here/e2e_lib.sh"
 
 BUILD=${1:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
 SCENARIO_FILE=${2:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
@@ -29,20 +28,15 @@ if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
         xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
-TEMPLATE=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-e2e.XXXXXX") || exit 1
-PREFIX="$WORK/prefix"
-DRIVE_D="$WORK/drive_d"
 PROGRAM_PID=
 SHOT_TAKEN=0
-FAILURES=0
-CHECKS=0
+CHECK_LABEL="$SCENARIO/$MODE"
+WATCHDOG=
 
 cleanup() {
-    kill "$WATCHDOG" 2>/dev/null
-    wine_stop "$PREFIX"
+    [ -n "$WATCHDOG" ] && kill "$WATCHDOG" 2>/dev/null
     [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
-    rm -rf "$WORK"
+    wine_test_cleanup
 }
 trap cleanup EXIT
 trap 'echo "FAIL $SCENARIO/$MODE: stopped after $LIMIT s"; exit 124' TERM INT
@@ -54,33 +48,14 @@ WATCHDOG=$!
 
 # --- functions for scenarios -------------------------------------------------
 
+# Checks: check, same and fails of tests/wine/lib.sh.
+
 # drv ARGS...: runs the driver; its output without the CRs of the Wine console.
-drv() {
-    (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 90 \
-        wine 'C:\tests\e2e_driver.exe' "$@") | tr -d '\r'
-    return "${PIPESTATUS[0]}"
-}
-
-# check WHAT COMMAND...: one check; counts a failure when COMMAND fails.
-check() {
-    local what=$1
-    shift
-    CHECKS=$((CHECKS + 1))
-    if "$@"; then
-        echo "ok   $SCENARIO/$MODE: $what"
-    else
-        echo "FAIL $SCENARIO/$MODE: $what"
-        FAILURES=$((FAILURES + 1))
-    fi
-}
-
-# same ACTUAL EXPECTED: equal texts, with both shown when they differ.
-same() {
-    [ "$1" = "$2" ] && return 0
-    echo "  expected:"; printf '%s\n' "$2" | cat -A | sed 's/^/    /'
-    echo "  actual:";   printf '%s\n' "$1" | cat -A | sed 's/^/    /'
-    return 1
-}
+drv() { wine_text "$PREFIX" 90 'C:\tests\e2e_driver.exe' "$@"; }
+# in_prefix EXE [ARGS...]: any program in the prefix (a minute at most), output without CRs.
+in_prefix() { wine_text "$PREFIX" 60 "$@"; }
+# reg ARGS...: Wine's reg command in the prefix.
+reg() { wine_reg "$PREFIX" "$@"; }
 
 # state_is NAME VISIBLE ENABLED: control NAME of the main window has that state.
 state_is() {
@@ -123,9 +98,8 @@ statistics() {
 # start_program [SECONDS]: starts cordafix.exe in the background (killed
 # after SECONDS, default 180).
 start_program() {
-    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 "${1:-180}" \
-        wine 'C:\tests\cordafix.exe') &
-    PROGRAM_PID=$!
+    wine_start "$PREFIX" "${1:-180}" 'C:\tests\cordafix.exe'
+    PROGRAM_PID=$WINE_PID
 }
 
 # program_ended [SECONDS]: the program started last has ended; its exit status
@@ -146,7 +120,8 @@ program_ended() {
 # screenshot: keeps the display as SHOT_DIR/SCENARIO-MODE.png (once per run).
 screenshot() {
     [ "$SHOT_TAKEN" = 1 ] && return 0
-    e2e_screenshot "$SHOT_DIR/$SCENARIO-$MODE.png" && SHOT_TAKEN=1
+    mkdir -p "$SHOT_DIR"
+    timeout -k 2 20 import -window root "$SHOT_DIR/$SCENARIO-$MODE.png" 2>/dev/null && SHOT_TAKEN=1
 }
 
 # --- the run ---------------------------------------------------------------------
@@ -162,9 +137,10 @@ scenario() { echo "run_scenario.sh: $SCENARIO has no scenario()" >&2; return 1; 
 START_PROGRAM=1
 source "$SCENARIO_FILE"
 
-wine_template_prefix "$TEMPLATE" || { echo "run_scenario.sh: no template prefix" >&2; exit 1; }
-wine_new_prefix "$TEMPLATE" "$PREFIX" "$MODE" || exit 1
-e2e_seal_prefix "$PREFIX" || exit 1
+wine_test_prefix e2e "$MODE" || exit 1
+WORK=$WINE_WORK
+PREFIX=$WINE_PREFIX
+DRIVE_D="$WORK/drive_d"
 wine_map_drive "$PREFIX" d "$DRIVE_D" || exit 1
 mkdir -p "$PREFIX/drive_c/tests" && cp "$BUILD"/*.exe "$PREFIX/drive_c/tests/" || exit 1
 wine_persist "$PREFIX" 120
@@ -180,6 +156,6 @@ if [ "$START_PROGRAM" = 1 ]; then
 fi
 scenario
 screenshot
-check "prefix still sealed" e2e_check_sealed "$PREFIX"
+check "prefix still sealed" wine_check_sealed "$PREFIX"
 echo "$SCENARIO/$MODE: $CHECKS checks, $FAILURES failed"
 [ "$FAILURES" -eq 0 ] && [ "$CHECKS" -gt 0 ]

@@ -1,18 +1,32 @@
-# Shell functions for running the cross-built programs under Wine.
-# Source this file; every function returns non-zero on failure.
+# The one shell library for running the cross-built programs under Wine: the
+# Wine tests, the end-to-end harness, tools/run.sh and the benchmark source it.
+# Every function returns non-zero on failure.
 #
 #   wine_template_prefix DIR                 build (once) the template prefix DIR
-#   wine_new_prefix TEMPLATE DEST MODE       copy TEMPLATE to DEST, Windows version MODE
+#   wine_new_prefix TEMPLATE DEST MODE       copy TEMPLATE to DEST, Windows version MODE, sealed
+#   wine_test_prefix NAME MODE               a sealed prefix in a new temporary folder, gone at exit:
+#                                            WINE_WORK (the folder), WINE_PREFIX (WINE_WORK/prefix)
+#   wine_seal_prefix PREFIX                  the one way to seal: no drive but C:, no link off C:
+#   wine_check_sealed PREFIX                 fails when PREFIX is not (or no longer) sealed
 #   wine_map_drive PREFIX LETTER HOSTDIR     map drive LETTER: of PREFIX to HOSTDIR
 #   wine_check_drives PREFIX                 fails when a drive of PREFIX holds a link that leads off it
 #   wine_run PREFIX SECONDS EXE [ARGS...]    run EXE in PREFIX, killed after SECONDS
+#   wine_start PREFIX SECONDS EXE [ARGS...]  the same in the background; WINE_PID is its process
+#   wine_text PREFIX SECONDS EXE [ARGS...]   wine_run, its output without the console's CRs
+#   wine_reg PREFIX ARGS...                  Wine's reg command in PREFIX, output without CRs
 #   wine_stop PREFIX                         end the wineserver of PREFIX (and its processes)
 #   wine_persist PREFIX [SECONDS]            keep PREFIX's wineserver up between runs (faster starts)
 #
-# Each test prefix has its Z: drive removed, and no drive of it holds a link
-# that leads off the drive or to a file, so nothing in it can reach the
-# host's own files through a drive letter. Wine processes are only ever ended
-# through the wineserver of their own prefix: other prefixes may be running.
+#   check WHAT COMMAND...                    one check: "ok   LABEL: WHAT" or "FAIL LABEL: WHAT"
+#                                            (LABEL is CHECK_LABEL); counts CHECKS and FAILURES
+#   same ACTUAL EXPECTED                     equal texts, both shown when they differ
+#   fails COMMAND...                         COMMAND fails
+#
+# Each test prefix has every drive but C: removed (Z: above all), and no
+# drive of it holds a link that leads off the drive or to a file, so nothing
+# in it can reach the host's own files through a drive letter. Wine processes
+# are only ever ended through the wineserver of their own prefix: other
+# prefixes may be running.
 
 WINE_VERSION_MODES="win95 win98 winme nt40 win2k winxp win2003 vista win7 win8 win81 win10"
 
@@ -91,8 +105,7 @@ wine_template_prefix() {
         # Let the server write the registry to disk before the copy is taken.
         _wine_env "$build" timeout -k 10 120 wineserver -k 2>/dev/null
         _wine_env "$build" timeout -k 10 120 wineserver -w 2>/dev/null
-        rm -f "$build/dosdevices/z:"
-        _wine_cut_host_links "$build" || { rm -rf "$build"; exit 1; }
+        wine_seal_prefix "$build" || { rm -rf "$build"; exit 1; }
         rm -rf "$dir"
         mv "$build" "$dir" && touch "$dir/.cordafix-ready"
     ) 9>"$dir.lock"
@@ -133,6 +146,37 @@ _wine_cut_host_links() {
     fi
 }
 
+# wine_seal_prefix PREFIX
+# Removes every drive of PREFIX but C: (Z:, Wine's view of /, above all; the
+# caller maps its own drives afterwards), cuts the links that lead off C:,
+# and checks the outcome.
+wine_seal_prefix() {
+    local prefix=${1:?wine_seal_prefix PREFIX} entry
+    [ -d "$prefix/drive_c" ] || { echo "wine_seal_prefix: $prefix is no Wine prefix" >&2; return 1; }
+    for entry in "$prefix"/dosdevices/?: "$prefix"/dosdevices/?::; do
+        [ -e "$entry" ] || [ -L "$entry" ] || continue
+        [ "${entry##*/}" = c: ] || rm -f "$entry" || return 1
+    done
+    _wine_cut_host_links "$prefix" || return 1
+    wine_check_sealed "$prefix"
+}
+
+# wine_check_sealed PREFIX
+# Fails (and says why) when PREFIX has a Z: drive, a C: that is not its own
+# drive_c, or a drive holding links that lead off it or to files.
+wine_check_sealed() {
+    local prefix=${1:?wine_check_sealed PREFIX}
+    if [ -e "$prefix/dosdevices/z:" ] || [ -L "$prefix/dosdevices/z:" ]; then
+        echo "wine prefix $prefix still has a Z: drive" >&2
+        return 1
+    fi
+    if [ "$(readlink -f "$prefix/dosdevices/c:")" != "$(readlink -f "$prefix/drive_c")" ]; then
+        echo "wine prefix $prefix: C: is not its drive_c" >&2
+        return 1
+    fi
+    wine_check_drives "$prefix"
+}
+
 # wine_check_drives PREFIX
 # Fails (and names them) when the folder of a drive of PREFIX holds links
 # that lead off it or to files (see _wine_links_off). The caller then goes no
@@ -167,16 +211,34 @@ wine_new_prefix() {
     fi
     _wine_replaceable "$dest" || { echo "wine_new_prefix: $dest exists and is no Wine prefix" >&2; return 1; }
     rm -rf "$dest" && mkdir -p "$(dirname "$dest")" && cp -a "$template" "$dest" || return 1
-    rm -f "$dest/dosdevices/z:" "$dest/.cordafix-ready"
-    _wine_cut_host_links "$dest" || return 1
-    if [ -e "$dest/dosdevices/z:" ] || [ -L "$dest/dosdevices/z:" ]; then
-        echo "wine_new_prefix: could not remove Z: from $dest" >&2
-        return 1
-    fi
+    rm -f "$dest/.cordafix-ready"
+    wine_seal_prefix "$dest" || return 1
     if [ -n "$mode" ]; then
         _wine_env "$dest" timeout -k 10 60 wine reg add 'HKCU\Software\Wine' /v Version /d "$mode" /f \
             >/dev/null 2>&1 || return 1
     fi
+}
+
+# wine_test_prefix NAME MODE
+# A sealed prefix of Windows version MODE in a new temporary folder
+# (cordafix-NAME.XXXXXX), made from the template (CORDAFIX_WINE_TEMPLATE, else
+# the shared one): WINE_WORK is the folder, WINE_PREFIX the prefix in it. At
+# exit the prefix's wineserver is ended and the folder removed: by
+# wine_test_cleanup, which a caller with an EXIT trap of its own calls from it.
+wine_test_prefix() {
+    local name=${1:?wine_test_prefix NAME MODE} mode=${2-}
+    local template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
+    WINE_WORK=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-$name.XXXXXX") || return 1
+    WINE_PREFIX="$WINE_WORK/prefix"
+    [ -n "$(trap -p EXIT)" ] || trap wine_test_cleanup EXIT
+    wine_template_prefix "$template" || { echo "wine_test_prefix: no template prefix" >&2; return 1; }
+    wine_new_prefix "$template" "$WINE_PREFIX" "$mode"
+}
+
+wine_test_cleanup() {
+    [ -n "${WINE_WORK:-}" ] || return 0
+    wine_stop "$WINE_PREFIX"
+    rm -rf "$WINE_WORK"
 }
 
 # wine_map_drive PREFIX LETTER HOSTDIR
@@ -201,19 +263,53 @@ wine_map_drive() {
 }
 
 # wine_run PREFIX SECONDS EXE [ARGS...]
-# Runs EXE (a Windows path such as 'C:\tests\x.exe', or a host path) in PREFIX
-# and returns its exit code; 124 when it had to be stopped after SECONDS.
+# Runs EXE (a Windows path such as 'C:\tests\x.exe', a program Wine knows by
+# name such as reg, or an absolute host path) in PREFIX and returns its exit
+# code; 124 when it had to be stopped after SECONDS.
 wine_run() {
-    local prefix=${1:?wine_run PREFIX SECONDS EXE [ARGS...]} seconds=${2:?wine_run PREFIX SECONDS EXE}
+    _wine_program_given "$@" || return 1
+    (_wine_exec "$@")
+}
+
+# wine_start PREFIX SECONDS EXE [ARGS...]
+# wine_run in the background. WINE_PID is the timed process itself, so that
+# waiting for it gives EXE's exit code.
+wine_start() {
+    _wine_program_given "$@" || return 1
+    (_wine_exec "$@") &
+    WINE_PID=$!
+}
+
+# wine_text PREFIX SECONDS EXE [ARGS...]
+# wine_run with the CRs of the Wine console taken out of the output.
+wine_text() {
+    wine_run "$@" | tr -d '\r'
+    return "${PIPESTATUS[0]}"
+}
+
+# wine_reg PREFIX ARGS...
+# Wine's reg command (reg add, reg query, ...) in PREFIX, stopped after a
+# minute; its output without CRs, its complaints dropped.
+wine_reg() {
+    local prefix=${1:?wine_reg PREFIX ARGS...}
+    shift
+    _wine_env "$prefix" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'
+    return "${PIPESTATUS[0]}"
+}
+
+_wine_program_given() {
+    [ $# -ge 3 ] && [ -n "$1" ] && [ -n "$2" ] && return 0
+    echo "wine_run: usage PREFIX SECONDS EXE [ARGS...]" >&2
+    return 1
+}
+
+# Becomes the timed Wine process (run it in a subshell). It starts from C:\,
+# so that no folder outside the drives is current.
+_wine_exec() {
+    local prefix=$1 seconds=$2
     shift 2
-    [ $# -ge 1 ] || { echo "wine_run: no program given" >&2; return 1; }
-    case "$1" in
-        *:*|*\\*)
-            # A Windows path: start from C:\ so no folder outside the drives is current.
-            (cd "$prefix/drive_c" && WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$seconds" wine "$@") ;;
-        *)
-            WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$seconds" wine "$@" ;;
-    esac
+    cd "$prefix/drive_c" || exit 1
+    exec env WINEDEBUG=-all WINEPREFIX="$prefix" timeout -k 5 "$seconds" wine "$@"
 }
 
 # wine_stop PREFIX
@@ -235,3 +331,33 @@ wine_persist() {
     WINEPREFIX="$prefix" timeout -k 5 60 wineserver -w 2>/dev/null
     WINEPREFIX="$prefix" wineserver -p"$seconds"
 }
+
+# --- checks ---------------------------------------------------------------------
+
+CHECKS=0
+FAILURES=0
+CHECK_LABEL=${CHECK_LABEL:-}
+
+# check WHAT COMMAND...
+check() {
+    local what=$1 label=${CHECK_LABEL:+$CHECK_LABEL: }
+    shift
+    CHECKS=$((CHECKS + 1))
+    if "$@"; then
+        echo "ok   $label$what"
+    else
+        echo "FAIL $label$what"
+        FAILURES=$((FAILURES + 1))
+    fi
+}
+
+# same ACTUAL EXPECTED
+same() {
+    [ "$1" = "$2" ] && return 0
+    echo "  expected:"; printf '%s\n' "$2" | cat -A | sed 's/^/    /'
+    echo "  actual:";   printf '%s\n' "$1" | cat -A | sed 's/^/    /'
+    return 1
+}
+
+# fails COMMAND...
+fails() { ! "$@"; }

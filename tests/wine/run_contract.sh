@@ -14,17 +14,9 @@ mode=${2:-winxp}
 shift $(( $# >= 2 ? 2 : 1 ))
 [ -f "$exe" ] || { echo "run_contract.sh: no such program: $exe" >&2; exit 1; }
 
-template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
-work=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-contract.XXXXXX") || exit 1
-prefix="$work/prefix"
-cleanup() {
-    wine_stop "$prefix"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-wine_template_prefix "$template" || { echo "run_contract.sh: no template prefix" >&2; exit 1; }
-wine_new_prefix "$template" "$prefix" "$mode" || exit 1
+wine_test_prefix contract "$mode" || exit 1
+work=$WINE_WORK
+prefix=$WINE_PREFIX
 # Entries no Windows call makes (see ContractEnv::HostMadeFolder).
 made="$work/drive_d/hostmade"
 mkdir -p "$made/sub" && ln -s sub "$made/sublink" || exit 1

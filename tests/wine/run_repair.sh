@@ -21,30 +21,13 @@ if [ -z "${CORDAFIX_REPAIR_DISPLAY:-}" ]; then
     CORDAFIX_REPAIR_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
-template=${CORDAFIX_WINE_TEMPLATE:-$WINE_TEMPLATE_DEFAULT}
-work=$(mktemp -d "${TMPDIR:-/tmp}/cordafix-repair.XXXXXX") || exit 1
-prefix="$work/prefix"
-cleanup() {
-    wine_stop "$prefix"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+CHECK_LABEL=$mode
+wine_test_prefix repair "$mode" || exit 1
+work=$WINE_WORK
+prefix=$WINE_PREFIX
 
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok   $mode: $what"
-    else
-        echo "FAIL $mode: $what"
-        failures=$((failures + 1))
-    fi
-}
-same() { [ "$1" = "$2" ] || { printf '  expected: %q\n  actual:   %q\n' "$2" "$1"; return 1; }; }
-
-probe() { wine_run "$prefix" 60 'C:\tests\repair_probe.exe' "$@" | tr -d '\r'; }
-reg() { _wine_env "$prefix" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
+probe() { wine_text "$prefix" 60 'C:\tests\repair_probe.exe' "$@"; }
+reg() { wine_reg "$prefix" "$@"; }
 has_value() { reg query "HKLM\\$1" /v "$2" | grep -q "$2"; }
 no_value() { ! has_value "$@"; }
 
@@ -52,8 +35,6 @@ run_key='Software\Microsoft\Windows\CurrentVersion\Run'
 services_key='Software\Microsoft\Windows\CurrentVersion\RunServices'
 windows="$prefix/drive_c/windows"
 
-wine_template_prefix "$template" || { echo "run_repair.sh: no template prefix" >&2; exit 1; }
-wine_new_prefix "$template" "$prefix" "$mode" || exit 1
 wine_map_drive "$prefix" d "$work/drive_d" || exit 1
 mkdir -p "$prefix/drive_c/tests" && cp "$build/repair_probe.exe" "$build/repair_hold.exe" "$prefix/drive_c/tests/" ||
     exit 1
@@ -124,7 +105,8 @@ echo x >"$work/drive_d/Long Folder/held file.exe"
 echo x >"$work/drive_d/Long Folder/second one.exe"
 held='D:\Long Folder\held file.exe'
 second='D:\Long Folder\second one.exe'
-wine_run "$prefix" 120 'C:\tests\repair_hold.exe' "$held" 110 >"$work/hold.out" 2>&1 &
+wine_start "$prefix" 120 'C:\tests\repair_hold.exe' "$held" 110 >"$work/hold.out" 2>&1
+holder=$WINE_PID
 for _ in $(seq 50); do grep -q HELD "$work/hold.out" && break; sleep 0.2; done
 check "file held open" grep -q HELD "$work/hold.out"
 
@@ -153,7 +135,7 @@ if [ "$mode" = win98 ]; then
     check "read-only script left as it was" same "$(od -c "$windows/wininit.ini")" "$before"
     chmod u+w "$windows/wininit.ini"
     pending=$(reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations)
-    check "no delayed deletion registered" bash -c "! grep -qi 'held file' <<<'$pending'"
+    check "no delayed deletion registered" fails grep -qi 'held file' <<<"$pending"
 else
     pending=$(reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations)
     check "delayed deletion recorded by the system" grep -qi 'D:\\Long Folder\\held file.exe' <<<"$pending"
@@ -170,10 +152,10 @@ for _ in $(seq 60); do
     [ ! -e "$work/drive_d/Long Folder/held file.exe" ] && [ ! -e "$work/drive_d/Long Folder/second one.exe" ] && break
     sleep 0.5
 done
-check "holder ended by the restart" bash -c "! kill -0 $! 2>/dev/null"
+check "holder ended by the restart" fails kill -0 "$holder" 2>/dev/null
 check "held file deleted at the restart" test ! -e "$work/drive_d/Long Folder/held file.exe"
 check "second file deleted at the restart" test ! -e "$work/drive_d/Long Folder/second one.exe"
 if [ "$mode" = win98 ]; then
     check "rename script used up" test ! -e "$windows/wininit.ini"
 fi
-exit $failures
+exit "$FAILURES"

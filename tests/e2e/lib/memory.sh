@@ -17,11 +17,6 @@
 
 CONFIRM_LINE='System Memory    W32/Drovak.Trojan removed'
 
-in_prefix() {
-    (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine "$@") | tr -d '\r'
-    return "${PIPESTATUS[0]}"
-}
-
 make_runnable() {
     need_samples || return 1
     mkdir -p "$(dirname "$DRIVE_D/$1")"
@@ -31,12 +26,11 @@ make_runnable() {
 start_sample() {
     if [ "${2:-}" = guarded ]; then
         # To a file: the started program inherits the output and keeps it open.
-        (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
-            wine 'C:\tests\run_guarded.exe' "$1" 190 >"$WORK/guarded.out" 2>&1)
+        wine_run "$PREFIX" 60 'C:\tests\run_guarded.exe' "$1" 190 >"$WORK/guarded.out" 2>&1
         grep -q '^STARTED' "$WORK/guarded.out" || { echo "  $1 not started"; return 1; }
     else
-        (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 200 wine "$1" 190) &
-        SAMPLE_PID=$!
+        wine_start "$PREFIX" 200 "$1" 190
+        SAMPLE_PID=$WINE_PID
     fi
     sleep 1  # until it runs its program
 }
@@ -44,8 +38,7 @@ start_sample() {
 start_padding() {
     local i
     for i in $(seq "$1"); do
-        (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 200 \
-            wine 'C:\tests\sleeper.exe' 190) &
+        wine_start "$PREFIX" 200 'C:\tests\sleeper.exe' 190
     done
     sleep 1
 }
@@ -84,9 +77,8 @@ control_set_keys() {
 }
 
 watch_list() {
-    (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 150 \
-        wine 'C:\tests\e2e_driver.exe' watch-list 140 >"$WORK/lines") &
-    WATCH_PID=$!
+    wine_start "$PREFIX" 150 'C:\tests\e2e_driver.exe' watch-list 140 >"$WORK/lines"
+    WATCH_PID=$WINE_PID
     local i
     for i in $(seq 100); do grep -q '^WATCHING' "$WORK/lines" 2>/dev/null && return 0; sleep 0.1; done
     echo "  the log list is not watched"

@@ -3,8 +3,8 @@
 MODES="win98 winxp"
 
 setup() {
-    _wine_env "$PREFIX" timeout -k 5 60 wine reg add 'HKLM\Software\Quorvex\Kestrova 2000' \
-        /v 'Installed Folder' /d 'C:\Program Files\Kestrova' /f >/dev/null 2>&1
+    reg add 'HKLM\Software\Quorvex\Kestrova 2000' \
+        /v 'Installed Folder' /d 'C:\Program Files\Kestrova' /f >/dev/null
 }
 
 scenario() {

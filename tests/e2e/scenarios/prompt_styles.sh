@@ -13,9 +13,8 @@ probe_answer() {
     shift 3
     local out="$WORK/probe.out"
     rm -f "$out"
-    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
-        wine 'C:\tests\prompt_probe.exe' "$style" "Style $style question" "$caption" >"$out") &
-    local pid=$! shown expect_caption=${caption:-Cordafix Ver 1.0}
+    wine_start "$PREFIX" 60 'C:\tests\prompt_probe.exe' "$style" "Style $style question" "$caption" >"$out"
+    local pid=$WINE_PID shown expect_caption=${caption:-Cordafix Ver 1.0}
     shown=$(drv prompt "$expect_caption" 20)
     same "$shown" "caption=$expect_caption"$'\n'"text=Style $style question"$'\n'"buttons=$buttons" || {
         drv prompt-close "" 1 >/dev/null; wait $pid; return 1; }

@@ -3,7 +3,6 @@
 # programs stay, also one naming the file only as an argument.
 MODES="win98 winxp"
 
-reg() { WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
 RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 SERVICES='HKLM\Software\Microsoft\Windows\CurrentVersion\RunServices'
 has_value() { reg query "$1" /v "$2" | grep -q "$2"; }

@@ -9,11 +9,7 @@ HELD='D:\Long Folder\held file.exe'
 HELD_HOST() { echo "$DRIVE_D/Long Folder/held file.exe"; }
 QUESTION='The system has to be restarted to remove the virus completely from your system. '$'\n\n'' Restart now?'
 
-reg() { WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
-short_path() {
-    (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
-        wine 'C:\tests\repair_probe.exe' short "$1") | tr -d '\r' | sed -n 's/^SHORT //p'
-}
+short_path() { in_prefix 'C:\tests\repair_probe.exe' short "$1" | sed -n 's/^SHORT //p'; }
 # The rename script's bytes expected after the scan, given the short path.
 expected_script() { printf '[rename]\r\nNUL=%s\r\n' "$1"; }
 # What a scenario reusing this file adds before the scan and checks after it
@@ -41,9 +37,8 @@ pending_deletes() {
 
 setup() {
     make_sample 'Long Folder/held file.exe' 0 && extra_setup || return 1
-    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 200 \
-        wine 'C:\tests\repair_hold.exe' "$HELD" 190 >"$WORK/hold.out" 2>&1) &
-    HOLDER_PID=$!
+    wine_start "$PREFIX" 200 'C:\tests\repair_hold.exe' "$HELD" 190 >"$WORK/hold.out" 2>&1
+    HOLDER_PID=$WINE_PID
     local i
     for i in $(seq 100); do grep -q HELD "$WORK/hold.out" 2>/dev/null && return 0; sleep 0.1; done
     echo "  the file could not be held open"
@@ -70,7 +65,7 @@ scenario() {
         check "short path known" test -n "$short"
         check "rename script entry" same "$(od -c "$PREFIX/drive_c/windows/wininit.ini")" \
             "$(expected_script "$short" | od -c)"
-        check "no delayed deletion on 9x" bash -c "! grep -qi 'held file' <<<\"\$1\"" _ "$(pending_deletes)"
+        check "no delayed deletion on 9x" fails grep -qi 'held file' <<<"$(pending_deletes)"
         extra_after_scan
     else
         check "delayed deletion recorded" grep -qiF "$HELD" <<<"$(pending_deletes)"
@@ -82,6 +77,6 @@ scenario() {
     local i
     for i in $(seq 60); do [ -e "$(HELD_HOST)" ] || break; sleep 0.5; done
     check "held file deleted at the restart" test ! -e "$(HELD_HOST)"
-    check "holder ended by the restart" bash -c "! kill -0 $HOLDER_PID 2>/dev/null"
+    check "holder ended by the restart" fails kill -0 "$HOLDER_PID" 2>/dev/null
     extra_after_restart
 }

@@ -9,8 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/repair_held_file.sh"
 # The script's read-only, hidden and system attributes (after setting them to $1 when given).
 script_attributes() {
     local value
-    value=$( (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
-        wine 'C:\tests\repair_probe.exe' attrib 'C:\windows\wininit.ini' "$@") | tr -d '\r' | sed -n 's/^ATTRIB //p')
+    value=$(in_prefix 'C:\tests\repair_probe.exe' attrib 'C:\windows\wininit.ini' "$@" | sed -n 's/^ATTRIB //p')
     printf '0x%X\n' $(( ${value:-0} & 0x7 ))
 }
 extra_setup() {

@@ -6,8 +6,7 @@ MODES="win98 nt40 winxp win10"
 setup() {
     make_sample 'held/busy.exe' 9 || return 1
     [ -f "$BUILD/repair_hold.exe" ] || { echo "no repair_hold.exe"; return 1; }
-    (cd "$PREFIX/drive_c" && exec env WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 150 \
-        wine 'C:\tests\repair_hold.exe' 'D:\held\busy.exe' 140 >"$WORK/hold.out") &
+    wine_start "$PREFIX" 150 'C:\tests\repair_hold.exe' 'D:\held\busy.exe' 140 >"$WORK/hold.out"
     local i
     for i in $(seq 1 100); do
         grep -q HELD "$WORK/hold.out" 2>/dev/null && return 0

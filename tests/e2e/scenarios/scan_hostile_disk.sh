@@ -38,8 +38,7 @@ setup() {
 
 scenario() {
     local expected='' name short listing f
-    listing=$( (cd "$PREFIX/drive_c" && WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 \
-        wine 'C:\tests\repair_probe.exe' names 'D:\odd\*.*') | tr -d '\r')
+    listing=$(in_prefix 'C:\tests\repair_probe.exe' names 'D:\odd\*.*')
     for f in "$(deep 50 s11.exe)" "$(deep 120 s256.exe)" loop/in_loop.exe; do
         expected+="$(winpath "$f")     $(detection_name "$DRIVE_D/$f") removed"$'\n'
     done
