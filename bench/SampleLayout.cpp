@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/samplegen/SampleGen.h"
+
 namespace {
 
 const uint32_t kPeHeaderOffset = 0x80;
 const uint32_t kHeadersSize = 0x400;
-const uint32_t kFileAlignment = 0x200;
 const uint32_t kSectionAlignment = 0x1000;
 const uint32_t kFirstSectionAddress = 0x1000;
 const uint32_t kPatternLength = 20;
@@ -16,51 +17,21 @@ const uint32_t kSecondRawStart = 0x600;  // two-section layout: first section's 
 uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 uint32_t AlignDown(uint32_t value, uint32_t alignment) { return value / alignment * alignment; }
 
-void Put16(std::vector<uint8_t>* file, uint32_t at, uint16_t value) {
-    (*file)[at] = value & 0xFF;
-    (*file)[at + 1] = value >> 8;
-}
-
-void Put32(std::vector<uint8_t>* file, uint32_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) (*file)[at + i] = (value >> (8 * i)) & 0xFF;
-}
-
 struct Section {
     uint32_t virtualAddress, virtualSize, rawPointer, rawSize;
 };
 
-void WriteHeaders(std::vector<uint8_t>* file, uint32_t entryPoint, const Section* sections, int count) {
-    (*file)[0] = 'M';
-    (*file)[1] = 'Z';
-    Put32(file, 60, kPeHeaderOffset);
-    const uint32_t pe = kPeHeaderOffset;
-    memcpy(&(*file)[pe], "PE\0\0", 4);
-    Put16(file, pe + 4, 0x14C);                 // i386
-    Put16(file, pe + 6, static_cast<uint16_t>(count));
-    Put16(file, pe + 20, 224);                  // PE32 optional header with 16 directories
-    Put16(file, pe + 22, 0x0102);               // executable, 32-bit
-    const uint32_t opt = pe + 24;
-    Put16(file, opt, 0x10B);
-    Put32(file, opt + 16, entryPoint);
-    Put32(file, opt + 28, 0x400000);            // ImageBase
-    Put32(file, opt + 32, kSectionAlignment);
-    Put32(file, opt + 36, kFileAlignment);
-    Put16(file, opt + 40, 4);                   // operating system version 4.0
-    Put16(file, opt + 48, 4);                   // subsystem version 4.0
-    const Section& last = sections[count - 1];
-    Put32(file, opt + 56, AlignUp(last.virtualAddress + last.virtualSize, kSectionAlignment));
-    Put32(file, opt + 60, kHeadersSize);
-    Put16(file, opt + 68, 2);                   // GUI subsystem
-    Put32(file, opt + 92, 16);                  // NumberOfRvaAndSizes
+// The headers, by the sample generator's one PE writer.
+std::vector<uint8_t> WriteHeaders(uint32_t size, uint32_t entryPoint, const Section* sections, int count) {
+    samplegen::PeHeaders headers;
+    headers.peOffset = kPeHeaderOffset;
+    headers.entryPoint = entryPoint;
+    headers.sizeOfHeaders = kHeadersSize;
     for (int i = 0; i < count; ++i) {
-        const uint32_t at = pe + 248 + 40 * i;
-        memcpy(&(*file)[at], i == 0 ? ".text" : ".data", 5);
-        Put32(file, at + 8, sections[i].virtualSize);
-        Put32(file, at + 12, sections[i].virtualAddress);
-        Put32(file, at + 16, sections[i].rawSize);
-        Put32(file, at + 20, sections[i].rawPointer);
-        Put32(file, at + 36, 0x60000020);       // code, execute, read
+        headers.sections.push_back({i == 0 ? ".text" : ".data", sections[i].virtualSize, sections[i].virtualAddress,
+                                    sections[i].rawSize, sections[i].rawPointer});
     }
+    return samplegen::WritePe(headers, size);
 }
 
 // Copies a pattern in; false when it would overwrite different pattern bytes
@@ -122,7 +93,7 @@ bool BuildSample(const SignatureRecord& record, std::vector<uint8_t>* file, Samp
         sections[1] = {secondAddress, AlignUp(size - kSecondRawStart, kSectionAlignment), kSecondRawStart,
                        size - kSecondRawStart};
     }
-    WriteHeaders(file, entry, sections, count);
+    *file = WriteHeaders(size, entry, sections, count);
 
     auto fileOffset = [&](int32_t distance) -> uint32_t {
         const uint32_t rva = entry + static_cast<uint32_t>(distance);

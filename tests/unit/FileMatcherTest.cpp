@@ -8,18 +8,14 @@
 
 #include "common/Shared.h"
 #include "platform/sim/SimPlatform.h"
+#include "support/SimTest.h"
+#include "tools/samplegen/SampleGen.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-void Put16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using samplegen::Bytes;
+using samplegen::Put16;
+using samplegen::Put32;
 
 struct Section {
     uint32_t virtualAddress;
@@ -27,21 +23,18 @@ struct Section {
     uint32_t rawPointer;
 };
 
-// A minimal PE32 file laid out by hand: signature at pe, section table 248
-// bytes after it, everything else zero.
+// A PE32 file from the sample generator with no sections yet, whose fields
+// the matcher reads are then set one by one: signature at pe, section table
+// 248 bytes after it.
 struct PeFile {
     Bytes bytes;
     uint32_t pe = 0x80;
 
-    explicit PeFile(size_t length, uint32_t peOffset = 0x80) : bytes(length, 0), pe(peOffset) {
-        bytes[0] = 'M';
-        bytes[1] = 'Z';
-        Put32(bytes, 60, pe);
-        std::memcpy(&bytes[pe], "PE\0\0", 4);
-        Put16(bytes, pe + 4, 0x14c);
-        Put16(bytes, pe + 20, 224);
-        Put16(bytes, pe + 24, 0x10b);
-        SizeOfHeaders(0x400);
+    explicit PeFile(size_t length, uint32_t peOffset = 0x80) : pe(peOffset) {
+        samplegen::PeHeaders headers;
+        headers.peOffset = peOffset;
+        headers.sizeOfHeaders = 0x400;
+        bytes = samplegen::WritePe(headers, length);
     }
     PeFile& Entry(uint32_t rva) {
         Put32(bytes, pe + 24 + 16, rva);
@@ -107,17 +100,13 @@ public:
 class FileMatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ClearProcessState();
+        ResetProcessState();
         InstallPlatform(sim.Parts());
         sim.AddDrive('C');
-        ActiveSignatureTable = SignatureTable;
-        ListedFileLength = -1;
     }
     void TearDown() override {
         EXPECT_EQ(0, sim.OpenDescriptorCount());
-        ActiveSignatureTable = SignatureTable;
-        ListedFileLength = -1;
-        ClearProcessState();
+        ResetProcessState();
     }
 
     int Match(const Bytes& bytes, const std::vector<SignatureRecord>& records) {

@@ -49,11 +49,6 @@ protected:
         UnscramblePatterns();
         ActionCode = 100;
     }
-    void TearDown() override {
-        ActiveAttachmentTable = AttachmentTable;
-        ActiveAttachmentCount = kAttachmentTableSize;
-        SimTest::TearDown();
-    }
 
     void WriteHosts(const std::string& content) { ASSERT_TRUE(sim.WriteFile(kHosts, content)); }
     int Check() { return CheckAndCleanEncodedFile(kHosts); }

@@ -19,34 +19,15 @@ namespace {
 // program padded to their length to carry them in its overlay.
 const int kOverlayRecords[] = {5, 11, 19, 23, 38, 48, 63, 65, 73, 77, 79, 84};
 
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // Shaped like a small MinGW program: nine sections, 4 KB apart in memory and
 // 512-byte aligned in the file, entry point in the first one.
 Bytes SmallProgram(int sectionCount = 9, size_t length = 0x3A00) {
-    Bytes file(length, 0);
-    file[0] = 'M';
-    file[1] = 'Z';
-    Put32(file, 60, 0x80);
-    std::memcpy(&file[0x80], "PE\0\0", 4);
-    file[0x84] = 0x4c;
-    file[0x85] = 0x01;
-    file[0x86] = static_cast<uint8_t>(sectionCount);
-    file[0x94] = 224;
-    file[0x98] = 0x0b;
-    file[0x99] = 0x01;
-    Put32(file, 0x98 + 16, 0x14b0);
-    Put32(file, 0x98 + 60, 0x400);
-    for (int i = 0; i < sectionCount; ++i) {
-        size_t at = 0x80 + 248 + i * 40;
-        std::memcpy(&file[at], ".sect", 5);
-        Put32(file, at + 8, 0x800);
-        Put32(file, at + 12, 0x1000 + 0x1000 * i);
-        Put32(file, at + 16, 0x600);
-        Put32(file, at + 20, 0x400 + 0x600 * i);
-    }
+    PeHeaders headers;
+    headers.entryPoint = 0x14b0;
+    headers.sizeOfHeaders = 0x400;
+    for (uint32_t i = 0; i < static_cast<uint32_t>(sectionCount); ++i)
+        headers.sections.push_back({".sect", 0x800, 0x1000 + 0x1000 * i, 0x600, 0x400 + 0x600 * i});
+    Bytes file = WritePe(headers, length);
     for (size_t i = 0x1000; i < length; ++i) file[i] = static_cast<uint8_t>(i * 31 + 7);
     return file;
 }
@@ -56,13 +37,9 @@ protected:
     void SetUp() override {
         SimTest::SetUp();
         hostC = sim.AddDrive('C');
-        ActiveSignatureTable = SignatureTable;
-        ListedFileLength = -1;
     }
     void TearDown() override {
         EXPECT_EQ(0, sim.OpenDescriptorCount());
-        ActiveSignatureTable = SignatureTable;
-        ListedFileLength = -1;
         SimTest::TearDown();
     }
     int MatchBytes(const Bytes& bytes) {

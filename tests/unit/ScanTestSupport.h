@@ -13,6 +13,7 @@
 #include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
 #include "support/SimTest.h"
+#include "tools/samplegen/SampleGen.h"
 
 namespace scantest {
 
@@ -51,14 +52,11 @@ inline const SignatureRecord* TestTable() {
 // entry point carries the patterns of test record `record`; -1 gives the
 // same file with patterns of no record.
 inline std::vector<uint8_t> SampleFile(int record) {
-    std::vector<uint8_t> bytes(kSampleLength, 0);
-    const uint32_t header = 64;
-    bytes[60] = header;
-    memcpy(&bytes[header], "PE\0\0", 4);
-    const uint32_t optional = header + 24;
-    memcpy(&bytes[optional + 16], &kEntryPoint, 4);
-    const uint32_t headersSize = 0x200;
-    memcpy(&bytes[optional + 60], &headersSize, 4);
+    samplegen::PeHeaders headers;
+    headers.peOffset = 64;
+    headers.entryPoint = kEntryPoint;
+    headers.sizeOfHeaders = 0x200;
+    std::vector<uint8_t> bytes = samplegen::WritePe(headers, kSampleLength);
     if (record >= 0) {
         const SignatureRecord& r = TestTable()[record];
         memcpy(&bytes[kEntryPoint], r.firstPattern, 20);
@@ -140,22 +138,13 @@ class ScanTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        savedTable_ = ActiveSignatureTable;
         ActiveSignatureTable = scantest::TestTable();
         ActiveScanServices = {scantest::FakeMemoryPass, scantest::FakeKill, scantest::FakeRepair,
                               scantest::FakeSchedule, scantest::FakeRestart};
         scantest::Services() = &services;
-        ActiveFileCheckerList = FileCheckerList;
         scantest::CheckerCalls().clear();
-        ListedFileLength = -1;
-        memset(ProgramFilesPattern, 0, sizeof ProgramFilesPattern);
-        ProgramFilesPending = 0;
-        ProgramFilesVisited = 0;
     }
     void TearDown() override {
-        ActiveSignatureTable = savedTable_;
-        ActiveScanServices = ProgramScanServices;
-        ActiveFileCheckerList = FileCheckerList;
         scantest::Services() = nullptr;
         SimTest::TearDown();
     }
@@ -174,5 +163,4 @@ protected:
     scantest::ServiceLog services;
 
 private:
-    const SignatureRecord* savedTable_ = nullptr;
 };

@@ -18,42 +18,24 @@ uint32_t Get32(const Bytes& b, size_t at) {
     return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
            (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
-void Put16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-struct SectionSpec {
-    const char* name;
-    uint32_t virtualSize;
-    uint32_t virtualAddress;
-    uint32_t rawSize;
-    uint32_t rawPointer;
-};
-
-// Writes DOS header, signature, file header, optional header and the real
-// section table into a zero-filled file of the given length.
-Bytes WriteHeaders(bool plus, uint32_t entryPoint, const std::vector<SectionSpec>& sections,
-                   size_t length) {
-    Bytes file(length, 0);
+// Writes the headers of a PE file (see WritePe) into file, which is large
+// enough for them.
+void WriteHeaderFields(const PeHeaders& h, Bytes& file) {
     file[0] = 'M';
     file[1] = 'Z';
-    Put32(file, 60, kPeOffset);
-    std::memcpy(&file[kPeOffset], "PE\0\0", 4);
-    uint32_t optionalSize = plus ? 240 : 224;
-    size_t coff = kPeOffset + 4;
-    Put16(file, coff, plus ? 0x8664 : 0x14c);
-    Put16(file, coff + 2, static_cast<uint32_t>(sections.size()));
+    Put32(file, 60, h.peOffset);
+    std::memcpy(&file[h.peOffset], "PE\0\0", 4);
+    uint32_t optionalSize = h.plus ? 240 : 224;
+    size_t coff = h.peOffset + 4;
+    Put16(file, coff, h.plus ? 0x8664 : 0x14c);
+    Put16(file, coff + 2, static_cast<uint32_t>(h.sections.size()));
     Put16(file, coff + 16, optionalSize);
-    Put16(file, coff + 18, plus ? 0x0022 : 0x0102);
-    size_t opt = kPeOffset + 24;
-    Put16(file, opt, plus ? 0x20b : 0x10b);
-    Put32(file, opt + 16, entryPoint);
+    Put16(file, coff + 18, h.plus ? 0x0022 : 0x0102);  // executable, large-address or 32-bit
+    size_t opt = h.peOffset + 24;
+    Put16(file, opt, h.plus ? 0x20b : 0x10b);
+    Put32(file, opt + 16, h.entryPoint);
     Put32(file, opt + 20, 0x1000);
-    if (plus) {
+    if (h.plus) {
         Put32(file, opt + 24, 0x40000000);
         Put32(file, opt + 28, 0x1);  // image base 0x140000000
     } else {
@@ -61,28 +43,38 @@ Bytes WriteHeaders(bool plus, uint32_t entryPoint, const std::vector<SectionSpec
     }
     Put32(file, opt + 32, 0x1000);
     Put32(file, opt + 36, 0x200);
-    Put16(file, opt + 40, 4);
-    Put16(file, opt + 48, 4);
+    Put16(file, opt + 40, 4);  // operating system version 4.0
+    Put16(file, opt + 48, 4);  // subsystem version 4.0
     uint32_t imageEnd = 0x1000;
-    for (const SectionSpec& s : sections) {
+    for (const PeSection& s : h.sections) {
         uint32_t end = (s.virtualAddress + s.virtualSize + 0xFFF) & ~0xFFFu;
         if (end > imageEnd) imageEnd = end;
     }
     Put32(file, opt + 56, imageEnd);
-    Put32(file, opt + 60, kSizeOfHeaders);
-    Put16(file, opt + 68, 2);
-    Put32(file, opt + (plus ? 108 : 92), 16);
+    Put32(file, opt + 60, h.sizeOfHeaders);
+    Put16(file, opt + 68, 2);  // GUI subsystem
+    Put32(file, opt + (h.plus ? 108 : 92), 16);  // NumberOfRvaAndSizes
     size_t table = opt + optionalSize;
-    for (size_t i = 0; i < sections.size(); ++i) {
+    for (size_t i = 0; i < h.sections.size(); ++i) {
         size_t at = table + i * 40;
-        std::strncpy(reinterpret_cast<char*>(&file[at]), sections[i].name, 8);
-        Put32(file, at + 8, sections[i].virtualSize);
-        Put32(file, at + 12, sections[i].virtualAddress);
-        Put32(file, at + 16, sections[i].rawSize);
-        Put32(file, at + 20, sections[i].rawPointer);
-        Put32(file, at + 36, 0x60000020);
+        std::strncpy(reinterpret_cast<char*>(&file[at]), h.sections[i].name, 8);
+        Put32(file, at + 8, h.sections[i].virtualSize);
+        Put32(file, at + 12, h.sections[i].virtualAddress);
+        Put32(file, at + 16, h.sections[i].rawSize);
+        Put32(file, at + 20, h.sections[i].rawPointer);
+        Put32(file, at + 36, 0x60000020);  // code, execute, read
     }
-    return file;
+}
+
+Bytes WriteHeaders(bool plus, uint32_t entryPoint, const std::vector<PeSection>& sections,
+                   size_t length) {
+    PeHeaders headers;
+    headers.plus = plus;
+    headers.peOffset = kPeOffset;
+    headers.entryPoint = entryPoint;
+    headers.sizeOfHeaders = kSizeOfHeaders;
+    headers.sections = sections;
+    return WritePe(headers, length);
 }
 
 bool PlacePattern(Bytes& file, uint32_t at, const uint8_t* pattern) {
@@ -121,6 +113,24 @@ bool PatternOffset(const Bytes& file, int32_t distance, uint32_t* offset) {
 }
 
 }  // namespace
+
+void Put16(Bytes& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+Bytes WritePe(const PeHeaders& headers, size_t length) {
+    size_t optionalSize = headers.plus ? 240 : 224;
+    size_t end = headers.peOffset + 24 + optionalSize + headers.sections.size() * 40;
+    Bytes file(length > end ? length : end, 0);
+    WriteHeaderFields(headers, file);
+    file.resize(length);
+    return file;
+}
 
 PeView ReadView(const Bytes& file) {
     PeView view;
@@ -204,7 +214,7 @@ Bytes MatchingSample(const SignatureRecord& record, int sectionCount) {
     uint32_t highAt = (length / 3 * 2) & ~0xFu;
     // The first section ends exactly where the higher address begins, so the
     // higher one falls through to the second section.
-    std::vector<SectionSpec> sections;
+    std::vector<PeSection> sections;
     uint32_t lowBase = lowRva & ~0xFFFu;
     sections.push_back({".text", highRva - lowBase, lowBase, 0x1000, lowAt - (lowRva - lowBase)});
     uint32_t highBase = highRva & ~0xFFFu;
@@ -224,7 +234,7 @@ Bytes MatchingSamplePe32Plus(const SignatureRecord& record) {
     // One real section. Read from 248 bytes after the signature, its header
     // shows up shifted by 16 bytes: the matcher sees an empty section whose
     // raw pointer is the tail of the name, so every address is moved by it.
-    std::vector<SectionSpec> sections{{".text", 0x2000, 0x1000, 0x2000, 0x1000}};
+    std::vector<PeSection> sections{{".text", 0x2000, 0x1000, 0x2000, 0x1000}};
     Bytes file = WriteHeaders(true, 0, sections, length);
     PeView view = ReadView(file);
     if (!view.readable || view.sectionCount != 1) return Bytes();

@@ -5,6 +5,9 @@
 // The generator carries its own model of where the matcher looks for a
 // pattern (PeView / LookupOffset). It is written apart from the matcher on
 // purpose, so the tests compare two readings of the same rules.
+//
+// WritePe is the one writer of PE headers for the tests, the benchmark and
+// the end-to-end samples: every synthetic program file starts there.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +19,30 @@
 namespace samplegen {
 
 typedef std::vector<uint8_t> Bytes;
+
+// Little-endian stores; the bytes must be there.
+void Put16(Bytes& b, size_t at, uint32_t v);
+void Put32(Bytes& b, size_t at, uint32_t v);
+
+struct PeSection {
+    const char* name;  // up to 8 characters
+    uint32_t virtualSize;
+    uint32_t virtualAddress;
+    uint32_t rawSize;
+    uint32_t rawPointer;
+};
+struct PeHeaders {
+    bool plus = false;         // PE32+ (64-bit) instead of PE32
+    uint32_t peOffset = 0x80;  // e_lfanew
+    uint32_t entryPoint = 0;
+    uint32_t sizeOfHeaders = 0x600;
+    std::vector<PeSection> sections;
+};
+// A zero-filled file of the given length holding the DOS header, the
+// signature, the file and optional headers (a GUI program for Windows 4.0,
+// 4 KB sections, 512-byte file alignment) and the section table. Headers that
+// reach past length are cut off there.
+Bytes WritePe(const PeHeaders& headers, size_t length);
 
 // The headers as the matcher reads them: the low 16 bits at byte 60 lead to
 // "PE\0\0", 96 bytes of optional header follow 24 bytes later, and up to 20
