@@ -57,6 +57,25 @@ in_prefix() { wine_text "$PREFIX" 60 "$@"; }
 # reg ARGS...: Wine's reg command in the prefix.
 reg() { wine_reg "$PREFIX" "$@"; }
 
+# layout_except NAME=V,E...: what `drv layout` prints when every control of
+# the main window (those of res/resource.h not named IDC_PROMPT_, in its
+# order) is visible and enabled but for the ones listed, which have
+# visibility V and enabled state E (0 or 1).
+layout_except() {
+    local names name state spec
+    names=$(sed -n 's/^#define \(IDC_[A-Z0-9_]*\) .*/\1/p' "$here/../../res/resource.h" | grep -v '^IDC_PROMPT_')
+    for spec in "$@"; do
+        grep -qx "${spec%%=*}" <<<"$names" || echo "layout_except: no control ${spec%%=*}"
+    done
+    while read -r name; do
+        state="1 1"
+        for spec in "$@"; do
+            [ "${spec%%=*}" = "$name" ] && state=$(tr ',' ' ' <<<"${spec#*=}")
+        done
+        echo "$name $state"
+    done <<<"$names"
+}
+
 # state_is NAME VISIBLE ENABLED: control NAME of the main window has that state.
 state_is() {
     local got

@@ -3,27 +3,10 @@ MODES="win98 nt40 winxp win10"
 
 scenario() {
     local expected
-    # id visible enabled; the product key is absent in a fresh prefix.
-    expected=$(cat <<'LAYOUT'
-IDC_OK_BUTTON 0 0
-IDC_CANCEL_BUTTON 0 1
-IDC_SCAN 1 1
-IDC_DOWNLOAD 1 1
-IDC_CLOSE_X 1 1
-IDC_STATUS_GROUP 0 1
-IDC_STATUS_LINE 0 1
-IDC_SEARCHING_FOR 0 1
-IDC_FAMILY_LINE 1 1
-IDC_PRODUCT_NOTICE 0 1
-IDC_MAKER_NOTICE 1 1
-IDC_DESCRIPTION 1 1
-IDC_DLINK 1 1
-IDC_ULINK 1 1
-IDC_LOGO 1 1
-IDC_LOG_GROUP 0 1
-IDC_LOG_LIST 0 1
-LAYOUT
-)
+    # The product key is absent in a fresh prefix.
+    expected=$(layout_except IDC_OK_BUTTON=0,0 IDC_CANCEL_BUTTON=0,1 IDC_STATUS_GROUP=0,1 \
+        IDC_STATUS_LINE=0,1 IDC_SEARCHING_FOR=0,1 IDC_PRODUCT_NOTICE=0,1 IDC_LOG_GROUP=0,1 \
+        IDC_LOG_LIST=0,1)
     check "idle layout" same "$(drv layout)" "$expected"
     check "description line" same "$(drv state IDC_DESCRIPTION)" \
         "visible=1 enabled=1 text=Cordafix Ver 1.0 - Tool to detect and remove all the variants of W32/Drovak Trojan"
