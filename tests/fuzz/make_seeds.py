@@ -35,22 +35,22 @@ def text(value):
 
 # --- PE matcher --------------------------------------------------------------
 
-def pe_file(length, sections=(), pe=0x80, entry=0, headers=0x400, count=None, magic=0x10B):
-    data = bytearray(length)
-    data[0:2] = b"MZ"
-    struct.pack_into("<I", data, 60, pe)
-    data[pe:pe + 4] = b"PE\0\0"
-    struct.pack_into("<HH", data, pe + 4, 0x14C, len(sections) if count is None else count)
-    struct.pack_into("<H", data, pe + 20, 224)
-    struct.pack_into("<H", data, pe + 24, magic)
-    struct.pack_into("<I", data, pe + 24 + 16, entry)
-    struct.pack_into("<I", data, pe + 24 + 60, headers)
-    for i, (va, vsize, raw) in enumerate(sections):
-        at = pe + 248 + i * 40
-        if at + 40 <= length:
-            struct.pack_into("<II", data, at + 8, vsize, va)
-            struct.pack_into("<I", data, at + 20, raw)
-    return data
+def pe_file(make_samples, length, sections=(), pe=0x80, entry=0, headers=0x400, count=None, plus=False):
+    """Bare PE headers from the sample generator (make_samples --headers);
+    sections are (virtual address, virtual size, raw pointer)."""
+    args = [make_samples, "--headers", str(length), "--pe-offset", str(pe), "--entry", str(entry),
+            "--headers-size", str(headers)]
+    for va, vsize, raw in sections:
+        args += ["--section", "%d,%d,%d" % (va, vsize, raw)]
+    if count is not None:
+        args += ["--section-count", str(count)]
+    if plus:
+        args.append("--pe32plus")
+    with tempfile.TemporaryDirectory() as work:
+        out = os.path.join(work, "headers")
+        subprocess.run(args + ["--out", out], check=True, stdout=subprocess.DEVNULL)
+        with open(out, "rb") as made:
+            return bytearray(made.read())
 
 
 def loose_tail(first, second, first_pattern, second_pattern):
@@ -59,33 +59,35 @@ def loose_tail(first, second, first_pattern, second_pattern):
 
 
 def pe_seeds(make_samples):
+    write("pe_matcher", "short", b"MZ" + bytes(59))
+    write("pe_matcher", "text", b"This is no program at all.\r\n" * 4)
+    if not make_samples:
+        print("make_seeds.py: no make_samples given, the PE seeds are left as they are", file=sys.stderr)
+        return
     # The engine tests' sample: no sections, patterns at the entry point.
-    sample = pe_file(1024, entry=512, headers=0x200, pe=64)
+    sample = pe_file(make_samples, 1024, entry=512, headers=0x200, pe=64)
     sample[512:532] = bytes(range(1, 21))
     sample[544:564] = bytes(range(101, 121))
     write("pe_matcher", "no-sections", sample)
     # The matcher tests' one-section file, with patterns the loose records look for.
-    one = pe_file(20000, sections=[(4096, 8192, 1024)], entry=6144)
+    one = pe_file(make_samples, 20000, sections=[(4096, 8192, 1024)], entry=6144)
     one[3072:3092] = bytes(range(0x40, 0x54))
     one[3072 + 32:3072 + 52] = bytes(range(0x60, 0x74))
     one[-48:] = loose_tail(0, 32, bytes(range(0x40, 0x54)), bytes(range(0x60, 0x74)))
     write("pe_matcher", "one-section-match", one)
-    write("pe_matcher", "twenty-sections", pe_file(2048, sections=[(0x1000 * (i + 1), 0x1000, 0x400)
-                                                                  for i in range(20)]))
-    write("pe_matcher", "twenty-one-sections", pe_file(2048, count=21))
-    write("pe_matcher", "pe32plus", pe_file(4096, sections=[(0x1000, 0x2000, 0x400)], magic=0x20B))
-    write("pe_matcher", "signature-at-high-offset", pe_file(0x10100, pe=0xFFF8))
-    write("pe_matcher", "short", b"MZ" + bytes(59))
-    write("pe_matcher", "text", b"This is no program at all.\r\n" * 4)
-    if make_samples:
-        with tempfile.TemporaryDirectory() as work:
-            for name, args in (("record-27", ["--record", "27"]),
-                               ("record-27-near-miss", ["--near-miss", "second-byte", "--record", "27"]),
-                               ("record-27-truncated", ["--near-miss", "truncated", "--record", "27"])):
-                out = os.path.join(work, name)
-                subprocess.run([make_samples] + args + ["--out", out], check=True, stdout=subprocess.DEVNULL)
-                with open(out, "rb") as sample_file:
-                    write("pe_matcher", name, sample_file.read())
+    write("pe_matcher", "twenty-sections", pe_file(make_samples, 2048, sections=[(0x1000 * (i + 1), 0x1000, 0x400)
+                                                                                for i in range(20)]))
+    write("pe_matcher", "twenty-one-sections", pe_file(make_samples, 2048, count=21))
+    write("pe_matcher", "pe32plus", pe_file(make_samples, 4096, sections=[(0x1000, 0x2000, 0x400)], plus=True))
+    write("pe_matcher", "signature-at-high-offset", pe_file(make_samples, 0x10100, pe=0xFFF8))
+    with tempfile.TemporaryDirectory() as work:
+        for name, args in (("record-27", ["--record", "27"]),
+                           ("record-27-near-miss", ["--near-miss", "second-byte", "--record", "27"]),
+                           ("record-27-truncated", ["--near-miss", "truncated", "--record", "27"])):
+            out = os.path.join(work, name)
+            subprocess.run([make_samples] + args + ["--out", out], check=True, stdout=subprocess.DEVNULL)
+            with open(out, "rb") as sample_file:
+                write("pe_matcher", name, sample_file.read())
 
 
 # --- hosts check -------------------------------------------------------------

@@ -8,6 +8,10 @@
 //   make_samples --runnable BASE.exe --record N --out FILE
 //   make_samples --placeable BASE.exe
 //   make_samples --check FILE      (which record the file matches, by the model)
+//   make_samples --headers LENGTH [--pe-offset N] [--entry N] [--headers-size N]
+//                [--section VA,VSIZE,RAW]... [--section-count N] [--pe32plus] --out FILE
+//       a file of bare PE headers (WritePe); --section-count overrides the
+//       count field; numbers may be given in hex (0x...)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +29,25 @@ struct Options {
     bool pe32plus = false;
     long plainSize = -1;
     std::string out, demo, runnable, placeable, check, nearMiss;
+    long headersLength = -1;
+    PeHeaders headers;
+    long sectionCount = -1;
 };
+
+uint32_t Number(const char* text) { return static_cast<uint32_t>(std::strtoul(text, nullptr, 0)); }
+
+bool ParseSection(const char* text, std::vector<PeSection>* sections) {
+    unsigned long va = 0, vsize = 0, raw = 0;
+    char* end = nullptr;
+    va = std::strtoul(text, &end, 0);
+    if (*end != ',') return false;
+    vsize = std::strtoul(end + 1, &end, 0);
+    if (*end != ',') return false;
+    raw = std::strtoul(end + 1, &end, 0);
+    if (*end != '\0') return false;
+    sections->push_back({"", static_cast<uint32_t>(vsize), static_cast<uint32_t>(va), 0, static_cast<uint32_t>(raw)});
+    return true;
+}
 
 int Usage() {
     std::fprintf(stderr,
@@ -35,7 +57,9 @@ int Usage() {
                  "       make_samples --demo DIR\n"
                  "       make_samples --runnable BASE.exe --record N --out FILE\n"
                  "       make_samples --placeable BASE.exe\n"
-                 "       make_samples --check FILE\n");
+                 "       make_samples --check FILE\n"
+                 "       make_samples --headers LENGTH [--pe-offset N] [--entry N] [--headers-size N]\n"
+                 "                    [--section VA,VSIZE,RAW]... [--section-count N] [--pe32plus] --out FILE\n");
     return 2;
 }
 
@@ -53,7 +77,14 @@ bool Parse(int argc, char** argv, Options* o) {
         else if (a == "--placeable") o->placeable = argv[++i];
         else if (a == "--check") o->check = argv[++i];
         else if (a == "--near-miss") o->nearMiss = argv[++i];
-        else return false;
+        else if (a == "--headers") o->headersLength = std::atol(argv[++i]);
+        else if (a == "--pe-offset") o->headers.peOffset = Number(argv[++i]);
+        else if (a == "--entry") o->headers.entryPoint = Number(argv[++i]);
+        else if (a == "--headers-size") o->headers.sizeOfHeaders = Number(argv[++i]);
+        else if (a == "--section-count") o->sectionCount = std::atol(argv[++i]);
+        else if (a == "--section") {
+            if (!ParseSection(argv[++i], &o->headers.sections)) return false;
+        } else return false;
     }
     return true;
 }
@@ -110,6 +141,14 @@ int Runnable(const Options& o) {
     return Write(o, RunnableSample(base, SignatureTable[o.record]), "runnable sample");
 }
 
+int Headers(Options o) {
+    o.headers.plus = o.pe32plus;
+    Bytes file = WritePe(o.headers, static_cast<size_t>(o.headersLength));
+    if (o.sectionCount >= 0 && o.headers.peOffset + 8 <= file.size())
+        Put16(file, o.headers.peOffset + 6, static_cast<uint32_t>(o.sectionCount));
+    return Write(o, file, "PE headers");
+}
+
 int Check(const std::string& path) {
     Bytes file;
     if (!ReadBytes(path, &file)) {
@@ -137,6 +176,7 @@ int main(int argc, char** argv) {
     if (!o.check.empty()) return Check(o.check);
     if (o.out.empty()) return Usage();
     if (o.plainSize >= 0) return Write(o, PlainFile(static_cast<size_t>(o.plainSize), 7), "plain file");
+    if (o.headersLength >= 0) return Headers(o);
     if (!ValidRecord(o.record)) return Usage();
     if (!o.runnable.empty()) return Runnable(o);
     const SignatureRecord& record = SignatureTable[o.record];
