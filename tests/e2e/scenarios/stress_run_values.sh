@@ -3,7 +3,8 @@
 # long to read, other types) around the values that launch the infected file,
 # and value names of 127, 128, 255 and 16,383 characters. Only the launching
 # values whose names fit the remembered name (127 characters) go, one line
-# each; every other value stays with its data, in its place.
+# each (a name of 16,383 the walk's enumeration cannot even list); every other
+# value stays with its data, in its place.
 MODES="winxp"
 
 reg() { WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
