@@ -2,9 +2,9 @@
 # infected file as an argument, bare, through an environment reference, too
 # long to read, other types) around the values that launch the infected file,
 # and value names of 127, 128, 255 and 16,383 characters. Only the launching
-# values whose names fit the remembered name (127 characters) go, one line
-# each (a name of 16,383 the walk's enumeration cannot even list); every other
-# value stays with its data, in its place.
+# values go, one line each, whatever the length of their names (those past
+# 127 characters are not remembered); every other value stays with its data,
+# in its place.
 MODES="winxp"
 
 reg() { WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
@@ -16,13 +16,13 @@ SERVICES_REG='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\RunSe
 # long_name LENGTH TAG: a value name of LENGTH characters that begins with TAG.
 long_name() { printf '%s%*s' "$2" $(($1 - ${#2})) '' | tr ' ' 'n'; }
 LAUNCHING=(Evil0500 Evil1000 "$(long_name 127 L127_)" EvilSvc)
-KEPT_LAUNCHING=("$(long_name 128 L128_)" "$(long_name 255 L255_)" "$(long_name 16383 L16383_)")
+LONG_LAUNCHING=("$(long_name 128 L128_)" "$(long_name 255 L255_)" "$(long_name 16383 L16383_)")
 
 # The .reg text: 1,000 values of other programs, in several forms, with the
 # launching ones among them (.reg strings double their backslashes).
 values_file() {
     printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$RUN_REG"
-    awk -v l127="${LAUNCHING[2]}" -v kept="${KEPT_LAUNCHING[*]}" -v u255="$(long_name 255 U255_)" '
+    awk -v l127="${LAUNCHING[2]}" -v long="${LONG_LAUNCHING[*]}" -v u255="$(long_name 255 U255_)" '
     function data(i) {
         k = i % 8
         if (k == 0) return sprintf("\\\"C:\\\\Program Files\\\\App%04d\\\\app.exe\\\" /run", i)
@@ -35,7 +35,7 @@ values_file() {
         return "D:\\\\Apps2\\\\evil.exe"
     }
     BEGIN {
-        split(kept, names, " ")
+        split(long, names, " ")
         for (i = 1; i <= 1000; i++) {
             printf "\"Other%04d\"=\"%s\"\r\n", i, data(i)
             if (i == 1) printf "\"Dword\"=dword:00000007\r\n\"Binary\"=hex:44,3a,5c,41\r\n"
@@ -76,11 +76,11 @@ scenario() {
     services_before=$(values_of "$SERVICES")
     check "1,000 unrelated values in place" same "$(grep -c '^Other[0-9]\{4\} ' <<<"$run_before")" 1000
     check "the long names in place" same \
-        "$(for n in "${LAUNCHING[2]}" "${KEPT_LAUNCHING[@]}"; do grep -c "^$n " <<<"$run_before"; done | tr '\n' ' ')" \
+        "$(for n in "${LAUNCHING[2]}" "${LONG_LAUNCHING[@]}"; do grep -c "^$n " <<<"$run_before"; done | tr '\n' ' ')" \
         '1 1 1 1 '
     total=$(count_files)
     expected=''
-    for n in 1 2 3 4; do expected+='System Registry     W32/Drovak.Trojan removed'$'\n'; done
+    for n in 1 2 3 4 5 6 7; do expected+='System Registry     W32/Drovak.Trojan removed'$'\n'; done
     expected+="D:\\Apps\\evil.exe     $name removed"$'\n'
     expected+=$(statistics "$total" 1 1)
     check "SCAN clicked" drv click 1052
@@ -88,12 +88,12 @@ scenario() {
     check "one line per launching value, then the file's" same "$(drv list)" "$expected"
     check "infected file deleted" test ! -e "$DRIVE_D/Apps/evil.exe"
     check "Run: only the launching values gone, the rest in place with their data" \
-        same "$(values_of "$RUN")" "$(without "$run_before" Evil0500 Evil1000 "${LAUNCHING[2]}")"
+        same "$(values_of "$RUN")" "$(without "$run_before" Evil0500 Evil1000 "${LAUNCHING[2]}" "${LONG_LAUNCHING[@]}")"
     check "RunServices: only the launching value gone" \
         same "$(values_of "$SERVICES")" "$(without "$services_before" EvilSvc)"
-    check "launching values with names past 127 characters kept" same \
-        "$(values_of "$RUN" | grep -c -F -e "${KEPT_LAUNCHING[0]}    " -e "${KEPT_LAUNCHING[1]}    " \
-            -e "${KEPT_LAUNCHING[2]}    ")" 3
+    check "launching values with names past 127 characters gone too" same \
+        "$(values_of "$RUN" | grep -c -F -e "${LONG_LAUNCHING[0]}    " -e "${LONG_LAUNCHING[1]}    " \
+            -e "${LONG_LAUNCHING[2]}    ")" 0
     check "X ends the program" drv click 1054
     check "program ended" program_ended 10
 }
