@@ -36,16 +36,23 @@ void ReportRemoved(const char* detectionName) {
 
 // A bare value ("abc.exe", "\abc.exe") names the program without its folder,
 // so it can only be tied to a file in the system folders, where Windows finds it.
+// A name that does not fit whole is not remembered (a shortened one could
+// later delete another program's value); the value itself still goes.
+void Remember(const char* valueName) {
+    if (strlen(valueName) < sizeof RememberedRunValue)
+        CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+}
+
 bool RemoveBareValue(RegKey root, const char* keyPath, const char* valueName) {
     if (!InSystemFolder(CurrentFilePath)) return false;
     if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
-    CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+    Remember(valueName);
     ReportRemoved(kWalkDetectionName);
     return true;
 }
 
 bool RemoveLaunchingValue(RegKey root, const char* keyPath, const char* valueName) {
-    CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+    Remember(valueName);
     if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
     ReportRemoved(kWalkDetectionName);
     return true;
@@ -53,9 +60,6 @@ bool RemoveLaunchingValue(RegKey root, const char* keyPath, const char* valueNam
 
 // Looks at one enumerated value; true when it was deleted.
 bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName, const char* fileName) {
-    // A name that does not fit RememberedRunValue whole is left alone: a
-    // shortened name could later delete another program's value.
-    if (strlen(valueName) >= sizeof RememberedRunValue) return false;
     char data[kDataTextSize];
     if (ReadRegistryText(root, keyPath, valueName, data, sizeof data) != 1) return false;
     LowerInPlace(data);
@@ -117,7 +121,9 @@ void CleanAutostartKey(RegKey root, const char* keyPath) {
     // Deleting a value moves the ones behind it up one index.
     uint32_t deleted = 0;
     for (uint32_t i = 0; i < valueCount; ++i) {
-        uint32_t nameLength = kValueNameSize - 1;
+        // The whole buffer: the longest name a value may have (16,383
+        // characters) lists only with room for its zero as well.
+        uint32_t nameLength = kValueNameSize;
         valueName[0] = '\0';
         if (SysRegistry().KeyEnumValue(key, i - deleted, valueName, &nameLength) != kErrorSuccess) continue;
         const char* slash = strrchr(CurrentFilePath, '\\');

@@ -84,6 +84,24 @@ TEST_F(RegistryContract, EnumerationNameLengthCountsTheZeroGoingIn) {
     EXPECT_STREQ(name, "three");
 }
 
+// The autostart walk enumerates with 16383 characters counting the zero, so
+// the longest name the system holds is the one it cannot list.
+TEST_F(RegistryContract, TheLongestValueNameListsOnlyWithRoomForItsZero) {
+    // Created and sorted alike: "f..." lists first on Windows and on Wine.
+    const std::string fits(16382, 'f'), longest(16383, 'l');
+    SetText(key, fits.c_str(), "x");
+    SetText(key, longest.c_str(), "x");
+    std::vector<char> name(16384);
+    uint32_t length = 16383;
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 0, name.data(), &length), 0);
+    EXPECT_EQ(std::string(name.data()), fits);
+    length = 16383;
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 1, name.data(), &length), kErrorMoreData);
+    length = 16384;
+    EXPECT_EQ(SysRegistry().KeyEnumValue(key, 1, name.data(), &length), 0);
+    EXPECT_EQ(std::string(name.data()), longest);
+}
+
 TEST_F(RegistryContract, QueryTellsTheSizeAndRefusesSmallBuffers) {
     SetText(key, "App", "C:\\app.exe");
     RegKey reader;

@@ -127,18 +127,21 @@ TEST_F(AutostartTest, MissingOrEmptyKeysAndPathsWithoutFolderDoNothing) {
     EXPECT_TRUE(sim.logLines.empty());
 }
 
-TEST_F(AutostartTest, OverlongNamesAndDataAreLeftWhole) {
+TEST_F(AutostartTest, OverlongNamesGoUnrememberedAndOverlongDataStays) {
     Infected("D:\\Windows\\System32\\abc.exe");
     std::string longName(128, 'n');
+    std::string longest(16383, 'z');
     std::string fitName(127, 'f');
     Run(longName, "D:\\Windows\\System32\\abc.exe");
+    Run(longest, "D:\\Windows\\System32\\abc.exe");
     Run(fitName, "D:\\Windows\\System32\\abc.exe");
     std::string longData = "D:\\Windows\\System32\\abc.exe " + std::string(260, 'a');
     std::string fits = longData.substr(0, 260);  // 260 bytes without a zero
     sim.SetRegistryBytes(kHkeyLocalMachine, kRunKeyPath, "LongData", std::vector<uint8_t>(fits.begin(), fits.end()));
     Run("TooLong", longData.substr(0, 260));  // 260 characters and the zero: 261 bytes
     CleanRun();
-    EXPECT_TRUE(InRun(longName));
+    EXPECT_FALSE(InRun(longName));
+    EXPECT_FALSE(InRun(longest));
     EXPECT_FALSE(InRun(fitName));
     EXPECT_FALSE(InRun("LongData"));
     EXPECT_TRUE(InRun("TooLong"));

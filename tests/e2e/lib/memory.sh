@@ -40,7 +40,14 @@ start_padding() {
     for i in $(seq "$1"); do
         wine_start "$PREFIX" 200 'C:\tests\sleeper.exe' 190
     done
-    sleep 1
+    # Until all of them run: one that starts late is listed too late to
+    # lengthen the pass (seen on a loaded machine).
+    for i in $(seq 100); do
+        [ "$(drv running sleeper.exe)" -ge "$1" ] 2>/dev/null && return 0
+        sleep 0.2
+    done
+    echo "  the padding processes did not start"
+    return 1
 }
 
 make_service() {
@@ -85,8 +92,11 @@ watch_list() {
     return 1
 }
 
+# Called inside $(...), where the watcher is no child to wait for: poll until
+# it has ended (it ends with the main window), so its last lines are written.
 watched_lines() {
-    wait "$WATCH_PID" 2>/dev/null
+    local i
+    for i in $(seq 150); do kill -0 "$WATCH_PID" 2>/dev/null || break; sleep 0.1; done
     tr -d '\r' <"$WORK/lines" | grep -v '^WATCHING'
 }
 
