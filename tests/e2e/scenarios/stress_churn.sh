@@ -74,7 +74,7 @@ scenario() {
     writer &
     local writer_pid=$!
     sleep 1  # the writer is at work when the scan starts
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     touch "$(WRITER_STOP)"
     wait "$writer_pid"
@@ -121,6 +121,6 @@ scenario() {
     check "the 200 kept files untouched" same "$(cat "$DRIVE_D"/churn/keep*.txt | md5sum)" \
         "$(for i in $(seq -w 1 200); do echo "keep $i"; done | md5sum)"
     check "the 20,000 bulk files all there" same "$(find "$DRIVE_D/bulk" -name 'f?????.txt' | wc -l)" 20000
-    check "X ends the program" drv click 1054
+    check "X ends the program" drv click IDC_CLOSE_X
     check "program ended" program_ended 10
 }

@@ -35,7 +35,7 @@ scenario() {
     check "100,000 plain files on D:" same "$(find "$DRIVE_D" -type f -name 'f*.txt' | wc -l)" 100000
     check "the program's process found" program_process
     check "memory sampled" start_sampling "$PROGRAM_HOST_PID"
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     mark_sampling start
     check "scan completed" completed_within 300
     mark_sampling end
@@ -44,6 +44,6 @@ scenario() {
     check "samples removed, plain files kept" same \
         "$(find "$DRIVE_D" -type f | wc -l) $(test -e "$DRIVE_D/zz/last.exe" || echo gone)" "100000 gone"
     check "resident set flat from a tenth of the scan to its end" rss_flat "$RSS_BOUND_KB"
-    check "X ends the program" drv click 1054
+    check "X ends the program" drv click IDC_CLOSE_X
     check "program ended" program_ended 10
 }

@@ -73,7 +73,7 @@ one_script() {
     expected+=$(statistics "$total" 1 0)
     start_program
     check "$kind: main window shown" drv wait-window 30
-    check "$kind: SCAN clicked" drv click 1052
+    check "$kind: SCAN clicked" drv click IDC_SCAN
     check "$kind: restart question reached" question_reached
     check "$kind: scan completed" drv wait-status "Scanning completed" 30
     check "$kind: unable-to-remove line" same "$(drv list)" "$expected"
@@ -81,8 +81,8 @@ one_script() {
     check "$kind: no other file on C: changed" same "$(c_files)" "$before"
     check "$kind: working copy holds the old script" cmp <("${kind}_script") \
         "$(find "$PREFIX/drive_c" -ipath '*temp/wininit.ini' | head -n 1)"
-    check "$kind: NO answered" drv answer-prompt 'Cordafix Ver 1.0' 7
-    check "$kind: X ends the program" drv click 1054
+    check "$kind: NO answered" drv answer-prompt 'Cordafix Ver 1.0' IDC_PROMPT_NO
+    check "$kind: X ends the program" drv click IDC_CLOSE_X
     check "$kind: program ended" program_ended 10
 }
 

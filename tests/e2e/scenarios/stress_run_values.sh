@@ -7,7 +7,6 @@
 # in its place.
 MODES="winxp"
 
-reg() { WINEDEBUG=-all WINEPREFIX="$PREFIX" timeout -k 5 60 wine reg "$@" 2>/dev/null | tr -d '\r'; }
 RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 SERVICES='HKLM\Software\Microsoft\Windows\CurrentVersion\RunServices'
 RUN_REG='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -83,7 +82,7 @@ scenario() {
     for n in 1 2 3 4 5 6 7; do expected+='System Registry     W32/Drovak.Trojan removed'$'\n'; done
     expected+="D:\\Apps\\evil.exe     $name removed"$'\n'
     expected+=$(statistics "$total" 1 1)
-    check "SCAN clicked" drv click 1052
+    check "SCAN clicked" drv click IDC_SCAN
     check "scan completed" drv wait-status "Scanning completed" 150
     check "one line per launching value, then the file's" same "$(drv list)" "$expected"
     check "infected file deleted" test ! -e "$DRIVE_D/Apps/evil.exe"
@@ -94,6 +93,6 @@ scenario() {
     check "launching values with names past 127 characters gone too" same \
         "$(values_of "$RUN" | grep -c -F -e "${LONG_LAUNCHING[0]}    " -e "${LONG_LAUNCHING[1]}    " \
             -e "${LONG_LAUNCHING[2]}    ")" 0
-    check "X ends the program" drv click 1054
+    check "X ends the program" drv click IDC_CLOSE_X
     check "program ended" program_ended 10
 }
