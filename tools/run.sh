@@ -180,7 +180,7 @@ sleep 1
 shot after.png
 echo "run.sh: the log after the scan:"
 drive list | sed 's/^/  /'
-drive click 1070 >/dev/null
+drive click IDC_OK_BUTTON >/dev/null
 drive wait-gone 20 >/dev/null || true
 wait "$watcher"
 echo "run.sh: screenshots in $shots (before.png, after.png)"
