@@ -77,11 +77,10 @@ public:
         folders_[1] = TempPath(folder, sizeof folder) < sizeof folder ? Key(folder) : "";
         files_.clear();
         descriptors_.clear();
-        texts_.clear();
         refuseChanges = false;
         changes = 0;
     }
-    int OpenCount() const { return static_cast<int>(descriptors_.size() + texts_.size()); }
+    int OpenCount() const { return static_cast<int>(descriptors_.size()); }
 
     uint32_t GetAttributes(const char* path) override {
         if (IsFolder(path)) return kAttrDirectory;
@@ -175,33 +174,6 @@ public:
     }
     int FileClose(int fd) override { return descriptors_.erase(fd) != 0 ? 0 : -1; }
 
-    TextFile TextOpenRead(const char* path) override {
-        if (path == nullptr || !Has(path)) return 0;
-        std::string content = Content(path);
-        content = content.substr(0, content.find('\x1A'));
-        std::string translated;
-        for (size_t i = 0; i < content.size(); ++i)
-            if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) translated += content[i];
-        TextFile handle = nextText_++;
-        texts_[handle] = {translated, 0};
-        return handle;
-    }
-    bool TextReadLine(TextFile file, char* buffer, int size) override {
-        auto found = texts_.find(file);
-        if (found == texts_.end() || size <= 0) return false;
-        std::pair<std::string, size_t>& stream = found->second;
-        if (stream.second >= stream.first.size() && size > 1) return false;
-        int used = 0;
-        while (used < size - 1 && stream.second < stream.first.size()) {
-            char c = stream.first[stream.second++];
-            buffer[used++] = c;
-            if (c == '\n') break;
-        }
-        buffer[used] = '\0';
-        return true;
-    }
-    void TextClose(TextFile file) override { texts_.erase(file); }
-
 private:
     struct Descriptor {
         std::string* bytes;  // the file's bytes in files_, whose nodes stay put
@@ -237,9 +209,7 @@ private:
     std::string folders_[2];  // the Windows and temporary folders, as keys (set by Clear)
     std::map<std::string, std::string> files_;
     std::map<int, Descriptor> descriptors_;
-    std::map<TextFile, std::pair<std::string, size_t>> texts_;
     int nextFd_ = 0x7000;
-    TextFile nextText_ = 0x7000;
 };
 
 // The one simulated Windows of a fuzz target, made and installed at its first
