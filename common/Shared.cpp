@@ -6,11 +6,20 @@
 
 const char kProgramCaption[] = "Cordafix Ver 1.0";
 const char kFamilyName[] = "W32/Drovak";
+const char kEveryFixedDrive[] = "!:";
+
+namespace {
+
+// The major version numbers of NT 4 and of NT 5.x.
+const uint32_t kNt4Major = 4;
+const uint32_t kNt5Major = 5;
+
+}  // namespace
 
 char LogLine[500];
-char StatusText[260];
+char StatusText[kPathSize];
 uintptr_t MainWindowHandle;
-char ScanTarget[260];
+char ScanTarget[kPathSize];
 int32_t ActionCode;
 int32_t KillActionCode;
 int32_t FilesScanned;
@@ -23,9 +32,9 @@ int32_t RestartNeeded;
 int32_t MemoryPassActive;
 int32_t MemoryHit;
 int32_t MemoryRestartNeeded;
-char CurrentFilePath[261];
+char CurrentFilePath[kPathSize + 1];
 int32_t CurrentFileLength;
-char LastDetectionName[260];
+char LastDetectionName[kPathSize];
 char RememberedRunValue[128];
 
 void PostLogLine(const char* format, ...) {
@@ -33,12 +42,12 @@ void PostLogLine(const char* format, ...) {
     va_start(args, format);
     vsnprintf(LogLine, sizeof LogLine, format, args);
     va_end(args);
-    SysSession().SendToWindow(MainWindowHandle, kWmSetRedraw, 0, 0);
+    SysSession().SendToWindow(MainWindowHandle, kNotifyLogLine, 0, 0);
 }
 
 void PostStatusText(const char* text) {
     if (text != StatusText) snprintf(StatusText, sizeof StatusText, "%s", text);
-    SysSession().SendToWindow(MainWindowHandle, kWmEnable, 0, 0);
+    SysSession().SendToWindow(MainWindowHandle, kNotifyStatusText, 0, 0);
 }
 
 int ShowPrompt(const char* text, const char* caption, int style) {
@@ -47,18 +56,18 @@ int ShowPrompt(const char* text, const char* caption, int style) {
 
 int GetPlatformFamily() {
     OsVersion version;
-    if (!SysSession().Version(&version)) return 0;
-    if (version.platformId == 1) return 4;
-    if (version.platformId == 2) return 5;
-    return 1;
+    if (!SysSession().Version(&version)) return kFamilyUnknown;
+    if (version.platformId == kPlatformIdNineX) return kFamilyNineX;
+    if (version.platformId == kPlatformIdNt) return kFamilyNt;
+    return kFamilyOther;
 }
 
 int GetNtGeneration() {
     OsVersion version;
-    if (!SysSession().Version(&version) || version.platformId != 2) return 0;
-    if (version.major <= 4) return 5;
-    if (version.major == 5) return 6;
-    return 0;
+    if (!SysSession().Version(&version) || version.platformId != kPlatformIdNt) return kGenerationNone;
+    if (version.major <= kNt4Major) return kGenerationNt4;
+    if (version.major == kNt5Major) return kGenerationNt5;
+    return kGenerationNone;
 }
 
 bool CopyText(char* destination, size_t size, const char* source) {

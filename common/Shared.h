@@ -11,7 +11,7 @@ extern const char kFamilyName[];      // "W32/Drovak"
 
 // Log line and status line: the two notifications to the main window.
 extern char LogLine[500];
-extern char StatusText[260];
+extern char StatusText[kPathSize];
 extern uintptr_t MainWindowHandle;
 
 // Formats one line into LogLine (bounded) and hands it to the main window.
@@ -23,8 +23,9 @@ void PostLogLine(const char* format, ...)
 // Copies text into StatusText (unless it already is StatusText) and shows it.
 void PostStatusText(const char* text);
 
-// What the scan walks: "!:" means every fixed drive.
-extern char ScanTarget[260];
+// What the scan walks: kEveryFixedDrive, or a folder whose tree is walked.
+extern char ScanTarget[kPathSize];
+extern const char kEveryFixedDrive[];  // "!:"
 
 // Disinfection action: 100 delete, 101 rename, 102 delete, 103 leave alone.
 extern int32_t ActionCode;
@@ -46,17 +47,25 @@ extern int32_t MemoryPassActive;
 extern int32_t MemoryHit;
 extern int32_t MemoryRestartNeeded;
 
-extern char CurrentFilePath[261];
+extern char CurrentFilePath[kPathSize + 1];
 extern int32_t CurrentFileLength;
-extern char LastDetectionName[260];
+extern char LastDetectionName[kPathSize];
 extern char RememberedRunValue[128];
 
 // The program's one prompt: message-box-like style in, pressed button's code out.
 int ShowPrompt(const char* text, const char* caption, int style);
 
-// 4 = 9x family, 5 = NT family, 1 = another platform, 0 = the query failed.
+// Platform families, as GetPlatformFamily gives them.
+const int kFamilyUnknown = 0;  // the version query failed
+const int kFamilyOther = 1;
+const int kFamilyNineX = 4;
+const int kFamilyNt = 5;
 int GetPlatformFamily();
-// NT only: 5 = major version 4 or lower, 6 = major version 5, 0 otherwise.
+
+// NT generations, as GetNtGeneration gives them.
+const int kGenerationNone = 0;  // not NT, major version 6 or later, or the query failed
+const int kGenerationNt4 = 5;   // major version 4 or lower
+const int kGenerationNt5 = 6;   // major version 5 (2000, XP, Server 2003)
 int GetNtGeneration();
 
 // Bounded copy: always zero-ends, returns false (and writes "") when source

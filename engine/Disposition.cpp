@@ -9,8 +9,6 @@
 
 namespace {
 
-const size_t kPathSize = 260;
-
 void PostRemoved(const char* path, const char* name) {
     ++FilesRemoved;
     PostLogLine("%s     %s removed", path, name);
@@ -19,6 +17,8 @@ void PostRemoved(const char* path, const char* name) {
 void DeleteInfectedFile(const char* path, const char* name) {
     // Read-only, hidden and system files refuse deletion until reset.
     if (!SysFiles().SetAttributes(path, kAttrArchive)) {
+        // From the status line, not from path and name, on purpose: in the kill
+        // confirmation it shows the walk's shortened path and the matched name.
         PostLogLine("%s     %s Unable to remove", StatusText, LastDetectionName);
         return;
     }
@@ -81,6 +81,7 @@ void DisposeInfectedFile(const char* path, const char* detectionName) {
             RenameInfectedFile(path, detectionName);
             break;
         case kActionLeave:
+            // From the status line on purpose, as the attribute failure's line.
             PostLogLine("%s     %s not disinfected as per user's selection", StatusText,
                         LastDetectionName);
             break;

@@ -21,5 +21,6 @@ void DisposeInfectedFile(const char* path, const char* detectionName);
 // path becomes "V" (C:\Windows\evil.exe -> C:\Windows\evil.Vxe). When no
 // character follows the last ".", a "V" is appended (C:\x\evil. ->
 // C:\x\evil.V); a path without any "." gets ".V" appended. False (and
-// target emptied) when the new name does not fit in size bytes.
+// target emptied) when the new name does not fit in size bytes. The hosts
+// file's rename keeps a name without "." instead (repair/HostsCheck.cpp).
 bool MakeRenameTarget(const char* path, char* target, size_t size);

@@ -17,16 +17,35 @@ int64_t ListedFileLength = -1;
 namespace {
 
 const int kMaxSections = 20;
-const int kSectionHeaderSize = 40;
 const int kPatternLength = 20;
-const int kOptionalHeaderRead = 96;
+
+// The header fields the matcher reads, by the published PE/COFF layout.
+// DOS header: the offset of the "PE\0\0" signature (e_lfanew); only its low
+// 16 bits are read.
+const uint32_t kHeaderOffsetAt = 60;
+const uint32_t kPeSignature = 0x4550;  // "PE" and two zero bytes, little-endian
+const uint32_t kSignatureSize = 4;
+// COFF file header, right after the signature.
+const uint32_t kFileHeaderSize = 20;
+const uint32_t kSectionCountAt = 2;  // NumberOfSections, 16 bits
+// Optional header, right after the file header; only its first 96 bytes
+// (standard and Windows-specific fields, no data directories) are read.
+const uint32_t kOptionalHeaderAt = kSignatureSize + kFileHeaderSize;
+const uint32_t kOptionalHeaderRead = 96;
+const uint32_t kEntryPointAt = 16;    // AddressOfEntryPoint
+const uint32_t kSizeOfHeadersAt = 60;  // SizeOfHeaders
 // Where the section table is looked for: after a PE32 optional header with
 // all 16 data directories, whatever SizeOfOptionalHeader says.
 const uint32_t kSectionTableDistance = 248;
+// One section header.
+const uint32_t kSectionHeaderSize = 40;
+const uint32_t kVirtualSizeAt = 8;
+const uint32_t kVirtualAddressAt = 12;
+const uint32_t kRawDataPointerAt = 20;  // PointerToRawData
 
 // Process-wide header cache of the file under test.
 uint16_t HeaderOffset;
-uint8_t PeFileHeader[20];
+uint8_t PeFileHeader[kFileHeaderSize];
 uint8_t OptionalHeader[kOptionalHeaderRead];
 uint8_t SectionTable[kMaxSections * kSectionHeaderSize];
 
@@ -35,9 +54,21 @@ uint32_t ReadU32(const uint8_t* bytes) {
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-uint16_t SectionCount() {
-    return static_cast<uint16_t>(PeFileHeader[2] | (PeFileHeader[3] << 8));
-}
+uint16_t ReadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
+
+uint16_t SectionCount() { return ReadU16(PeFileHeader + kSectionCountAt); }
+
+uint32_t EntryPoint() { return ReadU32(OptionalHeader + kEntryPointAt); }
+
+uint32_t SizeOfHeaders() { return ReadU32(OptionalHeader + kSizeOfHeadersAt); }
+
+const uint8_t* SectionHeader(int index) { return SectionTable + index * kSectionHeaderSize; }
+
+uint32_t VirtualAddressOf(const uint8_t* section) { return ReadU32(section + kVirtualAddressAt); }
+
+uint32_t VirtualSizeOf(const uint8_t* section) { return ReadU32(section + kVirtualSizeAt); }
+
+uint32_t RawDataPointerOf(const uint8_t* section) { return ReadU32(section + kRawDataPointerAt); }
 
 bool SeekTo(int fd, uint32_t position) {
     // The position travels as the runtime's signed 32-bit offset: from 2^31
@@ -50,13 +81,15 @@ bool ReadExactly(int fd, void* buffer, uint32_t count) {
     return SysFiles().FileRead(fd, buffer, count) == static_cast<int>(count);
 }
 
+const int kMaxKnownLengths = 256;
+
 // The lengths of the active table, sorted, when every record tests the exact
 // length; lets the matcher skip files that cannot match without opening them.
 struct TableLengths {
     const SignatureRecord* table = nullptr;
     bool usable = false;
     int count = 0;
-    int32_t lengths[256];
+    int32_t lengths[kMaxKnownLengths];
 };
 TableLengths KnownLengths;
 
@@ -65,7 +98,7 @@ void CollectTableLengths(const SignatureRecord* table) {
     KnownLengths.usable = true;
     KnownLengths.count = 0;
     for (const SignatureRecord* record = table; record->name[0] != '\0'; ++record) {
-        if (record->sizeTest != 1 || KnownLengths.count == 256) {
+        if (record->sizeTest != kSizeTestExact || KnownLengths.count == kMaxKnownLengths) {
             KnownLengths.usable = false;
             return;
         }
@@ -105,13 +138,13 @@ bool CannotMatchByLength() {
 
 bool LengthPasses(const SignatureRecord& record) {
     switch (record.sizeTest) {
-    case 1:
+    case kSizeTestExact:
         return CurrentFileLength == record.fileSize;
-    case 2: {
+    case kSizeTestNear: {
         int64_t difference = static_cast<int64_t>(record.fileSize) - CurrentFileLength;
         return difference > -SizeTolerance && difference < SizeTolerance;
     }
-    case 3:
+    case kSizeTestNone:
         return true;
     default:
         return false;
@@ -119,6 +152,8 @@ bool LengthPasses(const SignatureRecord& record) {
 }
 
 bool PatternAt(int fd, uint32_t entryPoint, int32_t distance, const uint8_t* pattern) {
+    // Wraps around at 32 bits on purpose: a negative distance lies below the
+    // entry point, and a sum past 2^32 starts again from address 0.
     uint32_t rva = entryPoint + static_cast<uint32_t>(distance);
     uint8_t bytes[kPatternLength];
     if (!SeekTo(fd, RvaToFileOffset(rva, fd))) return false;
@@ -127,7 +162,7 @@ bool PatternAt(int fd, uint32_t entryPoint, int32_t distance, const uint8_t* pat
 }
 
 int FirstMatchingRecord(int fd) {
-    uint32_t entryPoint = ReadU32(OptionalHeader + 16);
+    uint32_t entryPoint = EntryPoint();
     for (int i = 0; ActiveSignatureTable[i].name[0] != '\0'; ++i) {
         const SignatureRecord& record = ActiveSignatureTable[i];
         if (!LengthPasses(record)) continue;
@@ -144,45 +179,48 @@ int ReadPeFileHeader(int fd) {
     std::memset(PeFileHeader, 0, sizeof(PeFileHeader));
     HeaderOffset = 0;
     uint8_t low[2];
-    if (!SeekTo(fd, 60) || !ReadExactly(fd, low, sizeof(low))) return 0;
-    HeaderOffset = static_cast<uint16_t>(low[0] | (low[1] << 8));
-    uint8_t signature[4];
+    if (!SeekTo(fd, kHeaderOffsetAt) || !ReadExactly(fd, low, sizeof(low))) return 0;
+    HeaderOffset = ReadU16(low);
+    uint8_t signature[kSignatureSize];
     if (!SeekTo(fd, HeaderOffset) || !ReadExactly(fd, signature, sizeof(signature))) return 0;
-    if (ReadU32(signature) != 0x4550u) return 0;
-    if (!SeekTo(fd, HeaderOffset + 4u)) return 0;
+    if (ReadU32(signature) != kPeSignature) return 0;
+    if (!SeekTo(fd, HeaderOffset + kSignatureSize)) return 0;
     return ReadExactly(fd, PeFileHeader, sizeof(PeFileHeader)) ? 1 : 0;
 }
 
 int ReadPeSections(int fd) {
-    if (!SeekTo(fd, HeaderOffset + 24u)) return 0;
+    if (!SeekTo(fd, HeaderOffset + kOptionalHeaderAt)) return 0;
     if (!ReadExactly(fd, OptionalHeader, sizeof(OptionalHeader))) return 0;
     uint16_t count = SectionCount();
     if (count > kMaxSections) return 0;
     std::memset(SectionTable, 0, sizeof(SectionTable));
     if (count == 0) return 1;
     if (!SeekTo(fd, HeaderOffset + kSectionTableDistance)) return 0;
-    return ReadExactly(fd, SectionTable, count * static_cast<uint32_t>(kSectionHeaderSize)) ? 1 : 0;
+    return ReadExactly(fd, SectionTable, count * kSectionHeaderSize) ? 1 : 0;
 }
 
+// All of the arithmetic below is unsigned 32-bit and wraps around on purpose:
+// a section whose end passes 2^32 ends low, and an address below its
+// section's start translates to a huge offset, which the length test then
+// turns back into the address itself.
 uint32_t RvaToFileOffset(uint32_t rva, int fd) {
     int count = SectionCount();
     if (count > kMaxSections) count = kMaxSections;
     uint32_t offset = rva;
     if (count > 0) {
-        int chosen = count - 1;
+        // The first section that ends past the address; its start is not compared.
+        const uint8_t* section = SectionHeader(count - 1);
         for (int i = 0; i < count; ++i) {
-            const uint8_t* section = SectionTable + i * kSectionHeaderSize;
-            if (ReadU32(section + 12) + ReadU32(section + 8) > rva) {
-                chosen = i;
+            if (VirtualAddressOf(SectionHeader(i)) + VirtualSizeOf(SectionHeader(i)) > rva) {
+                section = SectionHeader(i);
                 break;
             }
         }
-        const uint8_t* section = SectionTable + chosen * kSectionHeaderSize;
-        offset = rva - ReadU32(section + 12) + ReadU32(section + 20);
+        offset = rva - VirtualAddressOf(section) + RawDataPointerOf(section);
     }
     uint32_t length = static_cast<uint32_t>(SysFiles().FileLength(fd));
     if (offset >= length) offset = rva;
-    if (offset == 0) offset = ReadU32(OptionalHeader + 60);
+    if (offset == 0) offset = SizeOfHeaders();
     return offset;
 }
 

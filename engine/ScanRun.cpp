@@ -8,10 +8,8 @@
 
 namespace {
 
-const char kEveryFixedDrive[] = "!:";
-
 void WalkScanTarget() {
-    char pattern[260];
+    char pattern[kPathSize];
     // A target too long for its pattern is not walked rather than walked cut short.
     if (CopyText(pattern, sizeof pattern, ScanTarget) &&
         AppendText(pattern, sizeof pattern, "\\*.*"))
@@ -52,7 +50,7 @@ void AskForRestart() {
     int answer = ShowPrompt(
         "The system has to be restarted to remove the virus completely from your system. "
         "\n\n Restart now?",
-        kProgramCaption, kScanQuestionStyle);
+        kProgramCaption, kStyleYesNoQuestion);
     if (answer == kAnswerYes) ActiveScanServices.restartMachine();
 }
 

@@ -1,7 +1,9 @@
 #include "engine/ScanServices.h"
 
 #include "memory/MemoryScan.h"
-#include "repair/Repair.h"
+#include "repair/Autostart.h"
+#include "repair/Restart.h"
+#include "repair/RestartDelete.h"
 
 const ScanServices ProgramScanServices = {
     RunMemoryPass, KillProcessOfFile, RepairAfterDetection, ScheduleDeleteAtRestart, RestartMachine,

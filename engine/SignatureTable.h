@@ -11,11 +11,16 @@ struct SignatureRecord {
     int32_t secondOffset;
     uint8_t secondPattern[21];
     int32_t fileSize;
-    int32_t sizeTest;  // 1 exact, 2 within SizeTolerance, 3 untested, other never matches
+    int32_t sizeTest;  // one of the kSizeTest values below; any other never matches
 };
 #pragma pack(pop)
 
 static_assert(sizeof(SignatureRecord) == 108, "records are packed to 108 bytes");
+
+// How a record's fileSize is used.
+const int32_t kSizeTestExact = 1;  // the file's length equals fileSize
+const int32_t kSizeTestNear = 2;   // it differs from fileSize by less than SizeTolerance
+const int32_t kSizeTestNone = 3;   // the length is not tested
 
 const int32_t SizeTolerance = 4096;
 const int kSignatureCount = 85;

@@ -13,13 +13,12 @@ const FileCheckerEntry FileCheckerList[] = {
 };
 const FileCheckerEntry* ActiveFileCheckerList = FileCheckerList;
 
-char ProgramFilesPattern[260];
+char ProgramFilesPattern[kPathSize];
 int32_t ProgramFilesPending;
 int32_t ProgramFilesVisited;
 
 namespace {
 
-const size_t kPathSize = 260;
 const int kStatusWidth = 60;
 const int kProgramFilesRuleLength = 6;  // a drive root pattern such as C:\*.*
 
@@ -229,7 +228,7 @@ void PumpScanMessages() {
     // Escape is answered here, whichever window the key was meant for, so it
     // never closes the dialog behind the scan's back.
     if ((message.wParam & 0xFFFF) == kVkEscape) {
-        if (ShowPrompt("Terminate the Scan now?", kProgramCaption, kScanQuestionStyle) != kAnswerNo)
+        if (ShowPrompt("Terminate the Scan now?", kProgramCaption, kStyleYesNoQuestion) != kAnswerNo)
             ScanCancelled = 1;
         return;
     }

@@ -5,8 +5,7 @@
 
 #include <cstdint>
 
-// Prompt style of the scan's questions: YES and NO buttons, question picture.
-const int kScanQuestionStyle = 36;
+#include "platform/FileSystem.h"
 
 // A file checker: non-zero when it has dealt with the file, which keeps the
 // later checkers from seeing it.
@@ -24,7 +23,7 @@ extern const FileCheckerEntry FileCheckerList[];
 extern const FileCheckerEntry* ActiveFileCheckerList;
 
 // The extra walk of a drive's "Program Files" tree (see ScanRun).
-extern char ProgramFilesPattern[260];
+extern char ProgramFilesPattern[kPathSize];
 extern int32_t ProgramFilesPending;
 extern int32_t ProgramFilesVisited;
 

@@ -3,7 +3,7 @@
 #include "common/Shared.h"
 #include "memory/ProcessChecks.h"
 #include "memory/ProcessKill.h"
-#include "repair/Repair.h"
+#include "repair/Restart.h"
 
 namespace {
 

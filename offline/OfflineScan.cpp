@@ -13,7 +13,7 @@
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
 #include "platform/offline/OfflinePlatform.h"
-#include "repair/Repair.h"
+#include "repair/Autostart.h"
 #include "repair/ServiceKeys.h"
 
 namespace {
@@ -37,7 +37,7 @@ void ServiceNameOf(const char* path, char* name, size_t size) {
 // keys when it cannot stop the service; here nothing runs, so every
 // detection gets them removed.
 int RepairOfflineDetection(const char* detectionName) {
-    char service[261];
+    char service[kPathSize + 1];
     ServiceNameOf(CurrentFilePath, service, sizeof service);
     RepairAfterDetection(detectionName);
     if (service[0] != '\0') RemoveServiceKeys(service);
@@ -113,7 +113,7 @@ void StartProcessState() {
     ClearProcessState();
     ProgramFilesPending = 0;
     ProgramFilesVisited = 0;
-    CopyText(ScanTarget, sizeof ScanTarget, "!:");
+    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
     ActionCode = kActionDelete;
     MainWindowHandle = OfflineSession::kMainWindow;
 }

@@ -63,7 +63,7 @@ std::string CurrentControlSet() {
     if (SysRegistry().KeyOpen(kHkeyLocalMachine, "SYSTEM\\Select", kKeyRead, &key) == kErrorSuccess) {
         if (SysRegistry().KeyQueryValue(key, "Current", &type, reinterpret_cast<uint8_t*>(&current), &size) !=
                 kErrorSuccess ||
-            type != 4 || current == 0 || current > 999)
+            type != kRegDword || current == 0 || current > 999)
             current = 1;
         SysRegistry().KeyClose(key);
     }

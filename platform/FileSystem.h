@@ -7,6 +7,10 @@
 
 #include "platform/Errors.h"
 
+// MAX_PATH: every path buffer of the program holds this many bytes, the zero
+// included, and so do the one-line texts shown beside paths.
+const size_t kPathSize = 260;
+
 const uint32_t kDriveUnknown = 0;
 const uint32_t kDriveNoRootDir = 1;
 const uint32_t kDriveRemovable = 2;
@@ -46,7 +50,7 @@ const int kSeekCur = 1;
 const int kSeekEnd = 2;
 
 struct FindEntry {
-    char name[260];
+    char name[kPathSize];
     // The 8.3 name the file system keeps beside a long name (cAlternateFileName);
     // empty when the long name is itself a legal 8.3 name.
     char shortName[14];

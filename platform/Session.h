@@ -16,14 +16,39 @@ const uint32_t kWmKeyDown = 0x0100;
 const uint32_t kWmCommand = 0x0111;
 const uint32_t kVkEscape = 27;
 
+// The two notifications to the main window, each sent with both parameters
+// 0. They keep the numbers of WM_SETREDRAW and WM_ENABLE on purpose: every
+// receiver (the main window, the probes and tools that stand in for it)
+// answers these, and a real WM_ENABLE, sent while a prompt disables the
+// window, only shows the same status text again.
+const uint32_t kNotifyLogLine = kWmSetRedraw;  // LogLine holds a new line
+const uint32_t kNotifyStatusText = kWmEnable;  // StatusText holds the new status
+
 // Prompt answers (the message-box codes).
 const int kAnswerOk = 1;
 const int kAnswerCancel = 2;
 const int kAnswerYes = 6;
 const int kAnswerNo = 7;
 
+// Prompt and message-box styles: one button set and one picture.
+const int kStyleOkCancel = 0x01;
+const int kStyleYesNoCancel = 0x03;
+const int kStyleYesNo = 0x04;
+const int kStyleButtonsMask = 0x0F;
+const int kStylePictureError = 0x10;
+const int kStylePictureQuestion = 0x20;
+const int kStylePictureWarning = 0x30;
+const int kStylePictureInformation = 0x40;
+// The two the program asks with.
+const int kStyleYesNoQuestion = kStyleYesNo | kStylePictureQuestion;
+const int kStyleOkCancelInformation = kStyleOkCancel | kStylePictureInformation;
+
+// OsVersion::platformId.
+const uint32_t kPlatformIdNineX = 1;  // VER_PLATFORM_WIN32_WINDOWS
+const uint32_t kPlatformIdNt = 2;     // VER_PLATFORM_WIN32_NT
+
 struct OsVersion {
-    uint32_t platformId;  // 1 = 9x family, 2 = NT family
+    uint32_t platformId;
     uint32_t major;
     uint32_t minor;
     uint32_t build;

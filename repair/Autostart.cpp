@@ -4,7 +4,6 @@
 
 #include "common/Shared.h"
 #include "repair/HostsCheck.h"
-#include "repair/Repair.h"
 
 const char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kRunServicesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
@@ -15,8 +14,8 @@ const char kRemovedLine[] = "System Registry     %s removed";
 const char kWalkDetectionName[] = "W32/Drovak.Trojan";
 
 const uint32_t kValueNameSize = 16384;
-const size_t kDataTextSize = 261;      // 260 bytes of data and a zero
-const uint32_t kExpandedSize = 261;
+const size_t kDataTextSize = kPathSize + 1;  // a path's worth of data and a zero
+const uint32_t kExpandedSize = kPathSize + 1;
 
 void LowerInPlace(char* text) {
     for (; *text; ++text)

@@ -6,6 +6,12 @@
 
 #include "platform/Platform.h"
 
+// The repair step after every detection: checks the hosts file, then removes
+// the autostart values (Run and RunServices) that launch CurrentFilePath or
+// carry the name remembered from an earlier infected file, each with a log
+// line. Always returns 1.
+int RepairAfterDetection(const char* detectionName);
+
 extern const char kRunKeyPath[];          // Software\Microsoft\Windows\CurrentVersion\Run
 extern const char kRunServicesKeyPath[];  // ...\RunServices
 

@@ -30,6 +30,8 @@ const int16_t kSizeRuleEqual = 16;
 const int16_t kSizeRuleNear = 17;
 const int32_t kSizeRuleSlack = 4096;
 const int16_t kSearchWholeRegion = 1;
+const int16_t kRegionHead = 0;
+const int16_t kRegionTail = 1;
 const size_t kPatternFieldSize = sizeof(AttachmentRecord{}.pattern);
 const size_t kFixedCompareSize = 100;
 
@@ -87,22 +89,26 @@ void CopyFromText(uint8_t* work, const uint8_t* text, int32_t textLength, int32_
 
 bool RecordMatches(const AttachmentRecord& record, int32_t searchLength, int32_t headLength,
                    int32_t tailLength) {
-    if (record.region != 0 && record.region != 1) return false;
-    const uint8_t* text = record.region == 0 ? HeadText : TailText;
-    int32_t textLength = record.region == 0 ? headLength : tailLength;
+    if (record.region != kRegionHead && record.region != kRegionTail) return false;
+    bool head = record.region == kRegionHead;
+    const uint8_t* text = head ? HeadText : TailText;
+    int32_t textLength = head ? headLength : tailLength;
     uint8_t work[kWorkSize];
     memset(work, 0, sizeof work);
     if (record.searchMode == kSearchWholeRegion) {
         memcpy(work, text, static_cast<size_t>(textLength));
         return FindPattern(work, searchLength, record.pattern, record.patternLength, sizeof work) == 1;
     }
-    int32_t offset = record.region == 0 ? record.position : tailLength - record.position;
+    int32_t offset = head ? record.position : tailLength - record.position;
     CopyFromText(work, text, textLength, offset, kFixedCompareSize);
     return memcmp(work, record.pattern, record.patternLength) == 0;
 }
 
 // The new name of a renamed file: the character after the last "." becomes
 // "V"; a path without "." keeps its name. A final "." gets a "V" appended.
+// Differs on purpose from MakeRenameTarget (engine/Disposition.h), which
+// gives a name without "." a ".V": here such a name is kept, and the move's
+// own result decides between "renamed" and "Rename failed". Keep them apart.
 bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
     if (!CopyText(target, size, path)) return false;
     char* dot = strrchr(target, '.');
@@ -115,7 +121,7 @@ bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
 }
 
 void RenameEncodedFile(const char* path, const char* name) {
-    char target[260];
+    char target[kPathSize];
     if (MakeEncodedRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
         ++FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
@@ -143,6 +149,7 @@ void DisposeEncodedFile(const char* path, const char* name) {
             DeleteEncodedFile(path, name);
             break;
         case kActionLeave:
+            // Its own capitals, unlike the program files' line: both are the program's texts.
             PostLogLine("%s     %s Not Disinfected As Per User's Selection", StatusText, LastDetectionName);
             break;
         default:
@@ -183,11 +190,12 @@ int FindPattern(const uint8_t* text, int32_t searchLength, const uint8_t* patter
 }
 
 int HasEncodedHeader(int fd) {
+    static const char kHeader[] = "begin";  // the opening word of a uuencoded block
+    const int32_t headerLength = static_cast<int32_t>(sizeof kHeader - 1);
     if (SysFiles().FileLength(fd) < 0 || SysFiles().FileSeek(fd, 0, kSeekSet) != 0) return 0;
-    uint8_t head[6] = {0};
-    if (!ReadExactly(fd, head, 5)) return 0;
-    static const char kHeader[] = "begin";
-    for (int i = 0; i < 5; ++i)
+    uint8_t head[sizeof kHeader] = {0};
+    if (!ReadExactly(fd, head, headerLength)) return 0;
+    for (int32_t i = 0; i < headerLength; ++i)
         if (LowerAscii(head[i]) != kHeader[i]) return 0;
     return 1;
 }
@@ -230,15 +238,15 @@ int CheckAndCleanEncodedFile(const char* path) {
 }
 
 bool GetHostsFilePath(char* path, size_t size) {
-    char directory[260];
+    char directory[kPathSize];
     const char* tail;
     uint32_t length;
     switch (GetPlatformFamily()) {
-        case 5:
+        case kFamilyNt:
             length = SysFiles().SystemDirectory(directory, sizeof directory);
             tail = "\\drivers\\etc\\hosts";
             break;
-        case 4:
+        case kFamilyNineX:
             length = SysFiles().WindowsDirectory(directory, sizeof directory);
             tail = "\\hosts";
             break;
@@ -250,6 +258,6 @@ bool GetHostsFilePath(char* path, size_t size) {
 }
 
 void CheckHostsFile() {
-    char path[260];
+    char path[kPathSize];
     if (GetHostsFilePath(path, sizeof path)) CheckAndCleanEncodedFile(path);
 }

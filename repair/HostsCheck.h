@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
+const size_t kAttachmentPatternSize = 100;
+
 #pragma pack(push, 1)
 struct AttachmentRecord {
     char name[25];          // detection name, zero-filled
     int32_t referenceSize;  // compared by size rules 16 and 17
     int16_t position;       // fixed-position mode: offset into the head, or back from the tail's end
-    uint16_t patternLength; // bytes compared, at most 100; 0 disables the record
+    uint16_t patternLength; // bytes compared, at most the field's size; 0 disables the record
     int16_t region;         // 0 = head text, 1 = tail text
-    uint8_t pattern[100];   // stored scrambled until UnscramblePatterns
+    uint8_t pattern[kAttachmentPatternSize];  // stored scrambled until UnscramblePatterns
     int16_t searchMode;     // 1 = search the whole region, else compare at position
     int16_t reserved1;
     int16_t sizeRule;       // 16 = equal, 17 = within 4096, else none

@@ -1,5 +1,6 @@
+#include "repair/Restart.h"
+
 #include "common/Shared.h"
-#include "repair/Repair.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ int32_t EnableShutdownPrivilege(bool* tokenOpened) {
 // shutdown privilege cannot be enabled; otherwise ExitWindowsEx's result
 // (non-zero once the restart has begun).
 int RestartMachine() {
-    if (GetPlatformFamily() != 4) {
+    if (GetPlatformFamily() != kFamilyNineX) {
         bool tokenOpened = false;
         int32_t error = EnableShutdownPrivilege(&tokenOpened);
         if (!tokenOpened) return 0;

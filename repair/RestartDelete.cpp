@@ -3,12 +3,10 @@
 #include <cstring>
 
 #include "common/Shared.h"
-#include "repair/Repair.h"
 
 namespace {
 
 const size_t kWindowsPathSize = 350;
-const size_t kPathSize = 260;
 const int kLineSize = 648;
 const char kScriptName[] = "\\wininit.ini";
 // The new script is written here first, beside the old one, so that a
@@ -236,11 +234,11 @@ bool AddRenameScriptEntry(const char* destination, const char* source) {
 
 int ScheduleDeleteAtRestart(const char* path) {
     switch (GetPlatformFamily()) {
-        case 5:
+        case kFamilyNt:
             // A refused delayed deletion would leave the file in place after
             // the restart; the caller must not offer one for it.
             return SysFiles().MovePathEx(path, nullptr, kMoveDelayUntilReboot) ? 1 : 0;
-        case 4: {
+        case kFamilyNineX: {
             char shortPath[kPathSize];
             uint32_t length = SysFiles().ShortPath(path, shortPath, sizeof shortPath);
             // The 9x start-up reads only short names; without one nothing can be entered.

@@ -28,7 +28,10 @@
 #define IDC_LOG_GROUP 1034
 #define IDC_LOG_LIST 1055
 
-// Prompt dialog (template 142).
+// Prompt dialog (template 142). OK and Cancel are the dialog's own OK and
+// cancel commands (IDOK and IDCANCEL): Enter, Escape and the close box.
+#define IDC_PROMPT_OK 1
+#define IDC_PROMPT_CANCEL 2
 #define IDC_PROMPT_PICTURE 1085
 #define IDC_PROMPT_TEXT 1086
 #define IDC_PROMPT_LONE_OK 3

@@ -1,6 +1,6 @@
 #include "ui/ColorStatic.h"
 
-#include "ui/ScanDlg.h"
+#include "ui/SharedLook.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void CColorStatic::Paint() {
     HDC dc = BeginPaint(hwnd_, &paint);
     if (!dc) return;
     GetWindowTextA(hwnd_, text_, sizeof text_);
-    HGDIOBJ oldFont = TitleFont ? SelectObject(dc, TitleFont) : NULL;
+    SelectedObject font(dc, SharedLook.TitleFont());
     SetTextColor(dc, textColour_);
     SetBkColor(dc, kTitleBandBlue);
     RECT client;
@@ -29,6 +29,6 @@ void CColorStatic::Paint() {
     // Without DT_SINGLELINE the vertical centring has no effect: the text sits
     // at the top, centred across.
     DrawTextA(dc, text_, -1, &client, DT_CENTER | DT_VCENTER);
-    if (oldFont) SelectObject(dc, oldFont);
+    font.Restore();
     EndPaint(hwnd_, &paint);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "common/Shared.h"
 #include "ui/Dialog.h"
 
 class CColorStatic : public CSubclassedControl {
@@ -17,5 +18,5 @@ private:
     void Paint();
 
     COLORREF textColour_;
-    char text_[260];  // taken from the window text at each paint
+    char text_[kPathSize];  // taken from the window text at each paint
 };

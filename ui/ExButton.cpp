@@ -5,6 +5,8 @@
 
 namespace {
 
+// The help viewer in the Windows folder, whose cursor 106 is the hand.
+const char kHelpViewer[] = "\\winhlp32.exe";
 const int kHandCursorId = 106;
 
 HBITMAP LoadFace(const char* name) {
@@ -16,17 +18,12 @@ HBITMAP LoadFace(const char* name) {
 
 }  // namespace
 
-CSkinnedButton::CSkinnedButton()
-    : highlighted_(0), hit_(), disableFace_(NULL), notFocusFace_(NULL), focusFace_(NULL) {}
-
-CSkinnedButton::~CSkinnedButton() { FreeFaces(); }
+CSkinnedButton::CSkinnedButton() : highlighted_(0), hit_() {}
 
 void CSkinnedButton::FreeFaces() {
-    HBITMAP* faces[] = {&disableFace_, &notFocusFace_, &focusFace_};
-    for (HBITMAP* face : faces) {
-        if (*face) DeleteObject(*face);
-        *face = NULL;
-    }
+    disableFace_.Close();
+    notFocusFace_.Close();
+    focusFace_.Close();
 }
 
 bool CSkinnedButton::LoadFacesFromText(int id, HWND parent) {
@@ -45,17 +42,18 @@ bool CSkinnedButton::LoadFacesFromText(int id, HWND parent) {
 bool CSkinnedButton::LoadFaces(const char* focusName, const char* notFocusName,
                                const char* disableName) {
     FreeFaces();
-    focusFace_ = LoadFace(focusName);
-    if (!focusFace_) return false;
-    notFocusFace_ = LoadFace(notFocusName);
-    if (!notFocusFace_) return false;
-    disableFace_ = LoadFace(disableName);
+    focusFace_.Reset(LoadFace(focusName));
+    if (!focusFace_.IsValid()) return false;
+    notFocusFace_.Reset(LoadFace(notFocusName));
+    if (!notFocusFace_.IsValid()) return false;
+    disableFace_.Reset(LoadFace(disableName));
     return SizeToFace();
 }
 
 bool CSkinnedButton::SizeToFace() {
     BITMAP info;
-    if (!notFocusFace_ || !GetObjectA(notFocusFace_, sizeof info, &info)) return false;
+    if (!notFocusFace_.IsValid() || !GetObjectA(notFocusFace_.Get(), sizeof info, &info))
+        return false;
     if (!SetWindowPos(hwnd_, NULL, 0, 0, info.bmWidth, info.bmHeight,
                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE))
         return false;
@@ -67,26 +65,23 @@ void CSkinnedButton::DrawItem(const DRAWITEMSTRUCT& item) {
     HBITMAP face = NULL;
     switch (ChooseButtonFace(highlighted_ != 0, (item.itemState & ODS_DISABLED) != 0)) {
     case ButtonFace::Focus:
-        face = focusFace_;
+        face = focusFace_.Get();
         break;
     case ButtonFace::Disable:
-        face = disableFace_;
+        face = disableFace_.Get();
         break;
     case ButtonFace::NotFocus:
-        face = notFocusFace_;
+        face = notFocusFace_.Get();
         break;
     }
     if (!face) return;
-    HDC memory = CreateCompatibleDC(item.hDC);
-    if (!memory) return;
-    HGDIOBJ old = SelectObject(memory, face);
-    if (old) {
-        const RECT& r = item.rcItem;
-        BitBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, 0, 0,
-               SRCCOPY);
-        SelectObject(memory, old);
-    }
-    DeleteDC(memory);
+    MemoryDc memory(CreateCompatibleDC(item.hDC));
+    if (!memory.IsValid()) return;
+    SelectedObject selection(memory.Get(), face);
+    if (!selection.IsValid()) return;
+    const RECT& r = item.rcItem;
+    BitBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, memory.Get(), 0, 0,
+           SRCCOPY);
 }
 
 void CSkinnedButton::Invalidate() { InvalidateRect(hwnd_, NULL, FALSE); }
@@ -141,10 +136,10 @@ CExButton::~CExButton() {
 
 void CExButton::LoadHandCursor() {
     if (handCursor_) return;
-    char path[260 + 16];
-    UINT length = GetWindowsDirectoryA(path, 260);
-    if (length == 0 || length >= 260) return;
-    if (!AppendText(path, sizeof path, "\\winhlp32.exe")) return;
+    char path[kPathSize + sizeof kHelpViewer];
+    UINT length = GetWindowsDirectoryA(path, kPathSize);
+    if (length == 0 || length >= kPathSize) return;
+    if (!AppendText(path, sizeof path, kHelpViewer)) return;
     HMODULE viewer = LoadLibraryA(path);
     if (!viewer) return;
     HCURSOR cursor = LoadCursorA(viewer, MAKEINTRESOURCEA(kHandCursorId));

@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include "ui/Dialog.h"
+#include "ui/GdiHandles.h"
 
 class CSkinnedButton : public CSubclassedControl {
 public:
     CSkinnedButton();
-    ~CSkinnedButton() override;
 
     // Attaches to control id of parent unless already attached, then loads the
     // faces named after the button's text. False when no names could be formed
@@ -34,9 +34,9 @@ private:
 
     int highlighted_;
     RECT hit_;
-    HBITMAP disableFace_;
-    HBITMAP notFocusFace_;
-    HBITMAP focusFace_;
+    GdiBitmap disableFace_;
+    GdiBitmap notFocusFace_;
+    GdiBitmap focusFace_;
 };
 
 // The main window's buttons: they also show the help viewer's hand cursor.

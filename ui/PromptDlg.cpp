@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "res/resource.h"
-#include "ui/ScanDlg.h"
+#include "ui/SharedLook.h"
 
 namespace {
 
 const COLORREF kBodyBlue = RGB(207, 233, 254);
+// Every button of the template, in the order the layout moves them.
+const int kButtonIds[] = {IDC_PROMPT_LONE_OK, IDC_PROMPT_OK, IDC_PROMPT_CANCEL, IDC_PROMPT_YES,
+                          IDC_PROMPT_NO};
 
 PromptRect WindowRectOf(HWND window) {
     RECT r = {0, 0, 0, 0};
@@ -28,29 +31,22 @@ CPromptDlg::CPromptDlg(const char* text, const char* caption, int style)
       caption_(caption ? caption : ""),
       pictureId_(DecodePromptPicture(style)),
       buttons_(DecodePromptButtons(style)),
-      bodyBrush_(NULL),
       textBefore_() {}
 
-CPromptDlg::~CPromptDlg() {
-    if (bodyBrush_) DeleteObject(bodyBrush_);
-}
-
 bool CPromptDlg::OnInitDialog() {
-    yes_.Attach(hwnd_, kPromptYesId);
-    ok_.Attach(hwnd_, kPromptOkId);
-    no_.Attach(hwnd_, kPromptNoId);
-    loneOk_.Attach(hwnd_, kPromptLoneOkId);
-    cancel_.Attach(hwnd_, kPromptCancelId);
+    yes_.Attach(hwnd_, IDC_PROMPT_YES);
+    ok_.Attach(hwnd_, IDC_PROMPT_OK);
+    no_.Attach(hwnd_, IDC_PROMPT_NO);
+    loneOk_.Attach(hwnd_, IDC_PROMPT_LONE_OK);
+    cancel_.Attach(hwnd_, IDC_PROMPT_CANCEL);
 
     Layout();
-    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
-                           kPromptNoId};
-    for (int id : buttons) ShowItem(hwnd_, id, PromptButtonShown(id, buttons_));
-    ok_.LoadFacesFromText(kPromptOkId, hwnd_);
-    loneOk_.LoadFacesFromText(kPromptLoneOkId, hwnd_);
-    cancel_.LoadFacesFromText(kPromptCancelId, hwnd_);
-    yes_.LoadFacesFromText(kPromptYesId, hwnd_);
-    no_.LoadFacesFromText(kPromptNoId, hwnd_);
+    for (int id : kButtonIds) ShowItem(hwnd_, id, PromptButtonShown(id, buttons_));
+    ok_.LoadFacesFromText(IDC_PROMPT_OK, hwnd_);
+    loneOk_.LoadFacesFromText(IDC_PROMPT_LONE_OK, hwnd_);
+    cancel_.LoadFacesFromText(IDC_PROMPT_CANCEL, hwnd_);
+    yes_.LoadFacesFromText(IDC_PROMPT_YES, hwnd_);
+    no_.LoadFacesFromText(IDC_PROMPT_NO, hwnd_);
 
     if (PromptPictureMoves(ComputePromptGrowth(static_cast<int>(strlen(text_))))) {
         HWND picture = Item(IDC_PROMPT_PICTURE);
@@ -73,9 +69,7 @@ void CPromptDlg::Layout() {
     HWND text = Item(IDC_PROMPT_TEXT);
     textBefore_ = WindowRectOf(text);
     Place(text, PlacePromptText(textBefore_, growth, LargeFontScreen));
-    const int buttons[] = {kPromptLoneOkId, kPromptOkId, kPromptCancelId, kPromptYesId,
-                           kPromptNoId};
-    for (int id : buttons) {
+    for (int id : kButtonIds) {
         HWND button = Item(id);
         if (button) Place(button, PlacePromptButton(WindowRectOf(button), growth, height));
     }
@@ -94,40 +88,35 @@ void CPromptDlg::CentreOverMainWindow() {
 }
 
 bool CPromptDlg::OnCommand(int id, int, HWND) {
-    if (id == kPromptOkId || id == kPromptCancelId) return false;  // OnOK, OnCancel
+    if (id == IDC_PROMPT_OK || id == IDC_PROMPT_CANCEL) return false;  // OnOK, OnCancel
     int code = PromptEndCode(id, buttons_);
     if (code < 0) return false;
     End(code);
     return true;
 }
 
-void CPromptDlg::OnOK() { End(PromptEndCode(kPromptOkId, buttons_)); }
+void CPromptDlg::OnOK() { End(PromptEndCode(IDC_PROMPT_OK, buttons_)); }
 
-void CPromptDlg::OnCancel() { End(PromptEndCode(kPromptCancelId, buttons_)); }
+void CPromptDlg::OnCancel() { End(PromptEndCode(IDC_PROMPT_CANCEL, buttons_)); }
 
 void CPromptDlg::PaintPicture() {
     PAINTSTRUCT paint;
     BeginPaint(hwnd_, &paint);
     EndPaint(hwnd_, &paint);
-    HBITMAP picture = static_cast<HBITMAP>(LoadImageA(
-        GetModuleHandleA(NULL), MAKEINTRESOURCEA(pictureId_), IMAGE_BITMAP, 0, 0,
-        LR_LOADMAP3DCOLORS));
-    if (!picture) return;
+    // Loaded anew for every paint and freed right after.
+    GdiBitmap picture(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(NULL),
+                                                      MAKEINTRESOURCEA(pictureId_), IMAGE_BITMAP,
+                                                      0, 0, LR_LOADMAP3DCOLORS)));
+    if (!picture.IsValid()) return;
     HWND frame = Item(IDC_PROMPT_PICTURE);
-    HDC dc = frame ? GetDC(frame) : NULL;
-    if (dc) {
-        HDC memory = CreateCompatibleDC(dc);
-        if (memory) {
-            HGDIOBJ old = SelectObject(memory, picture);
-            RECT client;
-            GetClientRect(frame, &client);
-            BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-        }
-        ReleaseDC(frame, dc);
-    }
-    DeleteObject(picture);
+    WindowDc dc(frame);
+    if (!dc.IsValid()) return;
+    MemoryDc memory(CreateCompatibleDC(dc.Get()));
+    if (!memory.IsValid()) return;
+    SelectedObject selection(memory.Get(), picture.Get());
+    RECT client;
+    GetClientRect(frame, &client);
+    BitBlt(dc.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
 bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
@@ -139,9 +128,9 @@ bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        if (!bodyBrush_) bodyBrush_ = CreateSolidBrush(kBodyBlue);
-        *result = reinterpret_cast<LRESULT>(bodyBrush_);
-        return bodyBrush_ != NULL;
+        if (!bodyBrush_.IsValid()) bodyBrush_.Reset(CreateSolidBrush(kBodyBlue));
+        *result = reinterpret_cast<LRESULT>(bodyBrush_.Get());
+        return bodyBrush_.IsValid();
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

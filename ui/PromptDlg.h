@@ -6,12 +6,12 @@
 
 #include "ui/Dialog.h"
 #include "ui/ExButton.h"
+#include "ui/GdiHandles.h"
 #include "ui/logic/PromptRules.h"
 
 class CPromptDlg : public CModalDialog {
 public:
     CPromptDlg(const char* text, const char* caption, int style);
-    ~CPromptDlg() override;
 
 protected:
     bool OnInitDialog() override;
@@ -29,7 +29,7 @@ private:
     const char* caption_;
     int pictureId_;
     PromptButtons buttons_;  // exactly one set is shown
-    HBRUSH bodyBrush_;
+    GdiBrush bodyBrush_;  // made at the first colour message, freed with the dialog
     PromptRect textBefore_;  // the text's window rectangle before the layout moved it
 
     NCExButton yes_;

@@ -2,19 +2,16 @@
 
 #include <shellapi.h>
 
+#include "common/ProductKey.h"
 #include "common/Shared.h"
 #include "engine/ScanRun.h"
 #include "res/resource.h"
 #include "ui/ShapedWindow.h"
+#include "ui/SharedLook.h"
 #include "ui/logic/LogListRules.h"
 #include "ui/logic/MakerSite.h"
 #include "ui/logic/ScanSession.h"
 #include "ui/logic/ScanWindowTexts.h"
-
-CScanDlg* MainDialog;
-bool LargeFontScreen;
-HFONT TitleFont;
-HBRUSH DialogBrush;
 
 namespace {
 
@@ -25,29 +22,41 @@ const int kReferenceHeight = 337;
 const int kWindowWidth = 600;
 const int kWindowHeight = 462;
 const COLORREF kRegionKey = RGB(255, 0, 255);
+const int kLargeFontPixelsPerInch = 120;
+const int kSearchingFontHeight = 15;
 
 void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+// The widest of the list's first count lines in pixels, measured in the
+// list's context as obtained, without the list's font; -1 without a context.
+int WidestLine(HWND list, int count) {
+    WindowDc dc(list);
+    if (!dc.IsValid()) return -1;
+    int widest = 0;
+    char line[sizeof LogLine];
+    for (int i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        if (length < 0 || length >= static_cast<LRESULT>(sizeof line)) continue;
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        SIZE size;
+        if (GetTextExtentPoint32A(dc.Get(), line, static_cast<int>(length), &size) &&
+            size.cx > widest)
+            widest = size.cx;
+    }
+    return widest;
+}
 
 }  // namespace
 
 CScanDlg::CScanDlg()
     : CModalDialog(IDD_SCAN_DIALOG),
       icon_(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_MAIN))),
-      background_(NULL),
       backgroundWidth_(0),
       backgroundHeight_(0),
-      backgroundContext_(NULL),
-      backgroundContextOld_(NULL),
-      searchingFont_(NULL),
       statusLine_(NULL) {}
 
+// The picture, its context and the searching font give themselves back.
 CScanDlg::~CScanDlg() {
-    if (backgroundContext_) {
-        SelectObject(backgroundContext_, backgroundContextOld_);
-        DeleteDC(backgroundContext_);
-    }
-    if (background_) DeleteObject(background_);
-    if (searchingFont_) DeleteObject(searchingFont_);
     if (MainDialog == this) MainDialog = nullptr;
 }
 
@@ -75,21 +84,8 @@ void CScanDlg::ShowIdleLayout() {
     ShowItem(hwnd_, IDC_OK_BUTTON, false);
 }
 
-void CScanDlg::CreateTitleFont() {
-    if (TitleFont) return;  // lives until the program ends
-    HFONT current = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
-    if (!current) current = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-    LOGFONTA font;
-    if (!GetObjectA(current, sizeof font, &font)) return;
-    font.lfHeight = 15;
-    font.lfWeight = FW_BOLD;
-    font.lfUnderline = FALSE;
-    font.lfItalic = FALSE;
-    TitleFont = CreateFontIndirectA(&font);
-}
-
 void CScanDlg::SetTitleTexts() {
-    char text[260];
+    char text[kPathSize];
     FormDescriptionText(text, sizeof text);
     SetItemText(hwnd_, IDC_DESCRIPTION, text);
     FormFamilyLineText(text, sizeof text);
@@ -109,19 +105,20 @@ void CScanDlg::ApplyProductLayout() {
 }
 
 void CScanDlg::ShapeFromBackground() {
-    background_ = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(NULL),
-                                                  MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP,
-                                                  0, 0, LR_LOADMAP3DCOLORS));
-    if (!background_) return;  // rectangular, no picture
-    HRGN region = CreateRegionFromBitmap(background_, kRegionKey);
-    if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
+    background_.Reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(NULL),
+                                                      MAKEINTRESOURCEA(IDB_BACKGROUND),
+                                                      IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
+    if (!background_.IsValid()) return;  // rectangular, no picture
+    GdiRegion region(CreateRegionFromBitmap(background_.Get(), kRegionKey));
+    // Once the window has the region, the system owns it.
+    if (region.IsValid() && SetWindowRgn(hwnd_, region.Get(), TRUE)) region.Release();
     BITMAP info;
-    if (GetObjectA(background_, sizeof info, &info)) {
+    if (GetObjectA(background_.Get(), sizeof info, &info)) {
         backgroundWidth_ = info.bmWidth;
         backgroundHeight_ = info.bmHeight;
     }
-    backgroundContext_ = CreateCompatibleDC(NULL);
-    if (backgroundContext_) backgroundContextOld_ = SelectObject(backgroundContext_, background_);
+    backgroundContext_.Reset(CreateCompatibleDC(NULL));
+    backgroundSelection_.Select(backgroundContext_.Get(), background_.Get());
 }
 
 void CScanDlg::SkinButtons() {
@@ -139,19 +136,16 @@ bool CScanDlg::OnInitDialog() {
     BindControls();
     ShowIdleLayout();
     MainDialog = this;
-    CreateTitleFont();
+    SharedLook.CreateTitleFont(hwnd_);
     SetTitleTexts();
 
-    HDC dc = GetDC(hwnd_);
-    if (dc) {
-        LargeFontScreen = GetDeviceCaps(dc, LOGPIXELSX) >= 120;
-        ReleaseDC(hwnd_, dc);
-    }
+    WindowDc dc(hwnd_);
+    if (dc.IsValid()) LargeFontScreen = GetDeviceCaps(dc.Get(), LOGPIXELSX) >= kLargeFontPixelsPerInch;
     RescaleChildren(hwnd_, kReferenceWidth, kReferenceHeight);
     MoveWindow(hwnd_, 0, 0, kWindowWidth, kWindowHeight, TRUE);
 
     ApplyProductLayout();
-    if (!DialogBrush) DialogBrush = CreateSolidBrush(RGB(255, 255, 255));
+    SharedLook.CreateDialogBrush();
     if (icon_) {
         SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
         SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
@@ -221,18 +215,18 @@ void CScanDlg::OnScan() {
     for (int id : show) ShowItem(hwnd_, id, true);
     SetItemText(hwnd_, IDC_STATUS_GROUP, "Scanning");
 
-    char heading[260];
+    char heading[kPathSize];
     FormSearchingForText(heading, sizeof heading);
     SetItemText(hwnd_, IDC_SEARCHING_FOR, heading);
-    if (!searchingFont_)
-        searchingFont_ = CreateFontA(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0,
-                                     FF_SWISS, "Arial");
+    if (!searchingFont_.IsValid())
+        searchingFont_.Reset(CreateFontA(kSearchingFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE,
+                                         FALSE, 0, 0, 0, 0, FF_SWISS, "Arial"));
     SendDlgItemMessageA(hwnd_, IDC_SEARCHING_FOR, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(searchingFont_), TRUE);
+                        reinterpret_cast<WPARAM>(searchingFont_.Get()), TRUE);
 
-    CopyText(ScanTarget, sizeof ScanTarget, "!:");
+    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
     MainWindowHandle = reinterpret_cast<uintptr_t>(hwnd_);
-    ActionCode = 100;
+    ActionCode = kActionDelete;
     SetTimer(hwnd_, kScanStartTimer, kScanStartDelay, NULL);
 }
 
@@ -247,9 +241,10 @@ void CScanDlg::TerminateRequest(int sourceId) {
         break;
     }
     SetTerminateQuestionOpen(true);
-    int answer = ShowPrompt("Terminate the Scan now?", TerminateCaption(sourceId), 36);
+    int answer =
+        ShowPrompt("Terminate the Scan now?", TerminateCaption(sourceId), kStyleYesNoQuestion);
     SetTerminateQuestionOpen(false);
-    if (answer != 6) return;
+    if (answer != kAnswerYes) return;
     ShowItem(hwnd_, IDCANCEL, false);
     ShowItem(hwnd_, IDC_OK_BUTTON, true);
     ScanCancelled = 1;
@@ -276,20 +271,8 @@ void CScanDlg::ReceiveLogLine() {
     count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     SendMessageA(list, LB_SETCURSEL, LogSelectionIndex(count), 0);
 
-    // Measured in the context as obtained, without the list's font.
-    HDC dc = GetDC(list);
-    if (!dc) return;
-    int widest = 0;
-    char line[sizeof LogLine];
-    for (int i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
-        if (length < 0 || length >= static_cast<LRESULT>(sizeof line)) continue;
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-        SIZE size;
-        if (GetTextExtentPoint32A(dc, line, static_cast<int>(length), &size) && size.cx > widest)
-            widest = size.cx;
-    }
-    ReleaseDC(list, dc);
+    int widest = WidestLine(list, count);
+    if (widest < 0) return;
     int current = static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0));
     int extent = 0;
     if (NextHorizontalExtent(current, widest, &extent))
@@ -303,18 +286,19 @@ void CScanDlg::ReceiveStatusText() {
 void CScanDlg::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd_, &paint);
-    if (dc && backgroundContext_)
-        BitBlt(dc, 0, 0, backgroundWidth_, backgroundHeight_, backgroundContext_, 0, 0, SRCCOPY);
+    if (dc && backgroundContext_.IsValid())
+        BitBlt(dc, 0, 0, backgroundWidth_, backgroundHeight_, backgroundContext_.Get(), 0, 0,
+               SRCCOPY);
     EndPaint(hwnd_, &paint);
 }
 
 bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     switch (message) {
-    case WM_SETREDRAW:
+    case kNotifyLogLine:
         ReceiveLogLine();
         *result = 0;
         return true;
-    case WM_ENABLE:
+    case kNotifyStatusText:
         ReceiveStatusText();
         *result = 0;
         return true;
@@ -335,8 +319,8 @@ bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         if (message == WM_CTLCOLORSTATIC &&
             GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_FAMILY_LINE)
             return false;  // default brush
-        *result = reinterpret_cast<LRESULT>(DialogBrush);
-        return DialogBrush != NULL;
+        *result = reinterpret_cast<LRESULT>(SharedLook.DialogBrush());
+        return SharedLook.DialogBrush() != NULL;
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

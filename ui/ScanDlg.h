@@ -7,16 +7,9 @@
 #include "ui/ColorStatic.h"
 #include "ui/Dialog.h"
 #include "ui/ExButton.h"
+#include "ui/GdiHandles.h"
 
-class CScanDlg;
-
-// Process-wide items of the main window, used by the prompt dialog and the
-// family line.
-extern CScanDlg* MainDialog;
-extern bool LargeFontScreen;
-extern HFONT TitleFont;
-extern HBRUSH DialogBrush;
-
+// What it shares with the windows it opens is in ui/SharedLook.h.
 class CScanDlg : public CModalDialog {
 public:
     CScanDlg();
@@ -32,7 +25,6 @@ protected:
 private:
     void BindControls();
     void ShowIdleLayout();
-    void CreateTitleFont();
     void SetTitleTexts();
     void ApplyProductLayout();
     void ShapeFromBackground();
@@ -46,13 +38,14 @@ private:
     void Paint();
 
     HICON icon_;
-    HBITMAP background_;
+    // The background picture stays selected into its own context for painting.
+    GdiBitmap background_;
     int backgroundWidth_;
     int backgroundHeight_;
-    HDC backgroundContext_;
-    HGDIOBJ backgroundContextOld_;
-    HFONT searchingFont_;
-    HWND statusLine_;  // the status line (1065), taken once at initialisation
+    MemoryDc backgroundContext_;
+    SelectedObject backgroundSelection_;
+    GdiFont searchingFont_;
+    HWND statusLine_;  // the status line, taken once at initialisation
 
     CExButton ok_;
     CExButton cancel_;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ui/GdiHandles.h"
 #include "ui/logic/RegionRuns.h"
 #include "ui/logic/Rescale.h"
 
@@ -9,15 +10,14 @@ namespace {
 
 // Joins one batch of rectangles into the accumulated region.
 bool JoinBatch(void* context, const RegionHeader* data, uint32_t bytes) {
-    HRGN* accumulated = static_cast<HRGN*>(context);
-    HRGN part = ExtCreateRegion(NULL, bytes, reinterpret_cast<const RGNDATA*>(data));
-    if (!part) return false;
-    if (!*accumulated) {
-        *accumulated = part;
+    GdiRegion* accumulated = static_cast<GdiRegion*>(context);
+    GdiRegion part(ExtCreateRegion(NULL, bytes, reinterpret_cast<const RGNDATA*>(data)));
+    if (!part.IsValid()) return false;
+    if (!accumulated->IsValid()) {
+        accumulated->Reset(part.Release());
         return true;
     }
-    CombineRgn(*accumulated, *accumulated, part, RGN_OR);
-    DeleteObject(part);
+    CombineRgn(accumulated->Get(), accumulated->Get(), part.Get(), RGN_OR);
     return true;
 }
 
@@ -48,17 +48,8 @@ void CollectRuns(const uint8_t* bits, int width, int height, COLORREF key, RectB
     }
 }
 
-}  // namespace
-
-HRGN CreateRegionFromBitmap(HBITMAP bitmap, COLORREF key) {
-    if (!bitmap) return NULL;
-    HDC copyContext = CreateCompatibleDC(NULL);
-    if (!copyContext) return NULL;
-    BITMAP info;
-    if (!GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) {
-        DeleteDC(copyContext);
-        return NULL;
-    }
+// A 32 bits-per-pixel, bottom-up copy of the picture's size.
+BITMAPINFOHEADER WorkingCopyHeader(const BITMAP& info) {
     BITMAPINFOHEADER header;
     memset(&header, 0, sizeof header);
     header.biSize = sizeof header;
@@ -67,41 +58,38 @@ HRGN CreateRegionFromBitmap(HBITMAP bitmap, COLORREF key) {
     header.biPlanes = 1;
     header.biBitCount = 32;
     header.biCompression = BI_RGB;
+    return header;
+}
+
+}  // namespace
+
+HRGN CreateRegionFromBitmap(HBITMAP bitmap, COLORREF key) {
+    if (!bitmap) return NULL;
+    MemoryDc copyContext(CreateCompatibleDC(NULL));
+    if (!copyContext.IsValid()) return NULL;
+    BITMAP info;
+    if (!GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
+        return NULL;
+    BITMAPINFOHEADER header = WorkingCopyHeader(info);
     void* bits = NULL;
-    HBITMAP copy = CreateDIBSection(copyContext, reinterpret_cast<BITMAPINFO*>(&header),
-                                    DIB_RGB_COLORS, &bits, NULL, 0);
-    if (!copy || !bits) {
-        if (copy) DeleteObject(copy);
-        DeleteDC(copyContext);
-        return NULL;
-    }
-    HGDIOBJ oldCopy = SelectObject(copyContext, copy);
-    HDC sourceContext = CreateCompatibleDC(copyContext);
-    if (!sourceContext) {
-        SelectObject(copyContext, oldCopy);
-        DeleteObject(copy);
-        DeleteDC(copyContext);
-        return NULL;
-    }
-    HGDIOBJ oldSource = SelectObject(sourceContext, bitmap);
-    BitBlt(copyContext, 0, 0, info.bmWidth, info.bmHeight, sourceContext, 0, 0, SRCCOPY);
+    GdiBitmap copy(CreateDIBSection(copyContext.Get(), reinterpret_cast<BITMAPINFO*>(&header),
+                                    DIB_RGB_COLORS, &bits, NULL, 0));
+    if (!copy.IsValid() || !bits) return NULL;
+    SelectedObject copySelection(copyContext.Get(), copy.Get());
+    MemoryDc sourceContext(CreateCompatibleDC(copyContext.Get()));
+    if (!sourceContext.IsValid()) return NULL;
+    SelectedObject sourceSelection(sourceContext.Get(), bitmap);
+    BitBlt(copyContext.Get(), 0, 0, info.bmWidth, info.bmHeight, sourceContext.Get(), 0, 0,
+           SRCCOPY);
     GdiFlush();
 
-    HRGN region = NULL;
-    {
-        RectBatch batch(&JoinBatch, &region);
-        if (batch.Ready()) {
-            CollectRuns(static_cast<const uint8_t*>(bits), info.bmWidth, info.bmHeight, key, batch);
-            batch.Flush();
-        }
+    GdiRegion region;
+    RectBatch batch(&JoinBatch, &region);
+    if (batch.Ready()) {
+        CollectRuns(static_cast<const uint8_t*>(bits), info.bmWidth, info.bmHeight, key, batch);
+        batch.Flush();
     }
-
-    SelectObject(sourceContext, oldSource);
-    DeleteDC(sourceContext);
-    SelectObject(copyContext, oldCopy);
-    DeleteObject(copy);
-    DeleteDC(copyContext);
-    return region;
+    return region.Release();
 }
 
 BOOL RescaleChildren(HWND window, int referenceWidth, int referenceHeight) {

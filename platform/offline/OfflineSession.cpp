@@ -12,17 +12,13 @@ volatile sig_atomic_t OfflineSession::stopRequested = 0;
 namespace {
 
 const int32_t kErrorCallNotImplemented = 120;
-const int kButtonsMask = 0x0F;
-const int kOkCancel = 1;
-const int kYesNo = 4;
-const int kYesNoCancel = 3;
 
 // "No" where the buttons offer it, else "Cancel", else "OK": never the
 // answer that restarts or goes on with something.
 int CautiousAnswer(int style) {
-    int buttons = style & kButtonsMask;
-    if (buttons == kYesNo || buttons == kYesNoCancel) return kAnswerNo;
-    if (buttons == kOkCancel) return kAnswerCancel;
+    int buttons = style & kStyleButtonsMask;
+    if (buttons == kStyleYesNo || buttons == kStyleYesNoCancel) return kAnswerNo;
+    if (buttons == kStyleOkCancel) return kAnswerCancel;
     return kAnswerOk;
 }
 
@@ -34,7 +30,7 @@ const char* AnswerName(int answer) {
 
 bool OfflineSession::Version(OsVersion* version) {
     // The family whose registry the volume's hives are: NT (XP's numbers).
-    *version = {2, 5, 1, 2600};
+    *version = {kPlatformIdNt, 5, 1, 2600};
     return true;
 }
 
@@ -53,8 +49,8 @@ bool OfflineSession::PeekOneMessage(QueuedMessage* message) {
 
 intptr_t OfflineSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) {
     if (window != kMainWindow) return 0;
-    if (message == kWmSetRedraw) output_->LogLine(::LogLine);
-    else if (message == kWmEnable) output_->StatusText(::StatusText);
+    if (message == kNotifyLogLine) output_->LogLine(::LogLine);
+    else if (message == kNotifyStatusText) output_->StatusText(::StatusText);
     return 0;
 }
 

@@ -70,10 +70,10 @@ intptr_t SimSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t 
         sentToOthers.push_back({window, message, wParam, lParam});
         return 0;
     }
-    if (message == kWmSetRedraw) {
+    if (message == kNotifyLogLine) {
         logLines.push_back(std::string(LogLine, strnlen(LogLine, sizeof LogLine)));
         if (onLogLine) onLogLine(logLines.back());
-    } else if (message == kWmEnable) {
+    } else if (message == kNotifyStatusText) {
         statusTexts.push_back(std::string(StatusText, strnlen(StatusText, sizeof StatusText)));
     }
     return 0;

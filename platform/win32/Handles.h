@@ -1,7 +1,8 @@
 // Owning wrappers for the Win32 handle kinds the program opens. Each closes
 // its handle exactly once; the traits say what "no handle" looks like,
-// because FindFirstFileA fails with INVALID_HANDLE_VALUE while registry and
-// kernel calls fail with NULL.
+// because FindFirstFileA and CreateFileA fail with INVALID_HANDLE_VALUE while
+// most other calls fail with NULL. The windows' drawing handles have theirs
+// in ui/GdiHandles.h.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,11 @@ public:
     Handle* Receive() {
         Close();
         return &handle_;
+    }
+    // Takes over handle, closing any current one first.
+    void Reset(Handle handle) {
+        Close();
+        handle_ = handle;
     }
     // Gives up ownership; the caller closes the handle.
     Handle Release() {
@@ -47,19 +53,6 @@ struct FindHandleTraits {
     static bool Close(Handle handle) { return FindClose(handle) != FALSE; }
 };
 
-struct RegistryKeyTraits {
-    typedef HKEY Handle;
-    static Handle Invalid() { return NULL; }
-    static bool Close(Handle handle) { return RegCloseKey(handle) == ERROR_SUCCESS; }
-};
-
-// Tokens, processes, files and other kernel objects closed with CloseHandle.
-struct KernelHandleTraits {
-    typedef HANDLE Handle;
-    static Handle Invalid() { return NULL; }
-    static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
-};
-
 // CreateFileA fails with INVALID_HANDLE_VALUE rather than NULL.
 struct FileHandleTraits {
     typedef HANDLE Handle;
@@ -68,6 +61,4 @@ struct FileHandleTraits {
 };
 
 typedef ScopedHandle<FindHandleTraits> FindHandle;
-typedef ScopedHandle<RegistryKeyTraits> RegistryKey;
-typedef ScopedHandle<KernelHandleTraits> KernelHandle;
 typedef ScopedHandle<FileHandleTraits> FileHandle;

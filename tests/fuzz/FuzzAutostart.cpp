@@ -13,7 +13,6 @@
 
 #include "common/Shared.h"
 #include "repair/Autostart.h"
-#include "repair/Repair.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -33,7 +33,6 @@
 #include "platform/sim/SimPlatform.h"
 #include "repair/Autostart.h"
 #include "repair/HostsCheck.h"
-#include "repair/Repair.h"
 
 namespace {
 

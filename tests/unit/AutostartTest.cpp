@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "repair/Autostart.h"
-#include "repair/Repair.h"
 #include "support/SimTest.h"
 
 namespace {

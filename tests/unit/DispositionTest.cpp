@@ -56,7 +56,7 @@ TEST_F(DispositionTest, AReadOnlyHiddenInfectedFileIsDeleted) {
     EXPECT_EQ(0, RestartNeeded);
 }
 
-TEST_F(DispositionTest, ActionTwoHundredAndTwoDeletesAsWell) {
+TEST_F(DispositionTest, Action102DeletesAsWell) {
     ActionCode = 102;
     WriteInfected("C:\\dir\\second.exe", 1);
     EXPECT_EQ(1, CheckAndCleanFile(kTag, "C:\\dir\\second.exe"));

@@ -287,7 +287,7 @@ TEST_F(FileMatcherTest, ShortAndEmptyFilesAreNotInfected) {
     EXPECT_EQ(-1, Match(sixtyTwo, {any}));
 }
 
-TEST_F(FileMatcherTest, HeaderPointerPastTheEnd) {
+TEST_F(FileMatcherTest, AHeaderPointerPastTheEndIsNoMatch) {
     SignatureRecord any = Record("W32/Drovak.Trojan", 0, 0, 0, 0x40, 0, 3);
     Bytes file(1000, 0);
     Put32(file, 60, 0xFFF0);
@@ -363,7 +363,7 @@ TEST_F(FileMatcherTest, TheSectionTableIsRead248BytesAfterTheSignatureEvenForPe3
     EXPECT_EQ(1, Match(file.bytes, {realLayout, seen}));
 }
 
-TEST_F(FileMatcherTest, LengthTestsBySizeTest) {
+TEST_F(FileMatcherTest, EachSizeTestAppliesItsLengthRuleAndOtherValuesNeverMatch) {
     PeFile file(10000);
     file.Entry(0x1000).SectionCount(0);
     SignatureRecord r = Record("W32/Drovak.Trojan", 0x10, 0x10, 0x80, 0x40, 10000, 1);
@@ -416,7 +416,7 @@ TEST_F(FileMatcherTest, AnEmptyTableMatchesNothing) {
     EXPECT_EQ(-1, Match(file.bytes, {end, r}));
 }
 
-TEST_F(FileMatcherTest, CurrentFilePathAcrossOutcomes) {
+TEST_F(FileMatcherTest, CurrentFilePathIsClearedAfterNoMatchAndKeptWhenNothingIsOpened) {
     SignatureRecord r = Record("W32/Drovak.Trojan", 0x10, 0x10, 0x80, 0x40, 0x3000, 1);
     PeFile file(0x3000);
     file.Entry(0x1000).SectionCount(0);

@@ -1,9 +1,21 @@
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "repair/HostsCheck.h"
 #include "support/SimTest.h"
+
+// The record layout is packed, field by field.
+static_assert(offsetof(AttachmentRecord, referenceSize) == 25, "referenceSize at 25");
+static_assert(offsetof(AttachmentRecord, position) == 29, "position at 29");
+static_assert(offsetof(AttachmentRecord, patternLength) == 31, "patternLength at 31");
+static_assert(offsetof(AttachmentRecord, region) == 33, "region at 33");
+static_assert(offsetof(AttachmentRecord, pattern) == 35, "pattern at 35");
+static_assert(offsetof(AttachmentRecord, searchMode) == 135, "searchMode at 135");
+static_assert(offsetof(AttachmentRecord, sizeRule) == 139, "sizeRule at 139");
+static_assert(offsetof(AttachmentRecord, resultCode) == 141, "resultCode at 141");
+static_assert(offsetof(AttachmentRecord, reserved2) == 143, "reserved2 at 143");
 
 namespace {
 
@@ -70,18 +82,6 @@ TEST_F(HostsCheckTest, TheStoredPatternIsScrambledUuencodedText) {
     EXPECT_EQ(100, bytes[31] | (bytes[32] << 8));
 }
 
-TEST_F(HostsCheckTest, RecordLayoutIsPacked) {
-    EXPECT_EQ(25u, offsetof(AttachmentRecord, referenceSize));
-    EXPECT_EQ(29u, offsetof(AttachmentRecord, position));
-    EXPECT_EQ(31u, offsetof(AttachmentRecord, patternLength));
-    EXPECT_EQ(33u, offsetof(AttachmentRecord, region));
-    EXPECT_EQ(35u, offsetof(AttachmentRecord, pattern));
-    EXPECT_EQ(135u, offsetof(AttachmentRecord, searchMode));
-    EXPECT_EQ(139u, offsetof(AttachmentRecord, sizeRule));
-    EXPECT_EQ(141u, offsetof(AttachmentRecord, resultCode));
-    EXPECT_EQ(143u, offsetof(AttachmentRecord, reserved2));
-}
-
 TEST_F(HostsCheckTest, OrdinaryHostsFileIsLeftAlone) {
     WriteHosts("# hosts\r\n127.0.0.1 localhost\r\n" + Pattern() + "\r\n");
     EXPECT_EQ(0, Check());
@@ -130,7 +130,7 @@ TEST_F(HostsCheckTest, OnlyTheFirst4096BytesAreSearched) {
     EXPECT_EQ(0, Check());
 }
 
-TEST_F(HostsCheckTest, ExactlyOneBlockAndShortFiles) {
+TEST_F(HostsCheckTest, AFileOfExactlyOneBlockMatchesAndFilesShorterThanThePatternDoNot) {
     std::string exact = "begin" + Filler(2000) + Pattern();
     exact += Filler(4096 - exact.size());
     ASSERT_EQ(4096u, exact.size());

@@ -7,7 +7,6 @@
 #include "engine/Disposition.h"
 #include "engine/ScanServices.h"
 #include "platform/sim/SimPlatform.h"
-#include "repair/Repair.h"
 #include "repair/RestartDelete.h"
 
 namespace {

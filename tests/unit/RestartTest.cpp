@@ -1,4 +1,4 @@
-#include "repair/Repair.h"
+#include "repair/Restart.h"
 #include "support/SimTest.h"
 
 namespace {

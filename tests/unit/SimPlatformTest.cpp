@@ -151,7 +151,7 @@ TEST_F(SimPlatformTest, DeniedAttributesCannotBeSet) {
     EXPECT_EQ(sim.LastError(), 2u);
 }
 
-TEST_F(SimPlatformTest, MoveRules) {
+TEST_F(SimPlatformTest, MoveRefusesATakenTargetUnlessReplacingAndMissingOrLockedSources) {
     sim.WriteFile("D:\\a.exe", "A");
     sim.WriteFile("D:\\b.exe", "B");
     EXPECT_FALSE(sim.MovePath("D:\\a.exe", "D:\\b.exe"));
@@ -179,7 +179,7 @@ TEST_F(SimPlatformTest, DelayedDeletesAreRecordedOrRefused) {
     EXPECT_FALSE(sim.MovePathEx("D:\\x.exe", nullptr, 0));
 }
 
-TEST_F(SimPlatformTest, CopyRules) {
+TEST_F(SimPlatformTest, CopyHonoursFailIfExistsAndRefusesMissingSourcesAndHiddenTargets) {
     sim.WriteFile("D:\\a.ini", "one");
     sim.WriteFile("D:\\b.ini", "two");
     EXPECT_FALSE(sim.CopyPath("D:\\a.ini", "D:\\b.ini", true));
@@ -563,7 +563,7 @@ TEST_F(SimPlatformTest, PromptsAnswerAsScripted) {
     EXPECT_EQ(sim.messageBoxes.size(), 1u);
 }
 
-TEST_F(SimPlatformTest, PrivilegesAndRestart) {
+TEST_F(SimPlatformTest, PrivilegesAndRestartsAnswerAsScriptedAndTokensCloseOnce) {
     TokenHandle token;
     ASSERT_TRUE(sim.TokenOpenOwn(0x28, &token));
     EXPECT_EQ(sim.openHandles, 1);
@@ -588,7 +588,7 @@ TEST_F(SimPlatformTest, PrivilegesAndRestart) {
     EXPECT_EQ(sim.restartRequests, (std::vector<uint32_t>{6, 6}));
 }
 
-TEST_F(SimPlatformTest, VersionAndClock) {
+TEST_F(SimPlatformTest, VersionQueriesCanFailAndSleepsAdvanceTheClock) {
     OsVersion version;
     ASSERT_TRUE(sim.Version(&version));
     EXPECT_EQ(version.platformId, 2u);

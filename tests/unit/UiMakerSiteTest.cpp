@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/ProductKey.h"
 #include "support/SimTest.h"
 #include "ui/logic/MakerSite.h"
 

@@ -3,31 +3,36 @@
 
 #include <cstring>
 
+#include "res/resource.h"
 #include "ui/logic/PromptRules.h"
+
+static_assert(IDB_PROMPT_INFORMATION == 152 && IDB_PROMPT_QUESTION == 153 &&
+                  IDB_PROMPT_WARNING == 154 && IDB_PROMPT_ERROR == 155,
+              "the prompt pictures keep their resource ids");
 
 TEST(UiPromptStyle, CallersStylesGiveTheirButtonsAndPictures) {
     // The terminate and restart questions.
     EXPECT_EQ(PromptButtons::YesNo, DecodePromptButtons(36));
-    EXPECT_EQ(kPictureQuestion, DecodePromptPicture(36));
+    EXPECT_EQ(IDB_PROMPT_QUESTION, DecodePromptPicture(36));
     // Found in memory.
     EXPECT_EQ(PromptButtons::OkCancel, DecodePromptButtons(65));
-    EXPECT_EQ(kPictureInformation, DecodePromptPicture(65));
+    EXPECT_EQ(IDB_PROMPT_INFORMATION, DecodePromptPicture(65));
     // No bits at all.
     EXPECT_EQ(PromptButtons::LoneOk, DecodePromptButtons(0));
-    EXPECT_EQ(kPictureWarning, DecodePromptPicture(0));
+    EXPECT_EQ(IDB_PROMPT_WARNING, DecodePromptPicture(0));
 }
 
 TEST(UiPromptStyle, FirstMatchingTestDecides) {
     EXPECT_EQ(PromptButtons::OkCancel, DecodePromptButtons(5));
     EXPECT_EQ(PromptButtons::YesNo, DecodePromptButtons(4 | 2));
     EXPECT_EQ(PromptButtons::LoneOk, DecodePromptButtons(2 | 8 | 0x1000));
-    EXPECT_EQ(kPictureWarning, DecodePromptPicture(48));
-    EXPECT_EQ(kPictureWarning, DecodePromptPicture(48 | 64));  // 48 wins over 64
-    EXPECT_EQ(kPictureInformation, DecodePromptPicture(64 | 32));
-    EXPECT_EQ(kPictureInformation, DecodePromptPicture(64 | 16));
-    EXPECT_EQ(kPictureQuestion, DecodePromptPicture(32));
-    EXPECT_EQ(kPictureError, DecodePromptPicture(16));
-    EXPECT_EQ(kPictureWarning, DecodePromptPicture(1 | 4 | 128 | 256));
+    EXPECT_EQ(IDB_PROMPT_WARNING, DecodePromptPicture(48));
+    EXPECT_EQ(IDB_PROMPT_WARNING, DecodePromptPicture(48 | 64));  // 48 wins over 64
+    EXPECT_EQ(IDB_PROMPT_INFORMATION, DecodePromptPicture(64 | 32));
+    EXPECT_EQ(IDB_PROMPT_INFORMATION, DecodePromptPicture(64 | 16));
+    EXPECT_EQ(IDB_PROMPT_QUESTION, DecodePromptPicture(32));
+    EXPECT_EQ(IDB_PROMPT_ERROR, DecodePromptPicture(16));
+    EXPECT_EQ(IDB_PROMPT_WARNING, DecodePromptPicture(1 | 4 | 128 | 256));
 }
 
 TEST(UiPromptButtons, EachSetShowsExactlyItsButtons) {

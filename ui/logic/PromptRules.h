@@ -4,23 +4,10 @@
 
 enum class PromptButtons { LoneOk, OkCancel, YesNo };
 
-// Control ids of template 142.
-const int kPromptOkId = 1;       // OK of the OK/Cancel set; also the Enter key
-const int kPromptCancelId = 2;   // Cancel; also Escape and the close box
-const int kPromptLoneOkId = 3;
-const int kPromptYesId = 6;
-const int kPromptNoId = 7;
-
-// Picture resources.
-const int kPictureInformation = 152;
-const int kPictureQuestion = 153;
-const int kPictureWarning = 154;
-const int kPictureError = 155;
-
-// The first matching test decides: 1 -> OK/Cancel, else 4 -> YES/NO, else lone OK.
+// The first matching test decides: OK/Cancel, else YES/NO, else the lone OK.
 PromptButtons DecodePromptButtons(int style);
-// 48 -> warning, else 64 -> information, else 32 -> question, else 16 -> error,
-// else warning.
+// The picture resource (IDB_PROMPT_...): warning when both the error and the
+// question bits are set, else information, question, error, else warning.
 int DecodePromptPicture(int style);
 
 // Whether button id belongs to the set (the other buttons are hidden).

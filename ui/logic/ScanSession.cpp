@@ -1,6 +1,7 @@
 #include "ui/logic/ScanSession.h"
 
 #include "common/Shared.h"
+#include "res/resource.h"
 
 bool ScanInProgress;
 
@@ -33,7 +34,7 @@ TerminateAction DecideTerminate() {
 }
 
 const char* TerminateCaption(int commandId) {
-    return commandId == kCloseXId ? "DialogBoxTitle" : kProgramCaption;
+    return commandId == IDC_CLOSE_X ? "DialogBoxTitle" : kProgramCaption;
 }
 
 void SetTerminateQuestionOpen(bool open) { questionOpen = open; }

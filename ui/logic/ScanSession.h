@@ -5,9 +5,6 @@
 // Set by SCAN, cleared when the run has returned. Read by the terminate request.
 extern bool ScanInProgress;
 
-// Control ids whose commands ask to terminate.
-const int kCloseXId = 1054;
-
 // SCAN pressed: true when this press starts the scan. A disabled SCAN button
 // does not stop a posted click under every system, so a second press (during
 // the scan, inside a prompt's loop, or after it) is refused here.

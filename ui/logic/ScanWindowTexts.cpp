@@ -4,9 +4,6 @@
 
 #include "common/Shared.h"
 
-const char kMakerNotice[] = "Quorvex Software - protecting your computer since 1991";
-const char kProductNotice[] = "This program is a part of Kestrova antivirus software.";
-
 namespace {
 
 bool Fits(int written, char* buffer, size_t size) {

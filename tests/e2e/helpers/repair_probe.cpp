@@ -23,7 +23,8 @@
 #include "platform/win32/Win32Platform.h"
 #include "repair/Autostart.h"
 #include "repair/HostsCheck.h"
-#include "repair/Repair.h"
+#include "repair/Restart.h"
+#include "repair/RestartDelete.h"
 
 namespace {
 
