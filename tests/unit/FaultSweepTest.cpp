@@ -55,10 +55,13 @@ std::string InfectedHosts() {
 }
 
 // The machine of one scan: on the 9x family a running infected program, a
-// held infected file that goes into the rename script, an infected hosts
-// file; on NT the held file goes to the delayed deletions.
+// held infected file that goes into the rename script (an existing one or a
+// new one), an infected hosts file; on NT the held file goes to the delayed
+// deletions.
 struct Scenario {
+    const char* name;
     bool nineX;
+    bool hasScript;  // a rename script is there before the scan
 
     std::vector<FileSpec> Files() const {
         std::string infected = Bytes(scantest::SampleFile(0)), clean = Bytes(scantest::SampleFile(-1));
@@ -72,7 +75,7 @@ struct Scenario {
         };
         if (nineX) {
             files.push_back({"C:\\run.exe", infected, true});
-            files.push_back({kScript, kOldScript, false});  // checked on its own
+            if (hasScript) files.push_back({kScript, kOldScript, false});  // checked on its own
         }
         return files;
     }
@@ -99,11 +102,19 @@ struct Outcome {
     std::string script;
 };
 
-// The old script, or the old one with whole entries for infected files added
-// last into its rename section (lines copied from an earlier rewrite end in LF).
-bool ScriptIsSound(const std::string& script, const std::vector<FileSpec>& files) {
-    if (script == kOldScript) return true;
-    const std::string head = "[rename]\nNUL=C:\\OLD.EXE\n", tail = "[other]\nkey=value\n";
+// The old script (or none), or the old one with whole entries for infected
+// files added last into its rename section (or a new script of such entries);
+// lines copied from an earlier rewrite end in LF.
+bool ScriptIsSound(bool exists, const std::string& script, bool hadScript, const std::vector<FileSpec>& files) {
+    if (!exists) return !hadScript;
+    if (hadScript && script == kOldScript) return true;
+    std::string head = "[rename]\r\n", tail;
+    if (hadScript) {
+        head = "[rename]\nNUL=C:\\OLD.EXE\n";
+        tail = "[other]\nkey=value\n";
+    } else if (script.compare(0, 9, "[rename]\n") == 0) {
+        head = "[rename]\n";
+    }
     if (script.size() <= head.size() + tail.size() || script.compare(0, head.size(), head) != 0 ||
         script.compare(script.size() - tail.size(), tail.size(), tail) != 0)
         return false;
@@ -168,7 +179,7 @@ Outcome RunScan(const Scenario& scenario, FaultKind kind, int n) {
     }
     if (scenario.nineX) {
         outcome.script = sim.ReadFile(kScript);
-        Check(ScriptIsSound(outcome.script, scenario.Files()),
+        Check(ScriptIsSound(sim.Exists(kScript), outcome.script, scenario.hasScript, scenario.Files()),
               "the rename script is neither the old one nor the old one with whole entries", &outcome);
     }
     for (const RegistryValue& value : kValues)
@@ -202,7 +213,9 @@ Figures Sweep(const Scenario& scenario, int stride, bool print) {
     EXPECT_TRUE(clean.violations.empty()) << "without faults: " << clean.violations[0];
     // The held file's entry goes last into the rename section; copied lines end in LF.
     if (scenario.nineX)
-        EXPECT_EQ("[rename]\nNUL=C:\\OLD.EXE\nNUL=C:\\held.exe\r\n[other]\nkey=value\n", clean.script);
+        EXPECT_EQ(scenario.hasScript ? "[rename]\nNUL=C:\\OLD.EXE\nNUL=C:\\held.exe\r\n[other]\nkey=value\n"
+                                     : "[rename]\r\nNUL=C:\\held.exe\r\n",
+                  clean.script);
     ++figures.runs;
     for (int k = 0; k < static_cast<int>(FaultKind::Count); ++k) {
         FaultKind kind = FaultKind(k);
@@ -228,7 +241,7 @@ bool FullSweep() {
     return mode != nullptr && std::string(mode) == "full";
 }
 
-class FaultSweepTest : public ::testing::TestWithParam<bool> {
+class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
 protected:
     void TearDown() override {
         ActiveSignatureTable = SignatureTable;
@@ -239,16 +252,18 @@ protected:
 };
 
 TEST_P(FaultSweepTest, EveryFailingCallLeavesTheMachineSound) {
-    Scenario scenario{GetParam()};
+    const Scenario& scenario = GetParam();
     bool full = FullSweep();
-    if (full) printf("%s scan:\n", scenario.nineX ? "9x" : "NT");
+    if (full) printf("%s scan:\n", scenario.name);
     Figures figures = Sweep(scenario, full ? 1 : 7, full);
-    printf("%s fault sweep: runs %d, failure points %d, violations %d\n", scenario.nineX ? "9x" : "NT",
+    printf("%s fault sweep: runs %d, failure points %d, violations %d\n", scenario.name,
            figures.runs, figures.points, figures.violations);
     EXPECT_GT(figures.points, 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platforms, FaultSweepTest, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "NineX" : "Nt"; });
+INSTANTIATE_TEST_SUITE_P(Machines, FaultSweepTest,
+                         ::testing::Values(Scenario{"NineX", true, true}, Scenario{"NineXWithoutScript", true, false},
+                                           Scenario{"Nt", false, false}),
+                         [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
 
 }  // namespace
