@@ -28,3 +28,11 @@ cordafix_fuzz_target(hosts_check tests/fuzz/FuzzHostsCheck.cpp)
 cordafix_fuzz_target(rename_script tests/fuzz/FuzzRenameScript.cpp)
 cordafix_fuzz_target(autostart tests/fuzz/FuzzAutostart.cpp)
 cordafix_fuzz_target(shorten_path tests/fuzz/FuzzShortenPath.cpp)
+cordafix_fuzz_target(perf_data tests/fuzz/FuzzPerfData.cpp)
+# The performance-data seeds come from the simulated Windows' own blocks
+# (tests/fuzz/make_seeds.py runs this).
+if(NOT CORDAFIX_LIBFUZZER)
+  add_executable(perf_data_seeds tests/fuzz/PerfDataSeeds.cpp)
+  target_include_directories(perf_data_seeds PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(perf_data_seeds PRIVATE platform_sim cordafix_core)
+endif()

@@ -542,6 +542,7 @@ uint32_t SimFileSystem::GetAttributes(const char* path) {
 }
 
 bool SimFileSystem::SetAttributes(const char* path, uint32_t attributes) {
+    if (state_.Injected(FaultKind::AttributeSet)) return false;
     std::string host = HostPath(path ? path : "");
     struct stat info;
     if (!StatPath(host, &info)) {
@@ -583,6 +584,7 @@ bool CopyHostFile(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool SimFileSystem::DeletePath(const char* path) {
+    if (state_.Injected(FaultKind::Delete)) return false;
     std::string host = HostPath(path ? path : "");
     struct stat info;
     if (!StatPath(host, &info)) {
@@ -634,6 +636,7 @@ int32_t SimState::MoveRefusal(const std::string& source, const std::string& targ
 bool SimFileSystem::MovePath(const char* from, const char* to) { return MovePathEx(from, to, 0); }
 
 bool SimFileSystem::MovePathEx(const char* from, const char* to, uint32_t flags) {
+    if (state_.Injected(FaultKind::Move)) return false;
     bool noTarget = to == nullptr || *to == '\0';
     if (flags & kMoveDelayUntilReboot) {
         if (refuseDelayedDelete) {
@@ -670,6 +673,7 @@ bool SimFileSystem::MovePathEx(const char* from, const char* to, uint32_t flags)
 }
 
 bool SimFileSystem::CopyPath(const char* from, const char* to, bool failIfExists) {
+    if (state_.Injected(FaultKind::Copy)) return false;
     std::string source = HostPath(from ? from : "");
     std::string target = HostPath(to ? to : "");
     struct stat info;
@@ -730,6 +734,7 @@ uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
 }  // namespace
 
 uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t size) {
+    if (state_.Injected(FaultKind::ShortPath)) return 0;
     std::string text = longPath ? longPath : "";
     int index;
     std::string rest;
@@ -811,6 +816,7 @@ uint32_t SimFileSystem::ExpandEnvironment(const char* source, char* buffer, uint
 
 int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
     if (onFileOpen) onFileOpen(path ? path : "");
+    if (state_.Injected(FaultKind::Open)) return -1;
     std::string host = HostPath(path ? path : "");
     struct stat info;
     bool exists = StatPath(host, &info);
@@ -844,6 +850,7 @@ int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
 }
 
 int32_t SimFileSystem::FileLength(int fd) {
+    if (state_.Injected(FaultKind::Seek)) return -1;
     struct stat info;
     if (!state_.descriptors.count(fd) || fstat(fd, &info) != 0 || info.st_size > 0x7FFFFFFF) {
         errno = EBADF;
@@ -853,6 +860,7 @@ int32_t SimFileSystem::FileLength(int fd) {
 }
 
 int32_t SimFileSystem::FileSeek(int fd, int32_t offset, int origin) {
+    if (state_.Injected(FaultKind::Seek)) return -1;
     if (!state_.descriptors.count(fd)) {
         errno = EBADF;
         return -1;
@@ -923,6 +931,7 @@ int WriteText(int fd, const char* data, uint32_t count) {
 }  // namespace
 
 int SimFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
+    if (state_.Injected(FaultKind::Read)) return -1;
     auto found = state_.descriptors.find(fd);
     if (found == state_.descriptors.end()) {
         errno = EBADF;
@@ -934,6 +943,7 @@ int SimFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
 }
 
 int SimFileSystem::FileWrite(int fd, const void* buffer, uint32_t count) {
+    if (state_.Injected(FaultKind::Write)) return -1;
     auto found = state_.descriptors.find(fd);
     if (found == state_.descriptors.end()) {
         errno = EBADF;
@@ -950,7 +960,9 @@ int SimFileSystem::FileClose(int fd) {
         return -1;
     }
     state_.descriptors.erase(fd);
-    return close(fd) == 0 ? 0 : -1;
+    bool closed = close(fd) == 0;
+    bool injected = state_.Injected(FaultKind::Close);
+    return closed && !injected ? 0 : -1;
 }
 
 int SimFileSystem::FileAccess(const char* path, int mode) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimFaults.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimProcesses.h"
 #include "platform/sim/SimRegistry.h"
@@ -31,4 +32,9 @@ public:
 
     // This sim as every concern, for InstallPlatform.
     Platform Parts() { return {this, this, this, this}; }
+
+    // The nth call of this kind from now on (counting from 1) fails; 0: none.
+    void FailNth(FaultKind kind, int n);
+    // Calls of this kind made so far.
+    int CallCount(FaultKind kind) const;
 };

@@ -93,6 +93,12 @@ void SimProcesses::EndProcess(uint32_t id) {
     files_.UnlockFile(process->path);
 }
 
+void SimProcesses::ClearProcesses() {
+    for (const SimProcess& process : state_.processes) files_.UnlockFile(process.path);
+    state_.processes.clear();
+    nextId_ = 8;
+}
+
 bool SimProcesses::IsRunning(uint32_t id) const {
     for (const SimProcess& process : state_.processes)
         if (process.id == id) return !process.exited;

@@ -36,6 +36,8 @@ public:
     uint32_t AddProcess(const std::string& path) { return AddProcess(ProcessSpec{path, "", false, 0, false}); }
     // The process ends by itself (as one that exits between listing and opening).
     void EndProcess(uint32_t id);
+    // Every process gone (their files unlocked), ids from 8 again.
+    void ClearProcesses();
     bool IsRunning(uint32_t id) const;
     std::vector<uint32_t> terminated;  // ids, in the order they were ended by TerminateProcess
 

@@ -99,6 +99,7 @@ void SimRegistry::SetPerformanceSizeOnMoreData(uint32_t size) {
 // --- registry -------------------------------------------------------------------
 
 int32_t SimRegistry::KeyOpen(RegKey root, const char* subKey, uint32_t access, RegKey* key) {
+    if (state_.Injected(FaultKind::RegistryOpen)) return kErrorAccessDenied;
     if (root == kHkeyPerformanceData) {
         *key = kHkeyPerformanceData;
         return kErrorSuccess;
@@ -116,6 +117,7 @@ int32_t SimRegistry::KeyOpen(RegKey root, const char* subKey, uint32_t access, R
 }
 
 int32_t SimRegistry::KeyCreate(RegKey root, const char* subKey, RegKey* key) {
+    if (state_.Injected(FaultKind::RegistryOpen)) return kErrorAccessDenied;
     OpenKey parent;
     if (int32_t error = state_.ResolveKey(root, &parent)) return error;
     if (!state_.Allows(parent, kKeyCreateSubKey)) return kErrorAccessDenied;
@@ -192,6 +194,7 @@ int32_t SimRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* type,
 
 int32_t SimRegistry::KeySetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
                                  uint32_t size) {
+    if (state_.Injected(FaultKind::RegistrySet)) return kErrorAccessDenied;
     OpenKey open;
     if (int32_t error = state_.ResolveKey(key, &open)) return error;
     if (!state_.Allows(open, kKeySetValue)) return kErrorAccessDenied;
@@ -202,6 +205,7 @@ int32_t SimRegistry::KeySetValue(RegKey key, const char* name, uint32_t type, co
 }
 
 int32_t SimRegistry::KeyDeleteValue(RegKey key, const char* name) {
+    if (state_.Injected(FaultKind::RegistryDelete)) return kErrorAccessDenied;
     OpenKey open;
     if (int32_t error = state_.ResolveKey(key, &open)) return error;
     if (!state_.Allows(open, kKeySetValue)) return kErrorAccessDenied;
@@ -216,6 +220,7 @@ int32_t SimRegistry::KeyDeleteValue(RegKey key, const char* name) {
 }
 
 int32_t SimRegistry::KeyDelete(RegKey root, const char* subKey) {
+    if (state_.Injected(FaultKind::RegistryDelete)) return kErrorAccessDenied;
     OpenKey parent;
     if (int32_t error = state_.ResolveKey(root, &parent)) return error;
     std::vector<std::string> parts = SplitComponents(subKey ? subKey : "");

@@ -31,7 +31,7 @@ void SimSession::ScriptPrompt(int answer) { state_.answers.push_back(answer); }
 // --- version, time, messages, prompts ----------------------------------------------
 
 bool SimSession::Version(OsVersion* version) {
-    if (state_.versionFails) {
+    if (state_.versionFails || state_.Injected(FaultKind::Version)) {
         state_.lastError = kErrorInvalidParameter;
         return false;
     }

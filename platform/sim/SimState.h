@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimFaults.h"
 
 namespace simdetail {
 
@@ -33,7 +35,13 @@ inline std::string Upper(const std::string& text) {
     return result;
 }
 
-inline bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+// Equal but for letter case; no copies, as the registry compares long names often.
+inline bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
 
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -186,6 +194,16 @@ struct SimState {
     bool performanceDataScripted = false;  // SetPerformanceData gave the answer
     bool performanceSizeScripted = false;  // an ERROR_MORE_DATA answer sets the size below
     uint32_t performanceSizeOnMoreData = 0;
+    SimFaults faults;
+
+    // Counts a call of this kind; when it is the one to fail, the system's
+    // error is left as the last error and true is answered.
+    bool Injected(FaultKind kind) {
+        if (!faults.Fails(kind)) return false;
+        lastError = kErrorAccessDenied;
+        errno = EACCES;
+        return true;
+    }
 
     SimProcess* Process(uint32_t id) {
         for (auto& process : processes)

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs (tests/fuzz/corpus/<target>/seed-*) from
-the inputs the unit tests use. The PE samples come from the sample generator:
+the inputs the unit tests use. The PE samples come from the sample generator,
+the performance-data blocks from the simulated Windows (perf_data_seeds beside it):
 
     python3 tests/fuzz/make_seeds.py build/native/make_samples
 
@@ -182,6 +183,9 @@ def autostart_seeds():
         (0, 7, "Multi", "abc.exe\x00second\x00\x00"),
         (0, 1, "N" * 200, "abc.exe"),
         (1, 1, "Long", "D:\\" + "x" * 300 + "\\abc.exe")]))
+    # Names up to what the enumeration takes (16,383): only one that fits the remembered name may go.
+    write("autostart", "name-lengths", autostart_input(system, [
+        (0, 1, "A" * 127, "abc.exe"), (0, 1, "B" * 128, "abc.exe"), (1, 1, "C" * 16383, "D:\\Windows\\System32\\abc.exe")]))
     write("autostart", "no-backslash", autostart_input("abc.exe", [(0, 1, "Loader", "abc.exe")]))
 
 
@@ -195,9 +199,20 @@ def shorten_seeds():
         write("shorten_path", name, bytes([width, size]) + source.encode("latin-1"))
 
 
+# --- performance data ---------------------------------------------------------------
+
+def perf_data_seeds(make_samples):
+    if make_samples:
+        folder = os.path.join(CORPUS, "perf_data")
+        os.makedirs(folder, exist_ok=True)
+        writer = os.path.join(os.path.dirname(make_samples), "perf_data_seeds")
+        subprocess.run([writer, folder], check=True)
+
+
 def main():
     make_samples = sys.argv[1] if len(sys.argv) > 1 else None
     pe_seeds(make_samples)
+    perf_data_seeds(make_samples)
     hosts_seeds()
     rename_seeds()
     autostart_seeds()

@@ -604,4 +604,22 @@ TEST_F(SimPlatformTest, VersionQueriesCanFailAndSleepsAdvanceTheClock) {
     EXPECT_EQ(sim.sleeps, (std::vector<uint32_t>{100, 500}));
 }
 
+
+TEST_F(SimPlatformTest, OnlyTheNthCallOfTheKindFailsAndEveryCallIsCounted) {
+    ASSERT_TRUE(sim.WriteFile("D:\\a.txt", "abc"));
+    int before = sim.CallCount(FaultKind::Open);
+    sim.FailNth(FaultKind::Open, 2);
+    for (int i = 1; i <= 3; ++i) {
+        int fd = sim.FileOpen("D:\\a.txt", kOpenReadOnly | kOpenBinary, 0);
+        EXPECT_EQ(i == 2, fd < 0) << "open " << i;
+        if (fd >= 0) EXPECT_EQ(0, sim.FileClose(fd));
+    }
+    EXPECT_EQ(before + 3, sim.CallCount(FaultKind::Open));
+    EXPECT_EQ(2, sim.CallCount(FaultKind::Close));
+    sim.FailNth(FaultKind::Delete, 1);
+    EXPECT_FALSE(sim.DeletePath("D:\\a.txt"));
+    EXPECT_EQ(kErrorAccessDenied, static_cast<int32_t>(sim.LastError()));
+    EXPECT_TRUE(sim.DeletePath("D:\\a.txt"));
+}
+
 }  // namespace
