@@ -212,10 +212,11 @@ Figures Sweep(const Scenario& scenario, int stride, bool print) {
     Outcome clean = RunScan(scenario, FaultKind::Open, 0);
     EXPECT_TRUE(clean.violations.empty()) << "without faults: " << clean.violations[0];
     // The held file's entry goes last into the rename section; copied lines end in LF.
-    if (scenario.nineX)
+    if (scenario.nineX) {
         EXPECT_EQ(scenario.hasScript ? "[rename]\nNUL=C:\\OLD.EXE\nNUL=C:\\held.exe\r\n[other]\nkey=value\n"
                                      : "[rename]\r\nNUL=C:\\held.exe\r\n",
                   clean.script);
+    }
     ++figures.runs;
     for (int k = 0; k < static_cast<int>(FaultKind::Count); ++k) {
         FaultKind kind = FaultKind(k);
@@ -264,6 +265,6 @@ TEST_P(FaultSweepTest, EveryFailingCallLeavesTheMachineSound) {
 INSTANTIATE_TEST_SUITE_P(Machines, FaultSweepTest,
                          ::testing::Values(Scenario{"NineX", true, true}, Scenario{"NineXWithoutScript", true, false},
                                            Scenario{"Nt", false, false}),
-                         [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Scenario>& machine) { return std::string(machine.param.name); });
 
 }  // namespace

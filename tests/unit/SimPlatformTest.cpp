@@ -612,7 +612,9 @@ TEST_F(SimPlatformTest, OnlyTheNthCallOfTheKindFailsAndEveryCallIsCounted) {
     for (int i = 1; i <= 3; ++i) {
         int fd = sim.FileOpen("D:\\a.txt", kOpenReadOnly | kOpenBinary, 0);
         EXPECT_EQ(i == 2, fd < 0) << "open " << i;
-        if (fd >= 0) EXPECT_EQ(0, sim.FileClose(fd));
+        if (fd >= 0) {
+            EXPECT_EQ(0, sim.FileClose(fd));
+        }
     }
     EXPECT_EQ(before + 3, sim.CallCount(FaultKind::Open));
     EXPECT_EQ(2, sim.CallCount(FaultKind::Close));
