@@ -46,6 +46,10 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/control_ids.inc CONTENT "${c
 add_executable(e2e_driver tests/e2e/driver/e2e_driver.cpp)
 target_include_directories(e2e_driver PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(e2e_driver PRIVATE ${STATIC_RUNTIME} user32 gdi32 advapi32)
+# The driver's message hook, loaded by Windows into the program it watches.
+add_library(list_hook SHARED tests/e2e/driver/list_hook.cpp)
+set_target_properties(list_hook PROPERTIES PREFIX "")
+target_link_libraries(list_hook PRIVATE ${STATIC_RUNTIME} user32 -Wl,--kill-at)
 
 file(GLOB HELPER_SOURCES CONFIGURE_DEPENDS tests/e2e/helpers/*.cpp)
 foreach(helper ${HELPER_SOURCES})

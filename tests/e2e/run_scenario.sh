@@ -161,7 +161,7 @@ WORK=$WINE_WORK
 PREFIX=$WINE_PREFIX
 DRIVE_D="$WORK/drive_d"
 wine_map_drive "$PREFIX" d "$DRIVE_D" || exit 1
-mkdir -p "$PREFIX/drive_c/tests" && cp "$BUILD"/*.exe "$PREFIX/drive_c/tests/" || exit 1
+mkdir -p "$PREFIX/drive_c/tests" && cp "$BUILD"/*.exe "$BUILD"/list_hook.dll "$PREFIX/drive_c/tests/" || exit 1
 wine_persist "$PREFIX" 120
 # The first process starts the prefix; files the scenario writes come after.
 drv windows >/dev/null

@@ -14,6 +14,9 @@
 //   e2e_driver list                           every log line (wide LB_GETTEXT)
 //   e2e_driver watch-list [SECONDS]           "WATCHING", then the log lines as they
 //                                             come, until the main window is gone
+//   e2e_driver hook-list [SECONDS]            "WATCHING"; list_hook.dll records the lines
+//                                             the program adds in C:\tests\hooked_lines.txt
+//                                             until the main window is gone
 //   e2e_driver count | selection              log line count, selected index
 //   e2e_driver status                         the status line
 //   e2e_driver wait-status TEXT [SECONDS]     status line equals TEXT
@@ -271,6 +274,26 @@ int WatchList(HWND dialog, double seconds) {
     return gone ? 0 : 1;
 }
 
+// Has list_hook.dll (beside the driver) record every line the program adds,
+// from inside the program, until the main window is gone.
+int HookList(HWND dialog, double seconds) {
+    char path[MAX_PATH] = "";
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    char* slash = length > 0 && length < sizeof path ? std::strrchr(path, '\\') : NULL;
+    if (!slash) return 1;
+    std::snprintf(slash + 1, sizeof path - static_cast<size_t>(slash + 1 - path), "%s", "list_hook.dll");
+    HMODULE module = LoadLibraryA(path);
+    HOOKPROC hook = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, "ListHookProc")))
+                           : NULL;
+    HHOOK installed = hook ? SetWindowsHookExA(WH_CALLWNDPROC, hook, module, 0) : NULL;
+    if (!installed) return 1;
+    std::printf("WATCHING\n");
+    std::fflush(stdout);
+    bool gone = WaitFor(seconds, [&] { return !IsWindow(dialog); });
+    UnhookWindowsHookEx(installed);
+    return gone ? 0 : 1;
+}
+
 int ListCount(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
     return list ? static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)) : -1;
@@ -382,6 +405,7 @@ int MainCommand(const char* command, int argc, char** argv) {
     if (!std::strcmp(command, "layout")) return PrintLayout(main);
     if (!std::strcmp(command, "list")) return PrintList(main);
     if (!std::strcmp(command, "watch-list")) return WatchList(main, Seconds(a1, 60));
+    if (!std::strcmp(command, "hook-list")) return HookList(main, Seconds(a1, 60));
     if (!std::strcmp(command, "count")) {
         std::printf("%d\n", ListCount(main));
         return 0;

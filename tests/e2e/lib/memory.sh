@@ -11,8 +11,8 @@
 #   service_state NAME              RUNNING, STOPPED, ... as the service manager reports it
 #   key_exists PATH                 HKLM\PATH exists
 #   control_set_keys NAME           the numbered control sets that still hold NAME's key
-#   watch_list                      starts watching the log list into $WORK/lines
-#   watched_lines                   waits for the watch to end and prints what it saw
+#   watch_list                      has every line the program adds recorded from inside it
+#   watched_lines                   waits for the watch to end and prints the recorded lines
 #   ended_with STATUS [SECONDS]     the program ended by itself with exit status STATUS
 
 CONFIRM_LINE='System Memory    W32/Drovak.Trojan removed'
@@ -84,7 +84,8 @@ control_set_keys() {
 }
 
 watch_list() {
-    wine_start "$PREFIX" 150 'C:\tests\e2e_driver.exe' watch-list 140 >"$WORK/lines"
+    rm -f "$PREFIX/drive_c/tests/hooked_lines.txt"
+    wine_start "$PREFIX" 150 'C:\tests\e2e_driver.exe' hook-list 140 >"$WORK/lines"
     WATCH_PID=$WINE_PID
     local i
     for i in $(seq 100); do grep -q '^WATCHING' "$WORK/lines" 2>/dev/null && return 0; sleep 0.1; done
@@ -93,11 +94,11 @@ watch_list() {
 }
 
 # Called inside $(...), where the watcher is no child to wait for: poll until
-# it has ended (it ends with the main window), so its last lines are written.
+# it has ended (it ends with the main window).
 watched_lines() {
     local i
     for i in $(seq 150); do kill -0 "$WATCH_PID" 2>/dev/null || break; sleep 0.1; done
-    tr -d '\r' <"$WORK/lines" | grep -v '^WATCHING'
+    cat "$PREFIX/drive_c/tests/hooked_lines.txt" 2>/dev/null
 }
 
 ended_with() { program_ended "${2:-60}" && same "$PROGRAM_STATUS" "$1"; }
