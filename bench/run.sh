@@ -74,6 +74,11 @@ fi
 
 # --- build -------------------------------------------------------------------
 say "building the bench programs in $build"
+# A build folder configured from another checkout cannot be reused: start it afresh.
+if [ -f "$build/native/CMakeCache.txt" ] &&
+    ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$build/native/CMakeCache.txt"; then
+    rm -rf "$build/native"
+fi
 cmake -S "$repo" -B "$build/native" >/dev/null
 cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine cordafix-offline >/dev/null
 bin=$build/native/bench
