@@ -12,7 +12,7 @@
 #                        answered straight by the host: the engine's own cost
 #   YARA                 the 85 records as exact rules (Debian's yara, one thread)
 #   clamscan             the 85 records as logical signatures (Debian's clamav)
-#   spec floor (Wine)    bench/spec_floor_probe.cpp under Wine on the program's
+#   required-work floor  bench/required_work_probe.cpp under Wine on the program's
 #                        drives: both listings, three pumped messages per file,
 #                        the status text set and painted for every entry
 #   program under Wine   cordafix.exe itself, SCAN pressed, timed until OK
@@ -94,7 +94,7 @@ if [ "$CORDAFIX_WINE_ARCH" = win64 ]; then
 fi
 # The probe borrows the program's window helpers to make the same window.
 build_probe() {
-    "$cross_gxx" -O2 -static -I"$repo" -o "$build/spec_floor_probe.exe" "$repo/bench/spec_floor_probe.cpp" \
+    "$cross_gxx" -O2 -static -I"$repo" -o "$build/required_work_probe.exe" "$repo/bench/required_work_probe.cpp" \
         "$repo/ui/ShapedWindow.cpp" "$repo/ui/logic/Rescale.cpp" "$repo/ui/logic/RegionRuns.cpp" -luser32 -lgdi32
 }
 program_exe=${BENCH_CORDAFIX_EXE:-}
@@ -196,10 +196,10 @@ grep ' FOUND$' "$work/clam-out.txt" | sed 's/: [^:]* FOUND$//' | sort -u >"$work
 wine_line= probe_line=
 xvfb() { xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$@"; }
 if [ "$with_wine" = 1 ]; then
-    say "the spec-floor probe and the program under Wine: $slow_repeats interleaved rounds"
+    say "the required-work probe and the program under Wine: $slow_repeats interleaved rounds"
     for ((round = 0; round < slow_repeats; round++)); do
         "$bin/bench_corpus" plant "$corpus" >/dev/null 2>&1
-        line=$(xvfb bash "$repo/bench/wine_scan.sh" --probe "$build/spec_floor_probe.exe" "$program_exe" "$corpus" \
+        line=$(xvfb bash "$repo/bench/wine_scan.sh" --probe "$build/required_work_probe.exe" "$program_exe" "$corpus" \
                "$work/wine-probe" 2>"$work/wine-err.txt" | grep 'files=' | tail -1 || true)
         [ -n "$line" ] && { probe_line=$line; note probe "$(seconds_of "$line")"; } ||
             { echo "run.sh: the probe under Wine failed:" >&2; tail -5 "$work/wine-err.txt" >&2; }
@@ -265,7 +265,7 @@ row "engine (native, thin host calls)" thin
 row "cordafix-offline (whole process, dry run)" offline
 row "YARA $(yara --version) (-p 1, exact rules)" yara
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" clam
-row "spec floor under Wine (probe, C: and D:)" probe
+row "required-work floor under Wine (probe, C: and D:)" probe
 row "cordafix.exe under Wine (C: and D:)" program
 echo
 ratio "Engine / walk-only floor" engine walk
@@ -274,7 +274,7 @@ ratio "Engine on thin host calls / two-listing floor" thin walk2
 ratio "cordafix-offline / walk-only floor (aim 1.5)" offline walk
 ratio "YARA / engine" yara engine
 ratio "clamscan / engine" clam engine
-ratio "Program under Wine / spec floor under Wine (aim 1.1)" program probe
+ratio "Program under Wine / required-work floor under Wine (aim 1.1)" program probe
 for floor in walk walk2 open; do
     awk -v f="$(stats "$floor")" -v n="$floor" 'BEGIN { split(f, s, " ")
         if (s[2] < 0.5) printf "note: the %s floor took %.3f s in its fastest run, below half a second: raise BENCH_FILES\n", n, s[2] }'

@@ -4,8 +4,8 @@
 # xvfb-run. The program deletes what it finds, so the corpus loses its samples.
 #   wine_scan.sh CORDAFIX_EXE TIMER_EXE CORPUS WORKDIR [MODE]
 # Prints the timer's line "files=N seconds=S infected=I".
-# With --probe first, the same prefix and drives walked by the spec-floor
-# probe (bench/spec_floor_probe.cpp) instead, over C: and D:, in the window
+# With --probe first, the same prefix and drives walked by the required-work
+# probe (bench/required_work_probe.cpp) instead, over C: and D:, in the window
 # made from CORDAFIX_EXE's resources; prints the probe's line.
 #   wine_scan.sh --probe PROBE_EXE CORDAFIX_EXE CORPUS WORKDIR [MODE]
 set -u
@@ -33,8 +33,8 @@ prepare() {
 if [ "${1:-}" = --probe ]; then
     probe=${2:?usage: wine_scan.sh --probe PROBE_EXE CORDAFIX_EXE CORPUS WORKDIR [MODE]}
     exe=${3:?} corpus=${4:?} work=${5:?} mode=${6:-winxp}
-    prepare "$work" "$mode" "$corpus" "$probe" spec_floor_probe.exe "$exe" cordafix.exe || exit 1
-    wine_text "$prefix" 900 'C:\bench\spec_floor_probe.exe' 'C:\bench\cordafix.exe' 'C:\' 'D:\' | grep 'files='
+    prepare "$work" "$mode" "$corpus" "$probe" required_work_probe.exe "$exe" cordafix.exe || exit 1
+    wine_text "$prefix" 900 'C:\bench\required_work_probe.exe' 'C:\bench\cordafix.exe' 'C:\' 'D:\' | grep 'files='
     exit "${PIPESTATUS[0]}"
 fi
 

@@ -11,7 +11,7 @@
 // scanning layout, with the colour handler and background painting it must
 // have. Only the per-entry work differs.
 //
-//   spec_floor_probe.exe CORDAFIX_EXE ROOT...     (as in: C:\ D:\)
+//   required_work_probe.exe CORDAFIX_EXE ROOT...     (as in: C:\ D:\)
 //
 // Prints "files=N seconds=S" for the whole walk. Built with the cross compiler.
 #include <windows.h>
@@ -131,7 +131,7 @@ bool MakeWindow(const char* programPath) {
 
 int main(int argc, char** argv) {
     if (argc < 3 || !MakeWindow(argv[1])) {
-        fprintf(stderr, "usage: spec_floor_probe.exe CORDAFIX_EXE ROOT...\n");
+        fprintf(stderr, "usage: required_work_probe.exe CORDAFIX_EXE ROOT...\n");
         return 1;
     }
     LARGE_INTEGER frequency, start, end;
