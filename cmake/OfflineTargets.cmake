@@ -41,3 +41,8 @@ target_compile_definitions(offline_tests PRIVATE CORDAFIX_OFFLINE_EXE="$<TARGET_
 add_dependencies(offline_tests cordafix-offline)
 gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
 
+# The file contract cases on an NTFS image read through the library.
+add_executable(contract_tests_ntfs ${CONTRACT_SOURCES} tests/contract/ntfs/main_ntfs.cpp tests/offline/NtfsTestImage.cpp)
+target_include_directories(contract_tests_ntfs PRIVATE tests)
+target_link_libraries(contract_tests_ntfs PRIVATE platform_offline GTest::gtest)
+add_test(NAME contract_ntfs COMMAND contract_tests_ntfs)
