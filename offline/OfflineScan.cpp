@@ -1,5 +1,7 @@
 #include "offline/OfflineScan.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 #include "offline/OfflineConsole.h"
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
+#include "platform/ntfs/NtfsVolume.h"
 #include "platform/offline/OfflinePlatform.h"
 #include "repair/Autostart.h"
 #include "repair/ServiceKeys.h"
@@ -56,24 +59,57 @@ ScanServices OfflineScanServices() {
     return services;
 }
 
-bool MapDrives(const OfflineOptions& options, OfflinePlatform& platform, OfflineConsole& console) {
-    std::string error;
-    if (!platform.files.MapDrive('C', options.volume, &error)) {
-        console.Warn(error + kNothingChanged);
+// The NTFS volumes opened for drives, by letter.
+typedef std::vector<std::pair<char, std::unique_ptr<NtfsVolume>>> Volumes;
+
+int PartitionOf(const OfflineOptions& options, char letter) {
+    auto found = options.partitions.find(letter);
+    return found == options.partitions.end() ? 0 : found->second;
+}
+
+// A folder maps as it is; a device or an image is opened through the library.
+bool MapDrive(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
+              Volumes* volumes, std::string* error) {
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (PartitionOf(options, letter) == 0) return platform.files.MapDrive(letter, path, error);
+        *error = path + ": a folder, not a whole disk: --partition does not apply";
         return false;
     }
-    for (const auto& drive : options.drives) {
-        if (!platform.files.MapDrive(drive.first, drive.second, &error)) {
-            console.Warn(error + kNothingChanged);
-            return false;
+    std::unique_ptr<NtfsVolume> volume(new NtfsVolume);
+    if (!volume->Open(path, PartitionOf(options, letter), !options.dryRun, error)) return false;
+    platform.volumes.MapDrive(letter, volume.get());
+    volumes->emplace_back(letter, std::move(volume));
+    return true;
+}
+
+bool MapDrives(const OfflineOptions& options, OfflinePlatform& platform, Volumes* volumes, OfflineConsole& console) {
+    std::string error;
+    bool mapped = MapDrive(options, 'C', options.volume, platform, volumes, &error);
+    for (size_t i = 0; mapped && i < options.drives.size(); ++i)
+        mapped = MapDrive(options, options.drives[i].first, options.drives[i].second, platform, volumes, &error);
+    if (!mapped) console.Warn(error + kNothingChanged);
+    return mapped;
+}
+
+// Everything the library holds is written back; a volume that cannot be
+// closed cleanly is said.
+bool CloseVolumes(OfflinePlatform& platform, Volumes* volumes, OfflineConsole& console) {
+    platform.volumes.UnmapAll();
+    bool closed = true;
+    for (auto& volume : *volumes) {
+        std::string error;
+        if (!volume.second->Close(&error)) {
+            console.Warn(error);
+            closed = false;
         }
     }
-    return true;
+    return closed;
 }
 
 bool CheckVolume(const OfflineOptions& options, OfflinePlatform& platform, OfflineConsole& console,
                  VolumeLayout* layout, bool* hasRegistry) {
-    *hasRegistry = InspectVolume(platform.files, layout);
+    *hasRegistry = InspectVolume(platform.drives, layout);
     if (layout->nineX) {
         console.Warn(options.volume + " holds Windows 95, 98 or Me, whose registry (SYSTEM.DAT, USER.DAT) is of "
                      "another format: this tool cleans volumes of the NT family only" + kNothingChanged);
@@ -118,11 +154,24 @@ void StartProcessState() {
     MainWindowHandle = OfflineSession::kMainWindow;
 }
 
-void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const Hives& hives,
+// How a drive's files are read, for the header.
+const char* HowRead(const Volumes& volumes, char letter) {
+    for (const auto& volume : volumes)
+        if (volume.first == letter) return ", NTFS read in this program (alternate data streams are not scanned)";
+    return "";
+}
+
+void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const Hives& hives, const Volumes& volumes,
                OfflineConsole& console) {
     console.Say("%s", OfflineVersionLine().c_str());
-    console.Say("C: %s (Windows folder %s)", options.volume.c_str(), layout.windowsPath.c_str());
-    for (const auto& drive : options.drives) console.Say("%c: %s", drive.first, drive.second.c_str());
+    console.Say("C: %s (Windows folder %s)%s", options.volume.c_str(), layout.windowsPath.c_str(),
+                HowRead(volumes, 'C'));
+    for (const auto& drive : options.drives)
+        console.Say("%c: %s%s", drive.first, drive.second.c_str(), HowRead(volumes, drive.first));
+    for (const auto& volume : volumes)
+        if (volume.second->Hibernated())
+            console.Warn(volume.second->Name() + ": Windows is hibernated on this volume (hibernation or Fast Startup); "
+                         "it can be scanned, but not cleaned, until that Windows is shut down fully");
     for (const auto& hive : hives) console.Say("Registry hive %s: %s", hive->Name().c_str(), hive->Path().c_str());
     if (options.dryRun) console.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");
 }
@@ -204,14 +253,16 @@ void WriteReport(const OfflineOptions& options, const OfflinePlatform& platform,
 int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
                    const std::function<void(OfflinePlatform&)>& beforeScan) {
     OfflineConsole console(out, err);
+    Volumes volumes;  // before the platform, which uses them
     Hives hives;
     OfflinePlatform platform(&console);
     platform.files.SetDryRun(options.dryRun);
+    platform.volumes.SetDryRun(options.dryRun);
     InstallPlatform(platform.Parts());
     VolumeLayout layout;
     bool hasRegistry = false;
     std::string error;
-    if (!MapDrives(options, platform, console) ||
+    if (!MapDrives(options, platform, &volumes, console) ||
         !CheckVolume(options, platform, console, &layout, &hasRegistry) ||
         (hasRegistry && !OpenHives(options, layout, platform, console, &hives)))
         return kExitCouldNotRun;
@@ -222,7 +273,7 @@ int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
 
     StartProcessState();
     LoadVolumeEnvironment(platform.files, layout);
-    SayHeader(options, layout, hives, console);
+    SayHeader(options, layout, hives, volumes, console);
     if (beforeScan) beforeScan(platform);
     ScanServices programServices = ActiveScanServices;
     ActiveScanServices = OfflineScanServices();
@@ -233,7 +284,9 @@ int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
     if (!vanished.empty())
         console.Warn("the folder of drive(s) " + vanished + ": vanished during the scan; the scan is incomplete");
     SayRegistryChanges(options, platform, hives, console);
+    bool closed = CloseVolumes(platform, &volumes, console);
     int status = ExitStatusOf(options, platform, vanished);
+    if (!closed && status < kExitSomethingLeft) status = kExitSomethingLeft;
     console.Say("Result: %s (exit status %d)", Meaning(status), status);
     if (!options.reportPath.empty()) WriteReport(options, platform, hives, vanished, status, console);
     return status;
