@@ -111,7 +111,7 @@ NtfsName NameIn(ntfs_inode* inode, uint64_t folder, const std::string& given, bo
 }
 
 // A listed entry as FindFirstFile shows it; false when it cannot be shown.
-bool MakeItem(ntfs_volume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item);
+bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item);
 
 }  // namespace
 
@@ -126,10 +126,15 @@ uint64_t ReferenceOf(ntfs_inode* inode) { return MK_MREF(inode->mft_no, le16_to_
 
 namespace {
 
-bool MakeItem(ntfs_volume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item) {
-    Inode file = OpenInode(volume, entry.reference);
+bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item) {
+    Inode file = OpenInode(volume->Handle(), entry.reference);
     if (!file) return false;
     item->attributes = AttributesOf(file.get());
+    // A walk lists every subfolder soon: its index is read ahead meanwhile.
+    if ((item->attributes & (kAttrDirectory | kAttrReparsePoint)) == kAttrDirectory) {
+        DataStream index(ntfs_attr_open(file.get(), AT_INDEX_ALLOCATION, NTFS_INDEX_I30, 4));
+        volume->Prefetch(index.get());
+    }
     item->size = item->attributes & kAttrDirectory ? 0 : static_cast<uint64_t>(file->data_size);
     item->reference = entry.reference;
     std::string dosName;
@@ -321,7 +326,7 @@ std::shared_ptr<const NtfsDrives::Listing> NtfsDrives::ListFolder(NtfsVolume* vo
             Gone(folder, entry.reference))
             continue;
         Item item;
-        if (!MakeItem(handle, entry, entry.type == FILE_NAME_WIN32 ? dosNames[MREF(entry.reference)] : nullptr, &item))
+        if (!MakeItem(volume, entry, entry.type == FILE_NAME_WIN32 ? dosNames[MREF(entry.reference)] : nullptr, &item))
             continue;
         listing->items.push_back(std::move(item));
     }

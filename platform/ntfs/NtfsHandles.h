@@ -19,7 +19,7 @@ typedef std::unique_ptr<ntfs_inode, InodeCloser> Inode;
 struct StreamCloser {
     void operator()(ntfs_attr* stream) const { ntfs_attr_close(stream); }
 };
-// An open attribute: here always a file's unnamed data stream.
+// An open attribute: a file's unnamed data stream, a folder's index.
 typedef std::unique_ptr<ntfs_attr, StreamCloser> DataStream;
 
 struct SearchCloser {

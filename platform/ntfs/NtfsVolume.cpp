@@ -185,6 +185,7 @@ bool NtfsVolume::Mount(bool writable, std::string* error) {
     // Hidden files are files like any other; the file system's own ($MFT...) are not listed.
     ntfs_set_shown_files(volume_, FALSE, TRUE, FALSE);
     ntfs_create_lru_caches(volume_);
+    Prefetch(volume_->mft_na);
     hibernated_ = !writable && ntfs_volume_check_hiberfile(volume_, 0) < 0 && errno == EPERM;
     return true;
 }
@@ -201,6 +202,14 @@ std::string NtfsVolume::WhyNotWritable() {
            ", so changes made now would be lost or would damage it when Windows resumes; nothing was changed. "
            "Start that Windows and leave it with Restart (which shuts it down fully), or turn Fast Startup off; "
            "--dry-run scans the volume without changing it";
+}
+
+void NtfsVolume::Prefetch(ntfs_attr* attribute) {
+    if (attribute == nullptr || !NAttrNonResident(attribute) || ntfs_attr_map_whole_runlist(attribute) != 0) return;
+    for (const runlist_element* run = attribute->rl; run != nullptr && run->length > 0; ++run)
+        if (run->lcn >= 0)
+            source_.Prefetch(static_cast<uint64_t>(run->lcn) << volume_->cluster_size_bits,
+                             static_cast<uint64_t>(run->length) << volume_->cluster_size_bits);
 }
 
 bool NtfsVolume::Sync() { return volume_ != nullptr && ntfs_device_sync(volume_->dev) == 0 && source_.Sync(); }

@@ -212,3 +212,9 @@ int64_t VolumeSource::WriteAt(const void* buffer, uint64_t count, uint64_t offse
 }
 
 bool VolumeSource::Sync() const { return !writable_ || fsync(fd_) == 0; }
+
+void VolumeSource::Prefetch(uint64_t offset, uint64_t count) const {
+    if (offset >= length_) return;
+    if (count > length_ - offset) count = length_ - offset;
+    posix_fadvise(fd_, static_cast<off_t>(offset_ + offset), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+}

@@ -31,6 +31,8 @@ public:
     int64_t ReadAt(void* buffer, uint64_t count, uint64_t offset) const;
     int64_t WriteAt(const void* buffer, uint64_t count, uint64_t offset) const;
     bool Sync() const;
+    // Asks the system to read these bytes ahead, as they will be wanted soon.
+    void Prefetch(uint64_t offset, uint64_t count) const;
 
     bool IsOpen() const { return fd_ >= 0; }
     bool Writable() const { return writable_; }
