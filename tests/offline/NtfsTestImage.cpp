@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -158,4 +159,36 @@ bool NtfsMakeJunction(ntfs_volume* volume, const std::string& path, const std::s
     data.insert(data.end(), names.begin(), names.end());
     return folder && ntfs_set_ntfs_reparse_data(folder.get(), reinterpret_cast<const char*>(data.data()),
                                                 data.size(), 0) == 0;
+}
+
+bool NtfsWriteSparse(ntfs_volume* volume, const std::string& path, const std::string& bytes) {
+    const size_t block = 4096;
+    if (!NtfsWriteFile(volume, path, "")) return false;
+    Inode file = OpenInode(volume, Locate(volume, path));
+    DataStream data(file ? ntfs_attr_open(file.get(), AT_DATA, AT_UNNAMED, 0) : nullptr);
+    bool written = data && ntfs_attr_truncate(data.get(), static_cast<s64>(bytes.size())) == 0;
+    for (size_t at = 0; written && at < bytes.size(); at += block) {
+        size_t count = std::min(block, bytes.size() - at);
+        if (bytes.find_first_not_of('\0', at) >= at + count) continue;
+        written = ntfs_attr_pwrite(data.get(), static_cast<s64>(at), static_cast<s64>(count), bytes.data() + at) ==
+                  static_cast<s64>(count);
+    }
+    return written;
+}
+
+bool NtfsWriteStream(ntfs_volume* volume, const std::string& path, const std::string& stream, const std::string& bytes) {
+    Inode file = OpenInode(volume, Locate(volume, path));
+    NtfsName name;
+    return file && ToNtfsName(stream, &name) &&
+           ntfs_attr_add(file.get(), AT_DATA, name.data(), static_cast<u32>(name.size()),
+                         reinterpret_cast<const u8*>(bytes.data()), static_cast<s64>(bytes.size())) == 0;
+}
+
+bool NtfsCompressFolder(ntfs_volume* volume, const std::string& path) {
+    if (!NtfsMakeFolder(volume, path)) return false;
+    Inode folder = OpenInode(volume, Locate(volume, path));
+    if (!folder) return false;
+    le32 value = folder->flags | FILE_ATTR_COMPRESSED;
+    NVolSetCompression(volume);
+    return ntfs_set_ntfs_attrib(folder.get(), reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
 }

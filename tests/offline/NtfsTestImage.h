@@ -35,3 +35,9 @@ std::string NtfsReadFile(ntfs_volume* volume, const std::string& path);
 bool NtfsExists(ntfs_volume* volume, const std::string& path);
 // A junction at path that leads to target (a Windows path).
 bool NtfsMakeJunction(ntfs_volume* volume, const std::string& path, const std::string& target);
+// The file with only its blocks that are not all zero written: the rest holes.
+bool NtfsWriteSparse(ntfs_volume* volume, const std::string& path, const std::string& bytes);
+// A named data stream of an existing file.
+bool NtfsWriteStream(ntfs_volume* volume, const std::string& path, const std::string& stream, const std::string& bytes);
+// Files made in the folder from now on are compressed.
+bool NtfsCompressFolder(ntfs_volume* volume, const std::string& path);
