@@ -64,10 +64,14 @@ bool IsDotName(const NtfsName& name) {
            le16_to_cpu(name.back()) == '.';
 }
 
-// An 8.3 name fits the entry's field; anything longer is no DOS name.
+// An 8.3 name fits the entry's field and names a file of the folder; a
+// longer one, or one that would lead elsewhere, is no DOS name.
 void SetShortName(char* field, size_t size, const std::string& dosName) {
     field[0] = '\0';
-    if (!dosName.empty() && dosName.size() < size) memcpy(field, dosName.c_str(), dosName.size() + 1);
+    if (dosName.empty() || dosName.size() >= size || !Spellable(dosName) || dosName.find_first_of("\\/") != std::string::npos ||
+        dosName.find_first_not_of('.') == std::string::npos)
+        return;
+    memcpy(field, dosName.c_str(), dosName.size() + 1);
 }
 
 // A file name attribute whose name lies inside the attribute; null for one
@@ -169,8 +173,10 @@ void NtfsDrives::UnmapAll() {
 }
 
 bool NtfsDrives::Serves(const char* path) const {
-    std::vector<std::string> components;
-    return path != nullptr && VolumeOf(path, &components) != nullptr;
+    if (path == nullptr || path[0] == '\0' || path[1] != ':' || !isalpha(static_cast<unsigned char>(path[0])))
+        return false;
+    NtfsVolume* volume = drives_[toupper(static_cast<unsigned char>(path[0])) - 'A'];
+    return volume != nullptr && volume->IsOpen();
 }
 
 bool NtfsDrives::Refuse(int32_t error) {

@@ -74,22 +74,47 @@ MountState LoopMountState(const struct stat& image) {
 
 std::string Because(const std::string& path, const char* why) { return path + ": " + why; }
 
+// This process's own locks do not keep it from opening a source twice.
+VolumeSource* openSources = nullptr;
+
 }  // namespace
 
 VolumeSource::~VolumeSource() { Close(); }
 
 void VolumeSource::Close() {
+    for (VolumeSource** link = &openSources; *link != nullptr; link = &(*link)->nextOpen_) {
+        if (*link == this) {
+            *link = nextOpen_;
+            break;
+        }
+    }
     if (fd_ >= 0) close(fd_);  // also releases the lock
     fd_ = -1;
+}
+
+bool VolumeSource::OpenAlready() const {
+    for (const VolumeSource* other = openSources; other != nullptr; other = other->nextOpen_)
+        if (other->device_ == device_ && other->inode_ == inode_ && offset_ < other->offset_ + other->length_ &&
+            other->offset_ < offset_ + length_)
+            return true;
+    return false;
 }
 
 bool VolumeSource::Open(const std::string& path, int partition, bool writable, std::string* error) {
     Close();
     writable_ = writable;
+    offset_ = 0;
     if (!OpenExclusively(path, error) || !FindFileSystem(path, partition, error)) {
         Close();
         return false;
     }
+    if (OpenAlready()) {
+        *error = Because(path, "the same file system as another drive of this scan");
+        Close();
+        return false;
+    }
+    nextOpen_ = openSources;
+    openSources = this;
     return true;
 }
 
@@ -104,6 +129,8 @@ bool VolumeSource::OpenExclusively(const std::string& path, std::string* error) 
         return false;
     }
     blockDevice_ = S_ISBLK(info.st_mode);
+    device_ = blockDevice_ ? info.st_rdev : info.st_dev;
+    inode_ = blockDevice_ ? 0 : info.st_ino;
     int flags = (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY;
     MountState mounted = blockDevice_ ? MountStateOf(&info, "") : Stronger(MountStateOf(&info, ""), LoopMountState(info));
     if (mounted == MountState::kReadWrite || (writable_ && mounted == MountState::kReadOnly)) {

@@ -45,12 +45,16 @@ public:
 private:
     bool OpenExclusively(const std::string& path, std::string* error);
     bool FindFileSystem(const std::string& path, int partition, std::string* error);
+    bool OpenAlready() const;
 
     int fd_ = -1;
+    uint64_t device_ = 0;  // the file's device and inode, or the block device's number
+    uint64_t inode_ = 0;
     bool writable_ = false;
     bool blockDevice_ = false;
     uint64_t offset_ = 0;
     uint64_t length_ = 0;
     uint32_t sectorSize_ = 512;
     std::string name_;
+    VolumeSource* nextOpen_ = nullptr;  // in the list of the process's open sources
 };
