@@ -49,6 +49,8 @@ public:
     bool Serves(const char* path) const;
     static bool OwnsHandle(intptr_t handle) { return handle >= kNtfsHandleBase; }
     void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+    // The Win32 error of the last call that failed.
+    uint32_t LastError() const { return *lastError_; }
     // The volumes were changed through the library by someone else: no
     // listing kept from before holds.
     void Forget() { Changed(); }
