@@ -214,9 +214,7 @@ NtfsVolume* NtfsDrives::VolumeOf(const std::string& path, std::vector<std::strin
         if (current == "..") {
             if (!components->empty()) components->pop_back();
         } else if (!current.empty() && current != ".") {
-            // As Windows reads a path: trailing dots and blanks are dropped.
-            size_t kept = current.find_last_not_of(". ");
-            components->push_back(kept == std::string::npos ? current : current.substr(0, kept + 1));
+            components->push_back(current);
         }
         current.clear();
     }
@@ -224,8 +222,6 @@ NtfsVolume* NtfsDrives::VolumeOf(const std::string& path, std::vector<std::strin
 }
 
 bool NtfsDrives::Lookup(NtfsVolume* volume, uint64_t folder, const std::string& name, uint64_t* found) {
-    // Wildcards, a stream's colon and the like name nothing in a Windows path.
-    if (!Spellable(name)) return false;
     // A file of the folder listed last, named as listed: no index lookup.
     const Listing* listed = lastListing_.get();
     if (listed != nullptr && listed->volume == volume && listed->folder == folder && listed->generation == generation_) {

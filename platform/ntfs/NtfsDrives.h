@@ -1,7 +1,9 @@
 // Drive letters served from NTFS volumes opened in this process through
 // libntfs-3g (NtfsVolume), with the answers Windows gives for them:
 //
-// - names resolve without regard to case, short (8.3) names included;
+// - names resolve without regard to case, short (8.3) names included; a
+//   name Windows could not spell ("evil.exe.", one made on Linux) is found
+//   as listed, as the folders of a mounted volume find it;
 // - a folder lists as NTFS orders it (the volume's own upper-case table),
 //   "." and ".." first except at a drive's root, each entry with the
 //   attributes and the size of its file record (not the folder index's
