@@ -224,7 +224,8 @@ NtfsVolume* NtfsDrives::VolumeOf(const std::string& path, std::vector<std::strin
 bool NtfsDrives::Lookup(NtfsVolume* volume, uint64_t folder, const std::string& name, uint64_t* found) {
     // A file of the folder listed last, named as listed: no index lookup.
     const Listing* listed = lastListing_.get();
-    if (listed != nullptr && listed->volume == volume && listed->folder == folder && listed->generation == generation_) {
+    if (listed != nullptr && listed->volume == volume && MREF(listed->folder) == MREF(folder) &&
+        listed->generation == generation_) {
         for (const Item& item : listed->items) {
             if (item.name == name || (item.shortName[0] != '\0' && name == item.shortName)) {
                 *found = item.reference;
@@ -295,7 +296,7 @@ uint32_t NtfsDrives::DriveType(const char* root) {
 
 std::shared_ptr<const NtfsDrives::Listing> NtfsDrives::ListFolder(NtfsVolume* volume, uint64_t folder,
                                                                    bool driveRoot) {
-    if (lastListing_ && lastListing_->volume == volume && lastListing_->folder == folder &&
+    if (lastListing_ && lastListing_->volume == volume && MREF(lastListing_->folder) == MREF(folder) &&
         lastListing_->generation == generation_)
         return lastListing_;
     ntfs_volume* handle = volume->Handle();
