@@ -38,6 +38,13 @@ trap cleanup EXIT
 say() { echo "== $*" >&2; }
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }'; }
+# The ntfs-3g daemon holds its lock on the image a moment after umount returns.
+unmount() {  # [image]
+    local inode
+    inode=$(stat -c %i "${1:-$image}")
+    umount "$mount"
+    while grep -q ":$inode " /proc/locks; do sleep 0.02; done
+}
 
 # --- the image ---------------------------------------------------------------
 say "building an NTFS image of about $target_files files in $work"
@@ -60,7 +67,7 @@ truncate -s $(( $(du -sb "$corpus" | cut -f1) * 5 / 4 + 256 * 1048576 )) "$image
 mkntfs -F -Q -q -L Windows "$image" >/dev/null 2>&1
 ntfs-3g "$image" "$mount"
 cp -r "$corpus/." "$mount/"
-umount "$mount"
+unmount
 rm -rf "$corpus"
 
 # --- measurements --------------------------------------------------------------
@@ -86,7 +93,7 @@ over_mount() {  # row cold(0|1) command... ($mount in it): a read-only mount for
     [ "$fresh" = 0 ] && { "$@" >/dev/null 2>&1 || true; }
     [ "$fresh" = 1 ] && drop
     run_row "$row" "$fresh" "$@"
-    umount "$mount"
+    unmount
 }
 on_image() {
     local row=$1 fresh=$2
@@ -115,7 +122,7 @@ cp --sparse=always "$image" "$work/by-mount.img"
 cp --sparse=always "$image" "$work/by-image.img"
 ntfs-3g "$work/by-mount.img" "$mount"
 "$offline" --force "$mount" >"$work/clean-mount.out" 2>&1 || true
-umount "$mount"
+unmount "$work/by-mount.img"
 "$offline" --force "$work/by-image.img" >"$work/clean-image.out" 2>&1 || true
 left() { ntfsls -R -f "$1" 2>/dev/null | sort; }
 same_left=$(cmp -s <(left "$work/by-mount.img") <(left "$work/by-image.img") && echo yes || echo NO)

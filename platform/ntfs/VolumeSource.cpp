@@ -74,6 +74,20 @@ MountState LoopMountState(const struct stat& image) {
 
 std::string Because(const std::string& path, const char* why) { return path + ": " + why; }
 
+// The lock ntfs-3g takes on an image. An ntfs-3g just unmounted may take a
+// moment to end and let go of it: a few seconds are waited for that.
+bool LockWhole(int fd, bool writable) {
+    struct flock lock = {};
+    lock.l_type = writable ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        if (fcntl(fd, F_SETLK, &lock) == 0) return true;
+        if (errno != EAGAIN && errno != EACCES) return false;
+        usleep(100000);
+    }
+    return false;
+}
+
 // This process's own locks do not keep it from opening a source twice.
 VolumeSource* openSources = nullptr;
 
@@ -156,14 +170,9 @@ bool VolumeSource::OpenExclusively(const std::string& path, std::string* error) 
         *error = Because(path, "changed while it was being opened");
         return false;
     }
-    if (!blockDevice_) {
-        struct flock lock = {};
-        lock.l_type = writable_ ? F_WRLCK : F_RDLCK;
-        lock.l_whence = SEEK_SET;
-        if (fcntl(fd_, F_SETLK, &lock) != 0) {
-            *error = Because(path, "in use by another program (mounted with ntfs-3g?)");
-            return false;
-        }
+    if (!blockDevice_ && !LockWhole(fd_, writable_)) {
+        *error = Because(path, "in use by another program (mounted with ntfs-3g?)");
+        return false;
     }
     return true;
 }

@@ -164,7 +164,9 @@ TEST(NtfsVolume, RefusedWhileMountedReadWriteElsewhere) {
     if (!Shell("timeout 30 ntfs-3g " + image.Path() + " " + point + " 2>/dev/null"))
         GTEST_SKIP() << "ntfs-3g could not mount the image (FUSE unavailable?)";
     ScanOutcome whileWritable = ScanWithProgram({"--force", "--dry-run", image.Path()});
-    Shell("umount " + point + " && timeout 30 ntfs-3g -o ro " + image.Path() + " " + point);
+    // The daemon lets go of its lock on the image a moment after umount returns.
+    Shell("umount " + point + " && while grep -q \":$(stat -c %i " + image.Path() +
+          ") \" /proc/locks; do sleep 0.02; done && timeout 30 ntfs-3g -o ro " + image.Path() + " " + point);
     ScanOutcome cleaning = ScanWithProgram({"--force", image.Path()});
     ScanOutcome reading = ScanWithProgram({"--force", "--dry-run", image.Path()});
     Shell("umount " + point);
