@@ -1,7 +1,5 @@
 #include "offline/OfflineScan.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,7 +12,7 @@
 #include "offline/OfflineConsole.h"
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
-#include "platform/ntfs/NtfsVolume.h"
+#include "offline/ScanDrives.h"
 #include "platform/offline/OfflinePlatform.h"
 #include "repair/Autostart.h"
 #include "repair/ServiceKeys.h"
@@ -59,52 +57,12 @@ ScanServices OfflineScanServices() {
     return services;
 }
 
-// The NTFS volumes opened for drives, by letter.
-typedef std::vector<std::pair<char, std::unique_ptr<NtfsVolume>>> Volumes;
-
-int PartitionOf(const OfflineOptions& options, char letter) {
-    auto found = options.partitions.find(letter);
-    return found == options.partitions.end() ? 0 : found->second;
-}
-
-// A folder maps as it is; a device or an image is opened through the library.
-bool MapDrive(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
-              Volumes* volumes, std::string* error) {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        if (PartitionOf(options, letter) == 0) return platform.files.MapDrive(letter, path, error);
-        *error = path + ": a folder, not a whole disk: --partition does not apply";
-        return false;
-    }
-    std::unique_ptr<NtfsVolume> volume(new NtfsVolume);
-    if (!volume->Open(path, PartitionOf(options, letter), !options.dryRun, error)) return false;
-    platform.volumes.MapDrive(letter, volume.get());
-    volumes->emplace_back(letter, std::move(volume));
-    return true;
-}
-
-bool MapDrives(const OfflineOptions& options, OfflinePlatform& platform, Volumes* volumes, OfflineConsole& console) {
+bool MapDrives(const OfflineOptions& options, OfflinePlatform& platform, ScanDrives* drives,
+               OfflineConsole& console) {
     std::string error;
-    bool mapped = MapDrive(options, 'C', options.volume, platform, volumes, &error);
-    for (size_t i = 0; mapped && i < options.drives.size(); ++i)
-        mapped = MapDrive(options, options.drives[i].first, options.drives[i].second, platform, volumes, &error);
-    if (!mapped) console.Warn(error + kNothingChanged);
-    return mapped;
-}
-
-// Everything the library holds is written back; a volume that cannot be
-// closed cleanly is said.
-bool CloseVolumes(OfflinePlatform& platform, Volumes* volumes, OfflineConsole& console) {
-    platform.volumes.UnmapAll();
-    bool closed = true;
-    for (auto& volume : *volumes) {
-        std::string error;
-        if (!volume.second->Close(&error)) {
-            console.Warn(error);
-            closed = false;
-        }
-    }
-    return closed;
+    if (drives->Map(options, platform, &error)) return true;
+    console.Warn(error + kNothingChanged);
+    return false;
 }
 
 bool CheckVolume(const OfflineOptions& options, OfflinePlatform& platform, OfflineConsole& console,
@@ -154,24 +112,14 @@ void StartProcessState() {
     MainWindowHandle = OfflineSession::kMainWindow;
 }
 
-// How a drive's files are read, for the header.
-const char* HowRead(const Volumes& volumes, char letter) {
-    for (const auto& volume : volumes)
-        if (volume.first == letter) return ", NTFS read in this program (alternate data streams are not scanned)";
-    return "";
-}
-
-void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const Hives& hives, const Volumes& volumes,
-               OfflineConsole& console) {
+void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const Hives& hives,
+               const ScanDrives& drives, OfflineConsole& console) {
     console.Say("%s", OfflineVersionLine().c_str());
     console.Say("C: %s (Windows folder %s)%s", options.volume.c_str(), layout.windowsPath.c_str(),
-                HowRead(volumes, 'C'));
+                drives.HowRead('C'));
     for (const auto& drive : options.drives)
-        console.Say("%c: %s%s", drive.first, drive.second.c_str(), HowRead(volumes, drive.first));
-    for (const auto& volume : volumes)
-        if (volume.second->Hibernated())
-            console.Warn(volume.second->Name() + ": Windows is hibernated on this volume (hibernation or Fast Startup); "
-                         "it can be scanned, but not cleaned, until that Windows is shut down fully");
+        console.Say("%c: %s%s", drive.first, drive.second.c_str(), drives.HowRead(drive.first));
+    for (const std::string& note : drives.HibernationNotes()) console.Warn(note);
     for (const auto& hive : hives) console.Say("Registry hive %s: %s", hive->Name().c_str(), hive->Path().c_str());
     if (options.dryRun) console.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");
 }
@@ -253,7 +201,7 @@ void WriteReport(const OfflineOptions& options, const OfflinePlatform& platform,
 int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
                    const std::function<void(OfflinePlatform&)>& beforeScan) {
     OfflineConsole console(out, err);
-    Volumes volumes;  // before the platform, which uses them
+    ScanDrives drives;  // before the platform, which uses their volumes
     Hives hives;
     OfflinePlatform platform(&console);
     platform.files.SetDryRun(options.dryRun);
@@ -262,7 +210,7 @@ int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
     VolumeLayout layout;
     bool hasRegistry = false;
     std::string error;
-    if (!MapDrives(options, platform, &volumes, console) ||
+    if (!MapDrives(options, platform, &drives, console) ||
         !CheckVolume(options, platform, console, &layout, &hasRegistry) ||
         (hasRegistry && !OpenHives(options, layout, platform, console, &hives)))
         return kExitCouldNotRun;
@@ -273,7 +221,7 @@ int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
 
     StartProcessState();
     LoadVolumeEnvironment(platform.files, layout);
-    SayHeader(options, layout, hives, volumes, console);
+    SayHeader(options, layout, hives, drives, console);
     if (beforeScan) beforeScan(platform);
     ScanServices programServices = ActiveScanServices;
     ActiveScanServices = OfflineScanServices();
@@ -284,7 +232,9 @@ int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
     if (!vanished.empty())
         console.Warn("the folder of drive(s) " + vanished + ": vanished during the scan; the scan is incomplete");
     SayRegistryChanges(options, platform, hives, console);
-    bool closed = CloseVolumes(platform, &volumes, console);
+    std::vector<std::string> closeErrors;
+    bool closed = drives.Close(platform, &closeErrors);
+    for (const std::string& closeError : closeErrors) console.Warn(closeError);
     int status = ExitStatusOf(options, platform, vanished);
     if (!closed && status < kExitSomethingLeft) status = kExitSomethingLeft;
     console.Say("Result: %s (exit status %d)", Meaning(status), status);
