@@ -30,22 +30,6 @@ bool Spellable(const std::string& name) {
     return true;
 }
 
-// Lookups in the volume's index ignore case for as long as this lives. The
-// volume stays case-sensitive otherwise, so that listings give names as stored.
-class IgnoringCase {
-public:
-    explicit IgnoringCase(ntfs_volume* volume) : volume_(volume), was_(NVolCaseSensitive(volume)) {
-        NVolClearCaseSensitive(volume_);
-    }
-    ~IgnoringCase() {
-        if (was_) NVolSetCaseSensitive(volume_);
-    }
-
-private:
-    ntfs_volume* volume_;
-    bool was_;
-};
-
 // A folder's index entries as ntfs_readdir hands them out (in no order).
 struct RawEntry {
     NtfsName name;

@@ -28,6 +28,23 @@ struct SearchCloser {
 // A walk over the attributes of a file record.
 typedef std::unique_ptr<ntfs_attr_search_ctx, SearchCloser> AttributeSearch;
 
+// Lookups in the volume's index ignore case for as long as this lives (the
+// case-sensitive flag of the volume is lent, not a handle). The
+// volume stays case-sensitive otherwise, so that listings give names as stored.
+class IgnoringCase {
+public:
+    explicit IgnoringCase(ntfs_volume* volume) : volume_(volume), was_(NVolCaseSensitive(volume)) {
+        NVolClearCaseSensitive(volume_);
+    }
+    ~IgnoringCase() {
+        if (was_) NVolSetCaseSensitive(volume_);
+    }
+
+private:
+    ntfs_volume* volume_;
+    bool was_;
+};
+
 typedef std::vector<ntfschar> NtfsName;
 
 // False when the text is no valid UTF-8 or no valid NTFS name length.

@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstring>
 
-#include "platform/ntfs/NtfsLibrary.h"
+#include "platform/ntfs/NtfsHandles.h"
 
 namespace {
 
@@ -155,7 +156,16 @@ bool NtfsVolume::AnyOpenForWriting() { return openForWriting != 0; }
 bool NtfsVolume::Open(const std::string& path, int partition, bool writable, std::string* error) {
     Close(nullptr);
     if (!source_.Open(path, partition, writable, error)) return false;
-    if (!Mount(writable, error)) {
+    // Read first: whether Windows is hibernated on it decides whether it may be written.
+    bool opened = Mount(false, error);
+    hibernated_ = opened && HoldsHibernation();
+    if (opened && writable) {
+        Unmount();
+        opened = !hibernated_ && Mount(true, error);
+        if (hibernated_) *error = Refusal("Windows is hibernated on it (hibernation or Fast Startup)");
+    }
+    if (!opened) {
+        Unmount();
         source_.Close();
         return false;
     }
@@ -173,12 +183,12 @@ bool NtfsVolume::Mount(bool writable, std::string* error) {
         return false;
     }
     // As ntfs-3g mounts by default: a journal that Windows left unclean is
-    // reset; a hibernated volume or metadata kept in Windows' cache refuse.
+    // reset; metadata that Windows kept in memory refuses.
     volume_ = ntfs_device_mount(device, writable ? NTFS_MNT_RECOVER : NTFS_MNT_RDONLY);
     if (volume_ == nullptr) {
         int cause = errno;
         ntfs_device_free(device);
-        *error = writable && cause == EPERM ? WhyNotWritable()
+        *error = writable && cause == EPERM ? Refusal("Windows left some of its metadata in memory (Fast Startup)")
                                             : Name() + ": not a usable NTFS file system (" + Reason(cause) + ")";
         return false;
     }
@@ -186,19 +196,32 @@ bool NtfsVolume::Mount(bool writable, std::string* error) {
     ntfs_set_shown_files(volume_, FALSE, TRUE, FALSE);
     ntfs_create_lru_caches(volume_);
     Prefetch(volume_->mft_na);
-    hibernated_ = !writable && ntfs_volume_check_hiberfile(volume_, 0) < 0 && errno == EPERM;
     return true;
 }
 
-std::string NtfsVolume::WhyNotWritable() {
-    struct ntfs_device* device = ntfs_device_alloc(source_.Name().c_str(), 0, &deviceOperations, this);
-    ntfs_volume* look = device != nullptr ? ntfs_device_mount(device, NTFS_MNT_RDONLY) : nullptr;
-    bool hibernated = look != nullptr && ntfs_volume_check_hiberfile(look, 0) < 0 && errno == EPERM;
-    if (look != nullptr) ntfs_umount(look, FALSE);
-    else if (device != nullptr) ntfs_device_free(device);
-    const char* what = hibernated ? "Windows is hibernated on it (hibernation or Fast Startup)"
-                                  : "Windows left some of its metadata in memory (Fast Startup)";
-    return Name() + ": " + what +
+void NtfsVolume::Unmount() {
+    if (volume_ != nullptr) ntfs_umount(volume_, FALSE);
+    volume_ = nullptr;
+}
+
+// A saved session in hiberfil.sys: as the library judges it, or a header
+// Windows writes for one ("hibr", "rstr", in either case).
+bool NtfsVolume::HoldsHibernation() {
+    if (ntfs_volume_check_hiberfile(volume_, 0) < 0 && errno == EPERM) return true;
+    Inode root = OpenInode(volume_, FILE_root);
+    NtfsName name;
+    if (!root || !ToNtfsName("hiberfil.sys", &name)) return false;
+    IgnoringCase anyCase(volume_);
+    u64 reference = ntfs_inode_lookup_by_name(root.get(), name.data(), static_cast<int>(name.size()));
+    Inode file = reference == static_cast<u64>(-1) ? Inode() : OpenInode(volume_, reference);
+    DataStream data(file ? ntfs_attr_open(file.get(), AT_DATA, AT_UNNAMED, 0) : nullptr);
+    char header[4];
+    return data && ntfs_attr_pread(data.get(), 0, sizeof header, header) == sizeof header &&
+           (strncasecmp(header, "hibr", 4) == 0 || strncasecmp(header, "rstr", 4) == 0);
+}
+
+std::string NtfsVolume::Refusal(const char* why) const {
+    return Name() + ": " + why +
            ", so changes made now would be lost or would damage it when Windows resumes; nothing was changed. "
            "Start that Windows and leave it with Restart (which shuts it down fully), or turn Fast Startup off; "
            "--dry-run scans the volume without changing it";

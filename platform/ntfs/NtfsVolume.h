@@ -40,7 +40,7 @@ public:
 
     bool IsOpen() const { return volume_ != nullptr; }
     bool Writable() const { return source_.Writable(); }
-    // Opened for reading only, yet Windows is hibernated on it: worth a word.
+    // Windows is hibernated on it (then it is never open for writing).
     bool Hibernated() const { return hibernated_; }
     const std::string& Name() const { return source_.Name(); }
     ntfs_volume* Handle() const { return volume_; }
@@ -51,7 +51,9 @@ public:
 private:
     friend struct NtfsDeviceAccess;
     bool Mount(bool writable, std::string* error);
-    std::string WhyNotWritable();
+    void Unmount();
+    bool HoldsHibernation();
+    std::string Refusal(const char* why) const;
 
     VolumeSource source_;
     int64_t devicePosition_ = 0;  // for the library's seek-and-read calls

@@ -139,7 +139,7 @@ TEST(NtfsVolume, AHibernatedVolumeIsScannedButNeverWritten) {
     NtfsTestImage image;
     NEED_IMAGE(image);
     ASSERT_TRUE(Fill(image.Path(), [](ntfs_volume* volume) {
-        return NtfsWriteFile(volume, "hiberfil.sys", "HIBR" + std::string(8188, '\0')) &&
+        return NtfsWriteFile(volume, "HiberFil.sys", "RSTR" + std::string(8188, '\0')) &&
                NtfsWriteFile(volume, "Temp\\x.exe", Text(Sample(5)));
     }));
     uint64_t before = HashFile(image.Path());
