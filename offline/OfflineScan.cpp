@@ -107,6 +107,7 @@ public:
 private:
     bool MapDrives();
     bool CheckVolume();
+    bool MayChangeVolume();
     bool CanReport();
     void OpenHives();
     void Scan(const std::function<void(OfflinePlatform&)>& beforeScan);
@@ -116,6 +117,9 @@ private:
     bool SomethingLeftInRegistry() const;
     int ExitStatus() const;
     void WriteReport(int status);
+    // A refusal before anything changed: exit 3, or a warning in a dry run
+    // (which changes nothing anyway); false when the run stops.
+    bool Refuse(const std::string& message);
 
     const OfflineOptions& options_;
     OfflineConsole console_;
@@ -161,6 +165,39 @@ bool OfflineRun::CheckVolume() {
         console_.Warn("no registry on " + options_.volume + ": autostart values and services are not repaired");
     platform_.files.SetWindowsDirectory(layout_.windowsPath);
     platform_.files.SetSystemDirectory(layout_.systemPath);
+    return true;
+}
+
+bool OfflineRun::Refuse(const std::string& message) {
+    if (!options_.dryRun) {
+        console_.Warn(message + kNothingChanged);
+        return false;
+    }
+    console_.Warn(message + " (this dry run goes on; a run that changes the volume stops here)");
+    return true;
+}
+
+// A volume that must not be written: a hibernated Windows, or a read-only mount.
+bool OfflineRun::MayChangeVolume() {
+    std::string detail;
+    Hibernation hibernation = CheckHibernation(platform_.files, &detail);
+    if (hibernation == Hibernation::kHibernated &&
+        !Refuse(options_.volume + " holds a hibernated Windows session (" + detail +
+                ": hibernation or Fast Startup). When that Windows resumes it writes its saved state back over "
+                "the disk, so changes made now would be lost or would damage the file system. Start that Windows "
+                "and leave it with Restart (which shuts it down fully), or turn Fast Startup off, then scan "
+                "again. Removing the hibernation file from here discards the saved session and, on Windows 10 "
+                "and later, does not make the volume consistent"))
+        return false;
+    if (hibernation == Hibernation::kUnknown &&
+        !Refuse("cannot tell whether Windows on " + options_.volume + " is hibernated (" + detail + ")"))
+        return false;
+    std::string readOnly = platform_.files.ReadOnlyDrives();
+    if (!readOnly.empty() &&
+        !Refuse("drive(s) " + readOnly + ": mounted read-only, so nothing found could be removed. Remount "
+                "read-write (mount -o remount,rw FOLDER; ntfs-3g refuses that while Windows is hibernated), "
+                "or use --dry-run to see what would be removed"))
+        return false;
     return true;
 }
 
@@ -317,7 +354,7 @@ void OfflineRun::WriteReport(int status) {
 int OfflineRun::Run(const std::function<void(OfflinePlatform&)>& beforeScan) {
     platform_.files.SetDryRun(options_.dryRun);
     InstallPlatform(platform_.Parts());
-    if (!MapDrives() || !CheckVolume() || !CanReport()) return kExitCouldNotRun;
+    if (!MapDrives() || !CheckVolume() || !MayChangeVolume() || !CanReport()) return kExitCouldNotRun;
     if (hasRegistry_) OpenHives();
     Scan(beforeScan);
     if (!vanished_.empty())
