@@ -168,9 +168,10 @@ bool OfflineHive::CheckBeforeWriting(const std::vector<uint8_t>& changed, std::s
 bool OfflineHive::Load(std::vector<uint8_t>* bytes, std::string* error) {
     std::string copy = scratch_->NewPath(name_.c_str());
     bool written = scratch_->WriteFile(copy, *bytes);
+    int reason = errno;
     Release(bytes);
-    bool loaded = written ? LoadFile(copy, error) : false;
-    if (!written) *error = std::string("cannot copy the hive to ") + copy + ": " + strerror(errno);
+    bool loaded = written && LoadFile(copy, error);
+    if (!written) *error = "cannot copy the hive to " + copy + ": " + strerror(reason);
     unlink(copy.c_str());
     return loaded;
 }

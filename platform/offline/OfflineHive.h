@@ -97,7 +97,12 @@ public:
     const HiveRecovery& Recovery() const { return recovery_; }
 
 private:
+    // The primary file's bytes, checked and made ready before hivex sees
+    // them (the place for log recovery and a walk of the whole hive: it sets
+    // use_ and recovery_); false: the hive is not used, error says why.
     bool PrepareForUse(std::vector<uint8_t>* bytes, std::string* error);
+    // The changed hive, checked before it goes to the volume (handle_ still
+    // holds the hive as it was, for a comparison); false: not written.
     bool CheckBeforeWriting(const std::vector<uint8_t>& changed, std::string* error);
     bool Load(std::vector<uint8_t>* bytes, std::string* error);
     bool LoadFile(const std::string& path, std::string* error);
