@@ -19,10 +19,7 @@
 namespace {
 
 const int32_t kErrorNoMoreFiles = 18;
-const int32_t kErrorNotSameDevice = 17;
-const int32_t kErrorFileExists = 80;
 const int32_t kErrorInvalidParameter = 87;
-const int32_t kErrorAlreadyExists = 183;
 const size_t kNameSize = sizeof(FindEntry::name);
 // How ntfs-3g shows a file's DOS attributes.
 const char kNtfsAttributes[] = "system.ntfs_attrib_be";
