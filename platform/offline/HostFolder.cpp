@@ -111,14 +111,16 @@ UniqueFd OpenFolderAvoidingVolumeLinks(const std::string& path, const std::vecto
 }
 
 UniqueFd OpenFolderBelow(int folder, const std::string& relative) {
-    UniqueFd at(fcntl(folder, F_DUPFD_CLOEXEC, 0));
-    for (const std::string& part : Components(relative)) {
-        if (!at.Valid()) return at;
+    std::vector<std::string> parts = Components(relative);
+    if (parts.empty()) return UniqueFd(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    UniqueFd at;
+    for (const std::string& part : parts) {
         if (part == "." || part == "..") {
             errno = EINVAL;
             return UniqueFd();
         }
-        at = UniqueFd(openat(at.Get(), part.c_str(), kFolderFlags));
+        at = UniqueFd(openat(at.Valid() ? at.Get() : folder, part.c_str(), kFolderFlags));
+        if (!at.Valid()) return at;
     }
     return at;
 }

@@ -296,13 +296,15 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
                                                                                 const Drive& drive,
                                                                                 const std::string& windowsFolder,
                                                                                 bool driveRoot) {
+    // The walk lists each folder twice in a row: the second time one look settles it.
+    struct stat info;
+    if (lastListing_ && lastListing_->folder == folder && lstat(folder.c_str(), &info) == 0 &&
+        lastListing_->inode == info.st_ino && SameTime(lastListing_->modified, info.st_mtim) &&
+        SameTime(lastListing_->changed, info.st_ctim))
+        return lastListing_;
     UniqueFd opened =
         OpenFolderBelow(drive.root.Get(), folder == drive.host ? "" : folder.substr(drive.host.size() + 1));
-    struct stat info;
     if (!opened.Valid() || fstat(opened.Get(), &info) != 0) return nullptr;
-    if (lastListing_ && lastListing_->folder == folder && lastListing_->inode == info.st_ino &&
-        SameTime(lastListing_->modified, info.st_mtim) && SameTime(lastListing_->changed, info.st_ctim))
-        return lastListing_;
     DIR* dir = fdopendir(opened.Get());
     if (dir == nullptr) return nullptr;
     opened.Release();
