@@ -19,6 +19,10 @@
 #   cordafix-offline     the rescue-system scanner, the corpus as drive C:
 #                        (--force --dry-run, so the samples stay), timed as a
 #                        whole process
+#   Run values           cordafix-offline (dry run) on a small volume whose Run
+#                        key holds 500, then 5,000 values beside the one that
+#                        launches its infected program: the autostart cleaning
+#                        should grow with the values, not with their square
 #   NTFS rows            an NTFS image of 50,000 files: find over its ntfs-3g
 #                        mount, ntfsls -R -l, cordafix-offline over the mount
 #                        and on the image itself, cold and warm
@@ -85,7 +89,8 @@ if [ -f "$build/native/CMakeCache.txt" ] &&
     rm -rf "$build/native"
 fi
 cmake -S "$repo" -B "$build/native" >/dev/null
-cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine cordafix-offline >/dev/null
+cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_run_values cordafix-offline \
+    >/dev/null
 bin=$build/native/bench
 offline_bin=$build/native/cordafix-offline
 # Where 32-bit programs cannot start, the program under Wine is the 64-bit
@@ -215,6 +220,16 @@ if [ "$with_wine" = 1 ]; then
     done
 fi
 
+say "Run values: $repeats runs each"
+for count in 500 5000; do
+    "$bin/bench_run_values" "$work/run$count" "$count"
+    for ((round = 0; round < repeats; round++)); do
+        t0=$(now)
+        "$offline_bin" --dry-run "$work/run$count" >/dev/null 2>&1 || true
+        note "run$count" "$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
+    done
+done
+
 # --- report ------------------------------------------------------------------
 # "median minimum" of a row's runs (empty when it has none).
 stats() {
@@ -280,6 +295,15 @@ ratio "cordafix-offline / walk-only floor (aim 1.5)" offline walk
 ratio "YARA / engine" yara engine
 ratio "clamscan / engine" clam engine
 ratio "Program under Wine / required-work floor under Wine (aim 1.1)" program probe
+echo
+echo "Autostart cleaning (cordafix-offline, dry run, one infected file), median / fastest in s:"
+for count in 500 5000; do
+    awk -v n="$count" -v f="$(stats "run$count")" 'BEGIN { split(f, s, " ")
+        printf "  %5d Run values      %9.3f %9.3f\n", n, s[1], s[2] }'
+done
+awk -v a="$(stats run5000)" -v b="$(stats run500)" 'BEGIN { split(a, x, " "); split(b, y, " ")
+    printf "  5,000 / 500 values      %6.2fx (median)  %6.2fx (fastest runs); linear would be at most 10x\n",
+        x[1] / y[1], x[2] / y[2] }'
 for floor in walk walk2 open; do
     awk -v f="$(stats "$floor")" -v n="$floor" 'BEGIN { split(f, s, " ")
         if (s[2] < 0.5) printf "note: the %s floor took %.3f s in its fastest run, below half a second: raise BENCH_FILES\n", n, s[2] }'

@@ -18,16 +18,9 @@ ScanDrives::ScanDrives() {}
 
 ScanDrives::~ScanDrives() {}
 
-bool ScanDrives::Map(const OfflineOptions& options, OfflinePlatform& platform, std::string* error) {
-    bool mapped = MapOne(options, 'C', options.volume, platform, error);
-    for (size_t i = 0; mapped && i < options.drives.size(); ++i)
-        mapped = MapOne(options, options.drives[i].first, options.drives[i].second, platform, error);
-    return mapped;
-}
-
 // A folder maps as it is; a device or an image is opened through the library.
-bool ScanDrives::MapOne(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
-                        std::string* error) {
+bool ScanDrives::Map(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
+                     std::string* error) {
     struct stat info;
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         if (PartitionOf(options, letter) == 0) return platform.files.MapDrive(letter, path, error);

@@ -19,10 +19,11 @@ public:
     ScanDrives(const ScanDrives&) = delete;
     ScanDrives& operator=(const ScanDrives&) = delete;
 
-    // Maps C: and every --drive on the platform; false with a message at the
-    // first that cannot be used. A device or image is opened for writing
-    // unless the run is a dry run.
-    bool Map(const OfflineOptions& options, OfflinePlatform& platform, std::string* error);
+    // Maps a drive letter on the platform to the folder, device or image at
+    // path; false with a message when it cannot be used. A device or image is
+    // opened for writing unless the run is a dry run.
+    bool Map(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
+             std::string* error);
     // Writes back and closes the volumes (the platform lets go of them
     // first); false with a message for each that could not be closed whole.
     bool Close(OfflinePlatform& platform, std::vector<std::string>* errors);
@@ -35,8 +36,5 @@ public:
     std::vector<std::string> HibernationNotes() const;
 
 private:
-    bool MapOne(const OfflineOptions& options, char letter, const std::string& path, OfflinePlatform& platform,
-                std::string* error);
-
     std::vector<std::pair<char, std::unique_ptr<NtfsVolume>>> volumes_;
 };

@@ -174,7 +174,7 @@ bool NtfsDrives::ReadWhole(const std::string& path, uint64_t limit, std::vector<
 bool NtfsDrives::ListNames(const std::string& folder, std::vector<std::string>* names) {
     Place place;
     if (!Resolve(folder, &place) || !place.Exists() || !place.IsFolder() || place.IsLink()) return FailWith(ENOENT);
-    std::shared_ptr<const Listing> listing = ListFolder(place.volume, place.reference, place.isRoot);
+    std::shared_ptr<const Listing> listing = ListFolder(place.volume, place.reference, place.isRoot, folder + "\\");
     if (!listing) return FailWith(EIO);
     names->clear();
     for (const Item& item : listing->items)

@@ -99,7 +99,8 @@ NtfsName NameIn(ntfs_inode* inode, uint64_t folder, const std::string& given, bo
 }
 
 // A listed entry as FindFirstFile shows it; false when it cannot be shown.
-bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item);
+bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item,
+              std::string* unlisted);
 
 }  // namespace
 
@@ -114,7 +115,9 @@ uint64_t ReferenceOf(ntfs_inode* inode) { return MK_MREF(inode->mft_no, le16_to_
 
 namespace {
 
-bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item) {
+// unlisted: the name of an entry that no Windows path can name.
+bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, NtfsDrives::Item* item,
+              std::string* unlisted) {
     Inode file = OpenInode(volume->Handle(), entry.reference);
     if (!file) return false;
     item->attributes = AttributesOf(file.get());
@@ -129,12 +132,14 @@ bool MakeItem(NtfsVolume* volume, const RawEntry& entry, const NtfsName* dos, Nt
     if (dos != nullptr) FromNtfsName(dos->data(), static_cast<int>(dos->size()), &dosName);
     SetShortName(item->shortName, sizeof item->shortName, dosName);
     // A long name no Windows path can spell is listed under its short one.
-    if (!FromNtfsName(entry.name.data(), static_cast<int>(entry.name.size()), &item->name) ||
-        !Addressable(item->name.c_str())) {
-        if (item->shortName[0] == '\0') return false;
-        item->name = item->shortName;
-        item->shortName[0] = '\0';
+    bool spelled = FromNtfsName(entry.name.data(), static_cast<int>(entry.name.size()), &item->name);
+    if (spelled && Addressable(item->name.c_str())) return true;
+    if (item->shortName[0] == '\0') {
+        *unlisted = spelled ? item->name : "(a name that is no valid Unicode)";
+        return false;
     }
+    item->name = item->shortName;
+    item->shortName[0] = '\0';
     return true;
 }
 
@@ -279,7 +284,7 @@ uint32_t NtfsDrives::DriveType(const char* root) {
 }
 
 std::shared_ptr<const NtfsDrives::Listing> NtfsDrives::ListFolder(NtfsVolume* volume, uint64_t folder,
-                                                                   bool driveRoot) {
+                                                                   bool driveRoot, const std::string& windowsFolder) {
     if (lastListing_ && lastListing_->volume == volume && MREF(lastListing_->folder) == MREF(folder) &&
         lastListing_->generation == generation_)
         return lastListing_;
@@ -313,9 +318,10 @@ std::shared_ptr<const NtfsDrives::Listing> NtfsDrives::ListFolder(NtfsVolume* vo
             Gone(folder, entry.reference))
             continue;
         Item item;
-        if (!MakeItem(volume, entry, entry.type == FILE_NAME_WIN32 ? dosNames[MREF(entry.reference)] : nullptr, &item))
-            continue;
-        listing->items.push_back(std::move(item));
+        std::string unlisted;
+        const NtfsName* dos = entry.type == FILE_NAME_WIN32 ? dosNames[MREF(entry.reference)] : nullptr;
+        if (MakeItem(volume, entry, dos, &item, &unlisted)) listing->items.push_back(std::move(item));
+        else if (!unlisted.empty() && onUnlistedEntry) onUnlistedEntry(windowsFolder, unlisted.c_str());
     }
     lastListing_ = listing;
     return listing;
@@ -349,7 +355,7 @@ SearchHandle NtfsDrives::FindFirst(const char* pattern, FindEntry* entry) {
         return kNoSearch;
     }
     std::unique_ptr<Search> search(new Search);
-    search->listing = ListFolder(folder.volume, folder.reference, folder.isRoot);
+    search->listing = ListFolder(folder.volume, folder.reference, folder.isRoot, text.substr(0, cut + 1));
     if (!search->listing) {
         Refuse(kErrorPathNotFound);
         return kNoSearch;

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -51,6 +52,10 @@ public:
     bool Serves(const char* path) const;
     static bool OwnsHandle(intptr_t handle) { return handle >= kNtfsHandleBase; }
     void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+    // Called for each entry of a listed folder that no Windows path the
+    // program can use names (a name of 260 bytes or more, or with a
+    // backslash, and no 8.3 name to reach it by).
+    std::function<void(const std::string& windowsFolder, const char* name)> onUnlistedEntry;
     // The Win32 error of the last call that failed.
     uint32_t LastError() const { return *lastError_; }
     // The volumes were changed through the library by someone else: no
@@ -100,7 +105,8 @@ private:
     bool Resolve(const std::string& path, Place* place);
     bool Lookup(NtfsVolume* volume, uint64_t folder, const std::string& name, uint64_t* found);
     bool Reachable(NtfsVolume* volume, uint64_t reference, bool* isFolder);
-    std::shared_ptr<const Listing> ListFolder(NtfsVolume* volume, uint64_t folder, bool driveRoot);
+    std::shared_ptr<const Listing> ListFolder(NtfsVolume* volume, uint64_t folder, bool driveRoot,
+                                              const std::string& windowsFolder);
     bool NextMatch(Search* search, FindEntry* entry);
     bool Gone(uint64_t folder, uint64_t file) const;
     bool InUse(uint64_t file) const;
