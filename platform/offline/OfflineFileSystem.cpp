@@ -308,6 +308,9 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
     DIR* dir = fdopendir(opened.Get());
     if (dir == nullptr) return nullptr;
     opened.Release();
+    // A drive's root is a copy of the drive's descriptor, whose position a
+    // listing before this one left at the end.
+    rewinddir(dir);
     auto listing = std::make_shared<Listing>();
     listing->folder = folder;
     listing->modified = info.st_mtim;
