@@ -51,7 +51,8 @@ bool NtfsDrives::CreateFile(Place* place, uint32_t securityId) {
         ntfs_forbidden_chars(name.data(), static_cast<int>(name.size()), TRUE))
         return false;
     Changed();
-    Inode file(ntfs_create(directory.get(), cpu_to_le32(securityId), name.data(), static_cast<u8>(name.size()), S_IFREG));
+    Inode file(
+        ntfs_create(directory.get(), cpu_to_le32(securityId), name.data(), static_cast<u8>(name.size()), S_IFREG));
     if (!file) return false;
     place->reference = ReferenceOf(file.get());
     place->attributes = AttributesOf(file.get());

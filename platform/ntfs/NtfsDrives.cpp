@@ -52,7 +52,8 @@ bool IsDotName(const NtfsName& name) {
 // longer one, or one that would lead elsewhere, is no DOS name.
 void SetShortName(char* field, size_t size, const std::string& dosName) {
     field[0] = '\0';
-    if (dosName.empty() || dosName.size() >= size || !Spellable(dosName) || dosName.find_first_of("\\/") != std::string::npos ||
+    if (dosName.empty() || dosName.size() >= size || !Spellable(dosName) ||
+        dosName.find_first_of("\\/") != std::string::npos ||
         dosName.find_first_not_of('.') == std::string::npos)
         return;
     memcpy(field, dosName.c_str(), dosName.size() + 1);
@@ -525,7 +526,8 @@ uint32_t NtfsDrives::ShortPath(const char* longPath, char* buffer, uint32_t size
         NtfsName dos = inode ? NameIn(inode.get(), folder, "", true) : NtfsName();
         std::string dosName;
         shortened += "\\";
-        shortened += !dos.empty() && FromNtfsName(dos.data(), static_cast<int>(dos.size()), &dosName) ? dosName : component;
+        bool hasDosName = !dos.empty() && FromNtfsName(dos.data(), static_cast<int>(dos.size()), &dosName);
+        shortened += hasDosName ? dosName : component;
         folder = found;
     }
     if (components.empty()) shortened += "\\";

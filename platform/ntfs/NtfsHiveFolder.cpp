@@ -31,10 +31,16 @@ std::string RandomPart() {
 
 }  // namespace
 
-std::string NtfsHiveFolder::Where() const { return volume_->Name() + ": " + folder_; }
+// "disk.img:/Windows/System32/config", so that a hive's place reads as one path.
+std::string NtfsHiveFolder::Where() const {
+    std::string where = volume_->Name() + ":" + folder_.substr(folder_.size() > 2 && folder_[1] == ':' ? 2 : 0);
+    for (char& c : where)
+        if (c == '\\') c = '/';
+    return where;
+}
 
 bool NtfsHiveFolder::Fail(const std::string& what, const std::string& name, std::string* error) const {
-    *error = "cannot " + what + " " + Where() + "\\" + name + ": " + strerror(errno);
+    *error = "cannot " + what + " " + Where() + "/" + name + ": " + strerror(errno);
     return false;
 }
 
@@ -53,12 +59,12 @@ bool NtfsHiveFolder::Read(const std::string& name, uint64_t limit, std::vector<u
     }
     drives_->FindEnd(search);
     if (entry.attributes & (kAttrDirectory | kAttrReparsePoint)) {
-        *error = Where() + "\\" + entry.name + ": not a regular file";
+        *error = Where() + "/" + entry.name + ": not a regular file";
         return false;
     }
     if (!drives_->ReadWhole(PathOf(entry.name), limit, bytes)) {
         if (errno != EFBIG) return Fail("read", entry.name, error);
-        *error = Where() + "\\" + entry.name + ": larger than " + std::to_string(limit >> 20) +
+        *error = Where() + "/" + entry.name + ": larger than " + std::to_string(limit >> 20) +
                  " MiB, far beyond any real hive";
         return false;
     }

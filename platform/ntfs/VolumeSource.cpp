@@ -22,7 +22,8 @@ enum class MountState { kNotMounted, kReadOnly, kReadWrite };
 MountState Stronger(MountState a, MountState b) { return a > b ? a : b; }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
-    if (S_ISBLK(a.st_mode) || S_ISBLK(b.st_mode)) return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+    if (S_ISBLK(a.st_mode) || S_ISBLK(b.st_mode))
+        return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
@@ -146,7 +147,8 @@ bool VolumeSource::OpenExclusively(const std::string& path, std::string* error) 
     device_ = blockDevice_ ? info.st_rdev : info.st_dev;
     inode_ = blockDevice_ ? 0 : info.st_ino;
     int flags = (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY;
-    MountState mounted = blockDevice_ ? MountStateOf(&info, "") : Stronger(MountStateOf(&info, ""), LoopMountState(info));
+    MountState mounted = MountStateOf(&info, "");
+    if (!blockDevice_) mounted = Stronger(mounted, LoopMountState(info));
     if (mounted == MountState::kReadWrite || (writable_ && mounted == MountState::kReadOnly)) {
         *error = Because(path, mounted == MountState::kReadWrite
                                    ? "mounted read-write on this system: unmount it first"

@@ -57,7 +57,8 @@ bool OfflineDrives::CopyPath(const char* from, const char* to, bool failIfExists
 }
 
 uint32_t OfflineDrives::ShortPath(const char* longPath, char* buffer, uint32_t size) {
-    return OnVolume(longPath) ? volumes_->ShortPath(longPath, buffer, size) : folders_->ShortPath(longPath, buffer, size);
+    return OnVolume(longPath) ? volumes_->ShortPath(longPath, buffer, size)
+                              : folders_->ShortPath(longPath, buffer, size);
 }
 
 uint32_t OfflineDrives::TempPath(char* buffer, uint32_t size) { return folders_->TempPath(buffer, size); }

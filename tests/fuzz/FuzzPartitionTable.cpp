@@ -18,14 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DiskReader read = [&](uint64_t offset, void* buffer, size_t count) {
         if (offset > diskSize || count > diskSize - offset) return false;
         memset(buffer, 0, count);
-        if (offset < start.size()) memcpy(buffer, start.data() + offset, std::min<uint64_t>(count, start.size() - offset));
+        if (offset < start.size())
+            memcpy(buffer, start.data() + offset, std::min<uint64_t>(count, start.size() - offset));
         return true;
     };
     std::vector<DiskPartition> partitions;
     if (!ReadPartitionTable(read, diskSize, sectorSize, &partitions)) return 0;
     for (const DiskPartition& partition : partitions) {
         FUZZ_CHECK(partition.number >= 1);
-        FUZZ_CHECK(partition.length > 0 && partition.offset < diskSize && partition.length <= diskSize - partition.offset);
+        FUZZ_CHECK(partition.length > 0 && partition.offset < diskSize);
+        FUZZ_CHECK(partition.length <= diskSize - partition.offset);
         FUZZ_CHECK(partition.holdsNtfs == HoldsNtfs(read, partition.offset));
     }
     return 0;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/ntfs/NtfsHandles.h"
@@ -176,7 +177,8 @@ bool NtfsWriteSparse(ntfs_volume* volume, const std::string& path, const std::st
     return written;
 }
 
-bool NtfsWriteStream(ntfs_volume* volume, const std::string& path, const std::string& stream, const std::string& bytes) {
+bool NtfsWriteStream(ntfs_volume* volume, const std::string& path, const std::string& stream,
+                     const std::string& bytes) {
     Inode file = OpenInode(volume, Locate(volume, path));
     NtfsName name;
     return file && ToNtfsName(stream, &name) &&
@@ -191,4 +193,52 @@ bool NtfsCompressFolder(ntfs_volume* volume, const std::string& path) {
     le32 value = folder->flags | FILE_ATTR_COMPRESSED;
     NVolSetCompression(volume);
     return ntfs_set_ntfs_attrib(folder.get(), reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
+}
+
+bool NtfsCopyIn(ntfs_volume* volume, const std::string& hostFolder) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostFolder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!NtfsWriteFile(volume, std::filesystem::relative(entry.path(), hostFolder).string(), bytes)) return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct Listed {
+    std::string name;
+    uint64_t reference;
+    bool isFolder;
+};
+
+int CollectListed(void* listed, const ntfschar* name, const int length, const int type, const s64,
+                  const MFT_REF reference, const unsigned kind) {
+    std::string text;
+    if (type != FILE_NAME_DOS && MREF(reference) >= FILE_first_user && FromNtfsName(name, length, &text))
+        static_cast<std::vector<Listed>*>(listed)->push_back({text, reference, kind == NTFS_DT_DIR});
+    return 0;
+}
+
+bool CopyFolderOut(ntfs_volume* volume, uint64_t folder, const std::string& relative, const std::string& host) {
+    std::vector<Listed> listed;
+    Inode directory = OpenInode(volume, folder);
+    s64 position = 0;
+    if (!directory || ntfs_readdir(directory.get(), &position, &listed, CollectListed) != 0) return false;
+    std::filesystem::create_directories(host + "/" + relative);
+    for (const Listed& entry : listed) {
+        std::string path = relative + "/" + entry.name;
+        if (entry.name == "." || entry.name == "..") continue;
+        if (entry.isFolder ? !CopyFolderOut(volume, entry.reference, path, host)
+                           : !(std::ofstream(host + "/" + path, std::ios::binary) << NtfsReadFile(volume, path)))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool NtfsCopyOut(ntfs_volume* volume, const std::string& hostFolder) {
+    return CopyFolderOut(volume, FILE_root, "", hostFolder);
 }

@@ -39,5 +39,9 @@ bool NtfsMakeJunction(ntfs_volume* volume, const std::string& path, const std::s
 bool NtfsWriteSparse(ntfs_volume* volume, const std::string& path, const std::string& bytes);
 // A named data stream of an existing file.
 bool NtfsWriteStream(ntfs_volume* volume, const std::string& path, const std::string& stream, const std::string& bytes);
+// Every file below a folder of this system, written to the same place on the
+// volume; and every file of the volume, written below a folder of this system.
+bool NtfsCopyIn(ntfs_volume* volume, const std::string& hostFolder);
+bool NtfsCopyOut(ntfs_volume* volume, const std::string& hostFolder);
 // Files made in the folder from now on are compressed.
 bool NtfsCompressFolder(ntfs_volume* volume, const std::string& path);

@@ -70,7 +70,8 @@ TEST(NtfsVolume, ReadsCompressedSparseAndOddlyNamedFilesButNeitherStreamsNorJunc
                NtfsWriteFile(volume, "Users\\Deep\\deep.exe", Text(Sample(3))) &&
                NtfsMakeJunction(volume, "Users\\Deep\\loop", "C:\\Users");
     }));
-    std::vector<uint32_t> before = AttributesOn(image.Path(), {"C:\\Program Files\\Packed\\packed.exe", "C:\\users\\SPARSE.EXE"});
+    std::vector<uint32_t> before =
+        AttributesOn(image.Path(), {"C:\\Program Files\\Packed\\packed.exe", "C:\\users\\SPARSE.EXE"});
     ASSERT_EQ(2u, before.size());
     EXPECT_NE(0u, before[0] & 0x800) << "compressed";
     EXPECT_NE(0u, before[1] & 0x200) << "sparse";
@@ -79,10 +80,10 @@ TEST(NtfsVolume, ReadsCompressedSparseAndOddlyNamedFilesButNeitherStreamsNorJunc
     EXPECT_EQ(kExitAllRemoved, outcome.status) << outcome.out << outcome.err;
     EXPECT_EQ(4, Count(outcome.out, "Trojan removed")) << outcome.out;  // the junction's way in once only
     EXPECT_NE(std::string::npos, outcome.out.find("alternate data streams are not scanned"));
-    std::vector<uint32_t> after = AttributesOn(image.Path(), {"C:\\Program Files\\Packed\\packed.exe",
-                                                              "C:\\Program Files\\Packed\\near.exe",
-                                                              "C:\\Users\\sparse.exe", "C:\\Users\\Deep\\deep.exe",
-                                                              "C:\\Users\\notes.txt", "C:\\Users\\made on linux?.exe."});
+    std::vector<uint32_t> after = AttributesOn(
+        image.Path(), {"C:\\Program Files\\Packed\\packed.exe", "C:\\Program Files\\Packed\\near.exe",
+                       "C:\\Users\\sparse.exe", "C:\\Users\\Deep\\deep.exe", "C:\\Users\\notes.txt",
+                       "C:\\Users\\made on linux?.exe."});
     EXPECT_EQ((std::vector<uint32_t>{kInvalidAttributes, 0x820, kInvalidAttributes, kInvalidAttributes, 0x20,
                                      kInvalidAttributes}),
               after);
@@ -108,7 +109,10 @@ TEST(NtfsVolume, AWholeDiskIsReadAndWrittenOnlyInTheChosenPartition) {
     auto entry = [&](size_t sector, int slot, uint8_t type, uint32_t start, uint32_t count) {
         char* at = &bytes[sector * kSector + 446 + slot * 16];
         at[4] = static_cast<char>(type);
-        for (int i = 0; i < 4; ++i) at[8 + i] = static_cast<char>(start >> (8 * i)), at[12 + i] = static_cast<char>(count >> (8 * i));
+        for (int i = 0; i < 4; ++i) {
+            at[8 + i] = static_cast<char>(start >> (8 * i));
+            at[12 + i] = static_cast<char>(count >> (8 * i));
+        }
         bytes[sector * kSector + 510] = '\x55';
         bytes[sector * kSector + 511] = '\xAA';
     };

@@ -44,7 +44,9 @@ public:
     // Nothing runs from a volume that is not running.
     bool HoldOpen(const std::string&) override { return false; }
     void Release() override {}
-    void SetVariable(const std::string& name, const std::string& value) override { folders_.SetEnvironment(name, value); }
+    void SetVariable(const std::string& name, const std::string& value) override {
+        folders_.SetEnvironment(name, value);
+    }
     void PostToThread(uint32_t, uintptr_t, intptr_t) override {}
     uint32_t StartProgram(const std::string&, Guard) override { return 0; }
     bool StartService(const std::string&, bool) override { return false; }
@@ -53,7 +55,8 @@ public:
     bool MakeHostEntries() {
         for (const char* name : {"a?b.exe", "trail.exe.", "Long Name.exe", "plain.exe"})
             if (!NtfsWriteFile(volume_, std::string("hostmade\\") + name, name)) return false;
-        return NtfsMakeFolder(volume_, "hostmade\\sub") && NtfsMakeJunction(volume_, "hostmade\\sublink", "D:\\hostmade\\sub");
+        return NtfsMakeFolder(volume_, "hostmade\\sub") &&
+               NtfsMakeJunction(volume_, "hostmade\\sublink", "D:\\hostmade\\sub");
     }
 
 private:
