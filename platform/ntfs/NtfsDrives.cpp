@@ -22,8 +22,6 @@ const int32_t kErrorAlreadyExists = 183;
 const uint32_t kShownAttributes = 0x7FA7;
 const uint32_t kSettableAttributes = 0x3127;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool Spellable(const std::string& name) {
     for (unsigned char c : name)
         if (c < 0x20 || strchr("<>:\"|?*", c) != nullptr) return false;
@@ -163,10 +161,8 @@ void NtfsDrives::UnmapAll() {
 }
 
 bool NtfsDrives::Serves(const char* path) const {
-    if (path == nullptr || path[0] == '\0' || path[1] != ':' || !isalpha(static_cast<unsigned char>(path[0])))
-        return false;
-    NtfsVolume* volume = drives_[toupper(static_cast<unsigned char>(path[0])) - 'A'];
-    return volume != nullptr && volume->IsOpen();
+    int index = path != nullptr ? DriveIndexOf(std::string(path, strnlen(path, 2))) : -1;
+    return index >= 0 && drives_[index] != nullptr && drives_[index]->IsOpen();
 }
 
 bool NtfsDrives::Refuse(int32_t error) {
@@ -192,22 +188,10 @@ bool NtfsDrives::InUse(uint64_t file) const {
 // --- paths -----------------------------------------------------------------------
 
 NtfsVolume* NtfsDrives::VolumeOf(const std::string& path, std::vector<std::string>* components) const {
-    if (path.size() < 2 || path[1] != ':' || !isalpha(static_cast<unsigned char>(path[0]))) return nullptr;
-    NtfsVolume* volume = drives_[toupper(static_cast<unsigned char>(path[0])) - 'A'];
+    int index = DriveIndexOf(path);
+    NtfsVolume* volume = index < 0 ? nullptr : drives_[index];
     if (volume == nullptr || !volume->IsOpen()) return nullptr;
-    std::string current;
-    for (size_t i = 2; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i])) {
-            current += path[i];
-            continue;
-        }
-        if (current == "..") {
-            if (!components->empty()) components->pop_back();
-        } else if (!current.empty() && current != ".") {
-            components->push_back(current);
-        }
-        current.clear();
-    }
+    *components = PathParts(path);
     return volume;
 }
 

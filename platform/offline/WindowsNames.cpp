@@ -2,9 +2,34 @@
 
 #include <fnmatch.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "platform/FileSystem.h"
+
+int DriveIndexOf(const std::string& windowsPath) {
+    if (windowsPath.size() < 2 || windowsPath[1] != ':' || !isalpha(static_cast<unsigned char>(windowsPath[0])))
+        return -1;
+    return toupper(static_cast<unsigned char>(windowsPath[0])) - 'A';
+}
+
+std::vector<std::string> PathParts(const std::string& windowsPath) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (size_t i = 2; i <= windowsPath.size(); ++i) {
+        if (i < windowsPath.size() && windowsPath[i] != '\\' && windowsPath[i] != '/') {
+            current += windowsPath[i];
+            continue;
+        }
+        if (current == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!current.empty() && current != ".") {
+            parts.push_back(current);
+        }
+        current.clear();
+    }
+    return parts;
+}
 
 bool NameMatches(const std::string& pattern, const char* name) {
     if (fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0) return true;

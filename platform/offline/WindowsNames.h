@@ -4,6 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// The index (0 for A:) of the drive a Windows path "X:..." names; -1 for none.
+int DriveIndexOf(const std::string& windowsPath);
+// The parts of the path after its drive, "." and ".." worked out
+// ("C:\a\..\b\.\c" gives b and c); "\" and "/" both separate.
+std::vector<std::string> PathParts(const std::string& windowsPath);
 
 // "*" and "?" as FindFirstFile reads them, without regard to case; "x*.*"
 // also takes names without a dot. pattern: as WildcardPattern made it.
