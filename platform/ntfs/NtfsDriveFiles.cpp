@@ -30,6 +30,18 @@ bool SetAttributesOf(ntfs_inode* inode, uint32_t attributes) {
     return ntfs_set_ntfs_attrib(inode, reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
 }
 
+// A descriptor's file record and data stream are open for one call only:
+// the library keeps a closed record in its cache, and two open copies of
+// one record would not agree. Closing writes the record back, and the
+// sizes into its folder's index.
+bool OpenData(const NtfsDrives::Descriptor& descriptor, Inode* inode, DataStream* data) {
+    *inode = OpenInode(descriptor.volume->Handle(), descriptor.reference);
+    if (*inode) data->reset(ntfs_attr_open(inode->get(), AT_DATA, AT_UNNAMED, 0));
+    if (*data) return true;
+    errno = EIO;
+    return false;
+}
+
 std::string FolderOf(const std::string& path) {
     size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? path : path.substr(0, cut);
@@ -65,17 +77,17 @@ int NtfsDrives::OpenDescriptor(const Place& place, int flags, bool created) {
     if (place.IsFolder() || place.IsLink() || (writes && !created && (place.attributes & kAttrReadOnly)))
         return Fail(EACCES);
     std::unique_ptr<Descriptor> descriptor(new Descriptor);
-    descriptor->inode = OpenInode(place.volume->Handle(), place.reference);
-    if (descriptor->inode) descriptor->data.reset(ntfs_attr_open(descriptor->inode.get(), AT_DATA, AT_UNNAMED, 0));
-    // An encrypted file's key is not on this system; Windows would refuse it too.
-    if (!descriptor->data || (descriptor->data->data_flags & ATTR_IS_ENCRYPTED)) return Fail(EACCES);
-    if (writes && (flags & kOpenTruncate) && ntfs_attr_truncate(descriptor->data.get(), 0) != 0) return Fail(EACCES);
-    if (writes) Changed();
     descriptor->volume = place.volume;
     descriptor->reference = place.reference;
     descriptor->reads = (flags & 3) != kOpenWriteOnly;
     descriptor->writes = (flags & 3) != kOpenReadOnly;
     descriptor->appends = (flags & kOpenAppend) != 0;
+    Inode inode;
+    DataStream data;
+    // An encrypted file's key is not on this system; Windows would refuse it too.
+    if (!OpenData(*descriptor, &inode, &data) || (data->data_flags & ATTR_IS_ENCRYPTED)) return Fail(EACCES);
+    if (writes && (flags & kOpenTruncate) && ntfs_attr_truncate(data.get(), 0) != 0) return Fail(EACCES);
+    if (writes) Changed();
     int fd = static_cast<int>(nextHandle_++);
     descriptors_[fd] = std::move(descriptor);
     return fd;
@@ -92,25 +104,34 @@ int NtfsDrives::FileOpen(const char* path, int flags, int permission) {
     }
     if (!(flags & kOpenCreate) || !place.folderExists) return Fail(ENOENT);
     if (!CreateFile(&place, 0)) return Fail(EACCES);
-    int fd = OpenDescriptor(place, flags, true);
     // The runtime makes a new file read-only when write permission is not
     // asked for; its first descriptor still writes.
-    Descriptor* descriptor = DescriptorOf(fd);
-    if (descriptor != nullptr && !(permission & kPermWrite))
-        SetAttributesOf(descriptor->inode.get(), AttributesOf(descriptor->inode.get()) | kAttrReadOnly);
-    return fd;
+    if (!(permission & kPermWrite)) {
+        Inode inode = OpenInode(place.volume->Handle(), place.reference);
+        if (inode) SetAttributesOf(inode.get(), AttributesOf(inode.get()) | kAttrReadOnly);
+    }
+    return OpenDescriptor(place, flags, true);
 }
 
 int32_t NtfsDrives::FileLength(int fd) {
     Descriptor* descriptor = DescriptorOf(fd);
-    if (descriptor == nullptr || descriptor->data->data_size > 0x7FFFFFFF) return Fail(EBADF);
-    return static_cast<int32_t>(descriptor->data->data_size);
+    Inode inode;
+    DataStream data;
+    if (descriptor == nullptr || !OpenData(*descriptor, &inode, &data) || data->data_size > 0x7FFFFFFF)
+        return Fail(EBADF);
+    return static_cast<int32_t>(data->data_size);
 }
 
 int32_t NtfsDrives::FileSeek(int fd, int32_t offset, int origin) {
     Descriptor* descriptor = DescriptorOf(fd);
     if (descriptor == nullptr) return Fail(EBADF);
-    int64_t base = origin == kSeekSet ? 0 : origin == kSeekCur ? descriptor->position : descriptor->data->data_size;
+    int64_t base = origin == kSeekSet ? 0 : descriptor->position;
+    if (origin == kSeekEnd) {
+        Inode inode;
+        DataStream data;
+        if (!OpenData(*descriptor, &inode, &data)) return -1;
+        base = data->data_size;
+    }
     int64_t target = base + offset;
     if ((origin != kSeekSet && origin != kSeekCur && origin != kSeekEnd) || target < 0 || target > 0x7FFFFFFF)
         return Fail(EINVAL);
@@ -120,8 +141,11 @@ int32_t NtfsDrives::FileSeek(int fd, int32_t offset, int origin) {
 
 int NtfsDrives::FileRead(int fd, void* buffer, uint32_t count) {
     Descriptor* descriptor = DescriptorOf(fd);
+    Inode inode;
+    DataStream data;
     if (descriptor == nullptr || !descriptor->reads) return Fail(EBADF);
-    s64 got = ntfs_attr_pread(descriptor->data.get(), descriptor->position, count > INT_MAX ? INT_MAX : count, buffer);
+    if (!OpenData(*descriptor, &inode, &data)) return -1;
+    s64 got = ntfs_attr_pread(data.get(), descriptor->position, count > INT_MAX ? INT_MAX : count, buffer);
     if (got < 0) return -1;
     descriptor->position += got;
     return static_cast<int>(got);
@@ -129,24 +153,20 @@ int NtfsDrives::FileRead(int fd, void* buffer, uint32_t count) {
 
 int NtfsDrives::FileWrite(int fd, const void* buffer, uint32_t count) {
     Descriptor* descriptor = DescriptorOf(fd);
+    Inode inode;
+    DataStream data;
     if (descriptor == nullptr || !descriptor->writes) return Fail(EBADF);
-    if (descriptor->appends) descriptor->position = descriptor->data->data_size;
+    if (!OpenData(*descriptor, &inode, &data)) return -1;
+    if (descriptor->appends) descriptor->position = data->data_size;
     Changed();
-    s64 put = ntfs_attr_pwrite(descriptor->data.get(), descriptor->position, count > INT_MAX ? INT_MAX : count, buffer);
-    if (put < 0) return -1;
+    s64 put = ntfs_attr_pwrite(data.get(), descriptor->position, count > INT_MAX ? INT_MAX : count, buffer);
+    data.reset();
+    if (ntfs_inode_close(inode.release()) != 0 || put < 0) return -1;
     descriptor->position += put;
     return static_cast<int>(put);
 }
 
-int NtfsDrives::FileClose(int fd) {
-    auto found = descriptors_.find(fd);
-    if (found == descriptors_.end()) return Fail(EBADF);
-    std::unique_ptr<Descriptor> descriptor = std::move(found->second);
-    descriptors_.erase(found);
-    descriptor->data.reset();
-    // Closing writes the record back, and the sizes into the folder's index.
-    return ntfs_inode_close(descriptor->inode.release()) == 0 ? 0 : -1;
-}
+int NtfsDrives::FileClose(int fd) { return descriptors_.erase(fd) == 1 ? 0 : Fail(EBADF); }
 
 int NtfsDrives::FileAccess(const char* path, int mode) {
     Place place;

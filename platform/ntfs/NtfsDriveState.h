@@ -47,6 +47,8 @@ struct NtfsDrives::Place {
     bool IsLink() const { return (attributes & kAttrReparsePoint) != 0; }
 };
 
+// An open descriptor: which file, how, where; its file record is opened
+// for each call (see OpenData).
 struct NtfsDrives::Descriptor {
     NtfsVolume* volume = nullptr;
     uint64_t reference = 0;
@@ -54,8 +56,6 @@ struct NtfsDrives::Descriptor {
     bool writes = false;
     bool appends = false;
     int64_t position = 0;
-    Inode inode;
-    DataStream data;  // declared after inode: closed before it
 };
 
 // The Windows attributes of an open file record.

@@ -294,6 +294,7 @@ std::shared_ptr<const NtfsDrives::Listing> NtfsDrives::ListFolder(NtfsVolume* vo
         dot.name = "..";
         listing->items.push_back(dot);
     }
+    directory.reset();  // one open copy of a record at a time: the library caches closed ones
     // A long name's 8.3 name is an index entry of its own, of the same file.
     std::unordered_map<uint64_t, const NtfsName*> dosNames;
     for (const RawEntry& entry : raw)

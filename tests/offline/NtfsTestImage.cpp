@@ -226,6 +226,7 @@ bool CopyFolderOut(ntfs_volume* volume, uint64_t folder, const std::string& rela
     Inode directory = OpenInode(volume, folder);
     s64 position = 0;
     if (!directory || ntfs_readdir(directory.get(), &position, &listed, CollectListed) != 0) return false;
+    directory.reset();  // one open copy of a record at a time: the library caches closed ones
     std::filesystem::create_directories(host + "/" + relative);
     for (const Listed& entry : listed) {
         std::string path = relative + "/" + entry.name;
