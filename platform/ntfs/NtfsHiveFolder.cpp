@@ -3,6 +3,7 @@
 #include <sys/random.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -98,7 +99,16 @@ bool NtfsHiveFolder::Replace(const std::string& from, const std::string& to, std
 
 bool NtfsHiveFolder::KeepCopy(const std::string& name, const std::string& copyName, std::string* error) {
     // A second name of the same file record; never over an existing name.
-    return drives_->LinkAs(PathOf(name), copyName) || Fail("keep a copy as", copyName, error);
+    if (drives_->LinkAs(PathOf(name), copyName)) return true;
+    if (errno == EEXIST || errno == EROFS) return Fail("keep a copy as", copyName, error);
+    return CopyInto(name, copyName, error);
+}
+
+// Where a file has as many names as it can take.
+bool NtfsHiveFolder::CopyInto(const std::string& name, const std::string& copyName, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!drives_->ReadWhole(PathOf(name), UINT64_MAX, &bytes)) return Fail("read", name, error);
+    return drives_->WriteNew(folder_, copyName, bytes, PathOf(name)) || Fail("keep a copy as", copyName, error);
 }
 
 bool NtfsHiveFolder::Remove(const std::string& name, std::string* error) {

@@ -34,6 +34,8 @@ public:
 private:
     std::string PathOf(const std::string& name) const { return folder_ + "\\" + name; }
     bool Fail(const std::string& what, const std::string& name, std::string* error) const;
+    // A copy of its own under copyName (which must not exist yet).
+    bool CopyInto(const std::string& name, const std::string& copyName, std::string* error);
     bool MakeUnpredictable(const std::string& prefix, const std::string& suffix, const std::vector<uint8_t>& bytes,
                            const std::string& like, std::string* name, std::string* error);
 
