@@ -83,10 +83,10 @@ public:
 private:
     // A detection line is "<path>     <name> not disinfected as per user's selection".
     void NoteDetection() {
-        if (strstr(LogLine, kLeftAloneSuffix) == nullptr) return;
-        const char* gap = strstr(LogLine, "     ");
+        if (strstr(Shared.LogLine, kLeftAloneSuffix) == nullptr) return;
+        const char* gap = strstr(Shared.LogLine, "     ");
         if (gap == nullptr) return;
-        std::string windowsPath(LogLine, static_cast<size_t>(gap - LogLine));
+        std::string windowsPath(Shared.LogLine, static_cast<size_t>(gap - Shared.LogLine));
         fprintf(found, "%s\n", HostPath(windowsPath).c_str());
     }
 };
@@ -252,9 +252,9 @@ double TimedScan(CountingSim* sim, long* allocations) {
     ClearProcessState();
     AllocationsInCleanChecks = AllocationsInDetections = 0;
     sim->lines = sim->statuses = 0;
-    CopyText(ScanTarget, sizeof ScanTarget, "!:");
-    MainWindowHandle = sim->mainWindow;
-    ActionCode = kActionLeaveAlone;
+    CopyText(Shared.ScanTarget, sizeof Shared.ScanTarget, "!:");
+    Shared.MainWindowHandle = sim->mainWindow;
+    Shared.ActionCode = kActionLeaveAlone;
     long before = HeapAllocations;
     auto start = std::chrono::steady_clock::now();
     ScanRun();
@@ -306,7 +306,7 @@ int main(int argc, char** argv) {
     if (sim->found != nullptr) fclose(sim->found);
     printf("files=%d seconds=%.6f infected=%d lines=%ld statuses=%ld allocs=%ld clean_check_allocs=%ld "
            "detection_allocs=%ld\n",
-           FilesScanned, best, FilesInfected, sim->lines, sim->statuses, fewestAllocations, fewestInClean,
+           Shared.FilesScanned, best, Shared.FilesInfected, sim->lines, sim->statuses, fewestAllocations, fewestInClean,
            fewestInDetections);
     delete sim;
     return 0;

@@ -16,40 +16,21 @@ const uint32_t kNt5Major = 5;
 
 }  // namespace
 
-char LogLine[500];
-char StatusText[kPathSize];
-uintptr_t MainWindowHandle;
-char ScanTarget[kPathSize];
-int32_t ActionCode;
-int32_t KillActionCode;
-int32_t FilesScanned;
-int32_t FilesInfected;
-int32_t FilesRenamed;
-int32_t FilesRemoved;
-int32_t FilesScheduled;
-uint8_t ScanCancelled;
-uint8_t StatisticsShown;
-int32_t RestartNeeded;
-int32_t MemoryPassActive;
-int32_t MemoryHit;
-int32_t MemoryRestartNeeded;
-uint8_t RestartStarted;
-char CurrentFilePath[kPathSize + 1];
-int32_t CurrentFileLength;
-char LastDetectionName[kPathSize];
-char RememberedRunValue[128];
+ProcessState Shared;
+
+void ClearProcessState() { Shared = ProcessState(); }
 
 void PostLogLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vsnprintf(LogLine, sizeof LogLine, format, args);
+    vsnprintf(Shared.LogLine, sizeof Shared.LogLine, format, args);
     va_end(args);
-    SysSession().SendToWindow(MainWindowHandle, kNotifyLogLine, 0, 0);
+    SysSession().SendToWindow(Shared.MainWindowHandle, kNotifyLogLine, 0, 0);
 }
 
 void PostStatusText(const char* text) {
-    if (text != StatusText) snprintf(StatusText, sizeof StatusText, "%s", text);
-    SysSession().SendToWindow(MainWindowHandle, kNotifyStatusText, 0, 0);
+    if (text != Shared.StatusText) snprintf(Shared.StatusText, sizeof Shared.StatusText, "%s", text);
+    SysSession().SendToWindow(Shared.MainWindowHandle, kNotifyStatusText, 0, 0);
 }
 
 int ShowPrompt(const char* text, const char* caption, int style) {
@@ -89,21 +70,4 @@ bool AppendText(char* destination, size_t size, const char* source) {
     if (used + length >= size) return false;
     memcpy(destination + used, source, length + 1);
     return true;
-}
-
-void ClearProcessState() {
-    memset(LogLine, 0, sizeof LogLine);
-    memset(StatusText, 0, sizeof StatusText);
-    MainWindowHandle = 0;
-    memset(ScanTarget, 0, sizeof ScanTarget);
-    ActionCode = 0;
-    KillActionCode = 0;
-    FilesScanned = FilesInfected = FilesRenamed = FilesRemoved = FilesScheduled = 0;
-    ScanCancelled = StatisticsShown = 0;
-    RestartNeeded = MemoryPassActive = MemoryHit = MemoryRestartNeeded = 0;
-    RestartStarted = 0;
-    memset(CurrentFilePath, 0, sizeof CurrentFilePath);
-    CurrentFileLength = 0;
-    memset(LastDetectionName, 0, sizeof LastDetectionName);
-    memset(RememberedRunValue, 0, sizeof RememberedRunValue);
 }

@@ -10,7 +10,7 @@
 namespace {
 
 void PostRemoved(const char* path, const char* name) {
-    ++FilesRemoved;
+    ++Shared.FilesRemoved;
     PostLogLine("%s     %s removed", path, name);
 }
 
@@ -19,7 +19,7 @@ void DeleteInfectedFile(const char* path, const char* name) {
     if (!SysFiles().SetAttributes(path, kAttrArchive)) {
         // From the status line, not from path and name, on purpose: in the kill
         // confirmation it shows the walk's shortened path and the matched name.
-        PostLogLine("%s     %s Unable to remove", StatusText, LastDetectionName);
+        PostLogLine("%s     %s Unable to remove", Shared.StatusText, Shared.LastDetectionName);
         return;
     }
     if (SysFiles().DeletePath(path)) {
@@ -32,24 +32,24 @@ void DeleteInfectedFile(const char* path, const char* name) {
         return;
     }
     PostLogLine("%s     %s Unable to remove", path, name);
-    RestartNeeded = ActiveScanServices.scheduleDeleteAtRestart(path);
-    if (RestartNeeded != 0) ++FilesScheduled;
+    Shared.RestartNeeded = ActiveScanServices.scheduleDeleteAtRestart(path);
+    if (Shared.RestartNeeded != 0) ++Shared.FilesScheduled;
 }
 
 void RenameInfectedFile(const char* path, const char* name) {
     char target[kPathSize];
     if (MakeRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
-        ++FilesRenamed;
+        ++Shared.FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
     } else {
         PostLogLine("%s     %s Rename failed", path, name);
     }
 }
 
-void ForgetCurrentFile() { memset(CurrentFilePath, 0, sizeof CurrentFilePath); }
+void ForgetCurrentFile() { memset(Shared.CurrentFilePath, 0, sizeof Shared.CurrentFilePath); }
 
 int ConfirmKill(const char* tag, const char* path) {
-    ActionCode = KillActionCode;
+    Shared.ActionCode = Shared.KillActionCode;
     PostLogLine("System Memory    W32/Drovak.Trojan removed");
     SysSession().SleepFor(kKillConfirmationPauseMs);
     DisposeInfectedFile(path, tag);
@@ -73,7 +73,7 @@ bool MakeRenameTarget(const char* path, char* target, size_t size) {
 }
 
 void DisposeInfectedFile(const char* path, const char* detectionName) {
-    switch (ActionCode) {
+    switch (Shared.ActionCode) {
         case kActionDelete:
         case kActionDeleteToo:
             DeleteInfectedFile(path, detectionName);
@@ -83,8 +83,8 @@ void DisposeInfectedFile(const char* path, const char* detectionName) {
             break;
         case kActionLeave:
             // From the status line on purpose, as the attribute failure's line.
-            PostLogLine("%s     %s not disinfected as per user's selection", StatusText,
-                        LastDetectionName);
+            PostLogLine("%s     %s not disinfected as per user's selection", Shared.StatusText,
+                        Shared.LastDetectionName);
             break;
         default:
             break;
@@ -92,8 +92,8 @@ void DisposeInfectedFile(const char* path, const char* detectionName) {
 }
 
 int CheckAndCleanFile(const char* tag, const char* path) {
-    if (KillActionCode != 0 && MainWindowHandle != 0) return ConfirmKill(tag, path);
-    if (FilesInfected == 0) memset(RememberedRunValue, 0, sizeof RememberedRunValue);
+    if (Shared.KillActionCode != 0 && Shared.MainWindowHandle != 0) return ConfirmKill(tag, path);
+    if (Shared.FilesInfected == 0) memset(Shared.RememberedRunValue, 0, sizeof Shared.RememberedRunValue);
 
     int index = MatchFile(path);
     if (index < 0) return 0;
@@ -103,13 +103,13 @@ int CheckAndCleanFile(const char* tag, const char* path) {
     char name[sizeof record.name + 1];
     snprintf(name, sizeof name, "%.*s", static_cast<int>(sizeof record.name), record.name);
 
-    ++FilesInfected;
+    ++Shared.FilesInfected;
     ActiveScanServices.repairAfterDetection(name);
-    CopyText(LastDetectionName, sizeof LastDetectionName, name);
-    snprintf(StatusText, sizeof StatusText, "%s", path);
-    if (MemoryPassActive != 0) {
+    CopyText(Shared.LastDetectionName, sizeof Shared.LastDetectionName, name);
+    snprintf(Shared.StatusText, sizeof Shared.StatusText, "%s", path);
+    if (Shared.MemoryPassActive != 0) {
         // The memory pass ends the process first, then has the file removed.
-        MemoryHit = 1;
+        Shared.MemoryHit = 1;
         return 1;
     }
     DisposeInfectedFile(path, name);

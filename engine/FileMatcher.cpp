@@ -12,7 +12,6 @@
 #include "platform/Platform.h"
 
 const SignatureRecord* ActiveSignatureTable = SignatureTable;
-int64_t ListedFileLength = -1;
 
 namespace {
 
@@ -127,21 +126,21 @@ bool TableHasLength(int64_t length) {
 
 // True when the listed length alone rules the file out.
 bool CannotMatchByLength() {
-    if (ListedFileLength < 0) return false;
+    if (Shared.ListedFileLength < 0) return false;
     // The built-in table never changes, so its lengths are collected once. A
     // table a test installs may be refilled in place, so it is read each time.
     if (KnownLengths.table != SignatureTable || ActiveSignatureTable != SignatureTable) {
         CollectTableLengths(ActiveSignatureTable);
     }
-    return KnownLengths.usable && !TableHasLength(ListedFileLength);
+    return KnownLengths.usable && !TableHasLength(Shared.ListedFileLength);
 }
 
 bool LengthPasses(const SignatureRecord& record) {
     switch (record.sizeTest) {
     case kSizeTestExact:
-        return CurrentFileLength == record.fileSize;
+        return Shared.CurrentFileLength == record.fileSize;
     case kSizeTestNear: {
-        int64_t difference = static_cast<int64_t>(record.fileSize) - CurrentFileLength;
+        int64_t difference = static_cast<int64_t>(record.fileSize) - Shared.CurrentFileLength;
         return difference > -SizeTolerance && difference < SizeTolerance;
     }
     case kSizeTestNone:
@@ -226,22 +225,23 @@ uint32_t RvaToFileOffset(uint32_t rva, int fd) {
 
 int MatchFile(const char* path) {
     // A path that does not fit the shared buffer is never cut short.
-    if (std::strlen(path) >= sizeof(CurrentFilePath)) return -1;
+    if (std::strlen(path) >= sizeof(Shared.CurrentFilePath)) return -1;
     if (CannotMatchByLength()) {
         // Ends as a file of this length that matched nothing would.
-        std::memset(CurrentFilePath, 0, sizeof(CurrentFilePath));
-        CurrentFileLength = ListedFileLength <= 0x7FFFFFFF ? static_cast<int32_t>(ListedFileLength) : -1;
+        std::memset(Shared.CurrentFilePath, 0, sizeof(Shared.CurrentFilePath));
+        int64_t listed = Shared.ListedFileLength;
+        Shared.CurrentFileLength = listed <= 0x7FFFFFFF ? static_cast<int32_t>(listed) : -1;
         return -1;
     }
     int fd = SysFiles().FileOpen(path, kOpenReadOnly | kOpenBinary, 0);
     if (fd == -1) return -1;
-    std::memset(CurrentFilePath, 0, sizeof(CurrentFilePath));
-    std::memcpy(CurrentFilePath, path, std::strlen(path));
-    CurrentFileLength = SysFiles().FileLength(fd);
+    std::memset(Shared.CurrentFilePath, 0, sizeof(Shared.CurrentFilePath));
+    std::memcpy(Shared.CurrentFilePath, path, std::strlen(path));
+    Shared.CurrentFileLength = SysFiles().FileLength(fd);
     int match = -1;
-    if (CurrentFileLength != -1 && ReadPeFileHeader(fd) && ReadPeSections(fd)) {
+    if (Shared.CurrentFileLength != -1 && ReadPeFileHeader(fd) && ReadPeSections(fd)) {
         match = FirstMatchingRecord(fd);
-        if (match < 0) std::memset(CurrentFilePath, 0, sizeof(CurrentFilePath));
+        if (match < 0) std::memset(Shared.CurrentFilePath, 0, sizeof(Shared.CurrentFilePath));
     }
     SysFiles().FileClose(fd);
     return match;

@@ -8,10 +8,6 @@
 // The table the matcher walks; SignatureTable unless a test installs another.
 extern const SignatureRecord* ActiveSignatureTable;
 
-// Length of the file about to be matched as the folder listing reported it,
-// or -1 when unknown. Set by the walk just before the file checkers run.
-extern int64_t ListedFileLength;
-
 // Index of the first record the file at path matches, or -1. Opens and closes
 // the file itself; fills CurrentFilePath and CurrentFileLength on the way.
 int MatchFile(const char* path);

@@ -11,7 +11,7 @@ namespace {
 void WalkScanTarget() {
     char pattern[kPathSize];
     // A target too long for its pattern is not walked rather than walked cut short.
-    if (CopyText(pattern, sizeof pattern, ScanTarget) &&
+    if (CopyText(pattern, sizeof pattern, Shared.ScanTarget) &&
         AppendText(pattern, sizeof pattern, "\\*.*"))
         WalkTree(pattern);
     ProgramFilesFollowUp();
@@ -20,9 +20,9 @@ void WalkScanTarget() {
 }  // namespace
 
 void ProgramFilesFollowUp() {
-    if (ProgramFilesPending != 1 || ProgramFilesVisited != 0) return;
-    WalkTree(ProgramFilesPattern);
-    ProgramFilesPending = 0;
+    if (Shared.ProgramFilesPending != 1 || Shared.ProgramFilesVisited != 0) return;
+    WalkTree(Shared.ProgramFilesPattern);
+    Shared.ProgramFilesPending = 0;
 }
 
 void WalkFixedDrives() {
@@ -37,13 +37,13 @@ void WalkFixedDrives() {
 }
 
 void PostScanStatistics() {
-    StatisticsShown = 1;
-    if (FilesInfected > 0) PostLogLine(" ");
+    Shared.StatisticsShown = 1;
+    if (Shared.FilesInfected > 0) PostLogLine(" ");
     PostLogLine("Scanning statistics");
     PostLogLine("------------------------------");
-    PostLogLine("Total files scanned\t\t:  %d", FilesScanned);
-    PostLogLine("Total files infected\t\t:  %d", FilesInfected);
-    PostLogLine("Total files removed\t\t:  %d", FilesRemoved);
+    PostLogLine("Total files scanned\t\t:  %d", Shared.FilesScanned);
+    PostLogLine("Total files infected\t\t:  %d", Shared.FilesInfected);
+    PostLogLine("Total files removed\t\t:  %d", Shared.FilesRemoved);
 }
 
 const char kRestartQuestion[] =
@@ -56,15 +56,15 @@ void AskForRestart() {
 }
 
 int ScanRun() {
-    if (ScanTarget[0] != '\0') {
+    if (Shared.ScanTarget[0] != '\0') {
         ActiveScanServices.runMemoryPass();
-        if (strcmp(ScanTarget, kEveryFixedDrive) == 0)
+        if (strcmp(Shared.ScanTarget, kEveryFixedDrive) == 0)
             WalkFixedDrives();
         else
             WalkScanTarget();
     }
     PostScanStatistics();
-    PostStatusText(ScanCancelled != 0 ? "Scanning terminated" : "Scanning completed");
-    if (RestartNeeded != 0) AskForRestart();
+    PostStatusText(Shared.ScanCancelled != 0 ? "Scanning terminated" : "Scanning completed");
+    if (Shared.RestartNeeded != 0) AskForRestart();
     return 1;
 }

@@ -13,9 +13,6 @@ const FileCheckerEntry FileCheckerList[] = {
 };
 const FileCheckerEntry* ActiveFileCheckerList = FileCheckerList;
 
-char ProgramFilesPattern[kPathSize];
-int32_t ProgramFilesPending;
-int32_t ProgramFilesVisited;
 void (*OnPathTooLong)(const char* folder, const char* name, bool isFolder) = nullptr;
 
 namespace {
@@ -93,18 +90,18 @@ bool JoinPath(char* path, const char* folder, const char* name, const char* suff
 
 bool CancelledAfterPump() {
     PumpScanMessages();
-    return ScanCancelled != 0;
+    return Shared.ScanCancelled != 0;
 }
 
 void ApplyProgramFilesRule(const char* pattern) {
-    CopyText(ProgramFilesPattern, sizeof ProgramFilesPattern, pattern);
-    char* colon = strchr(ProgramFilesPattern, ':');
+    CopyText(Shared.ProgramFilesPattern, sizeof Shared.ProgramFilesPattern, pattern);
+    char* colon = strchr(Shared.ProgramFilesPattern, ':');
     if (colon == nullptr) return;
     colon[1] = '\0';
-    AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\Program Files");
-    if (SysFiles().GetAttributes(ProgramFilesPattern) == kInvalidAttributes) return;
-    ProgramFilesPending = 1;
-    AppendText(ProgramFilesPattern, sizeof ProgramFilesPattern, "\\*.*");
+    AppendText(Shared.ProgramFilesPattern, sizeof Shared.ProgramFilesPattern, "\\Program Files");
+    if (SysFiles().GetAttributes(Shared.ProgramFilesPattern) == kInvalidAttributes) return;
+    Shared.ProgramFilesPending = 1;
+    AppendText(Shared.ProgramFilesPattern, sizeof Shared.ProgramFilesPattern, "\\*.*");
 }
 
 void ShowEntryInStatus(const char* path) {
@@ -115,12 +112,12 @@ void ShowEntryInStatus(const char* path) {
 
 void RunFileCheckers(const char* path, const FindEntry& entry) {
     // The matcher skips opening files whose listed length fits no record.
-    ListedFileLength = static_cast<int64_t>((static_cast<uint64_t>(entry.sizeHigh) << 32) |
+    Shared.ListedFileLength = static_cast<int64_t>((static_cast<uint64_t>(entry.sizeHigh) << 32) |
                                             entry.sizeLow);
     for (const FileCheckerEntry* item = ActiveFileCheckerList; item->tag != nullptr; ++item) {
         if (item->checker(item->tag, path) != 0) break;
     }
-    ListedFileLength = -1;
+    Shared.ListedFileLength = -1;
 }
 
 // One listing of a folder, with the folder part of its pattern worked out once.
@@ -146,7 +143,7 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
     if (CancelledAfterPump()) return kCancelled;
     char path[kPathSize];
     bool usable;
-    if (MemoryPassActive != 0) {
+    if (Shared.MemoryPassActive != 0) {
         usable = CopyText(path, sizeof path, listing.pattern);
     } else {
         if (!listing.hasFolder) return kMalformed;
@@ -155,11 +152,11 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
     if (usable) {
         ShowEntryInStatus(path);
         if (!IsFolder(entry)) {
-            if (MemoryPassActive == 0) ++FilesScanned;
+            if (Shared.MemoryPassActive == 0) ++Shared.FilesScanned;
             // A file link is counted, but what it leads to is never opened or changed.
             if (!IsReparsePoint(entry)) RunFileCheckers(path, entry);
         }
-    } else if (MemoryPassActive == 0 && !IsFolder(entry)) {
+    } else if (Shared.MemoryPassActive == 0 && !IsFolder(entry)) {
         TellTooLong(listing.folder, entry, false);
     }
     if (CancelledAfterPump()) return kCancelled;
@@ -198,17 +195,17 @@ int VisitFolderEntry(const Listing& listing, const FindEntry& entry) {
         TellTooLong(listing.folder, entry, true);
         return kGoOn;
     }
-    if (strstr(subPattern, "\\Program Files\\") != nullptr) ProgramFilesVisited = 1;
+    if (strstr(subPattern, "\\Program Files\\") != nullptr) Shared.ProgramFilesVisited = 1;
     if (WalkTree(subPattern) == kMalformed) return kMalformed;
     return kGoOn;
 }
 
 int FolderPass(const char* pattern) {
     char folderPattern[kPathSize];
-    if (!FolderPassPattern(pattern, folderPattern)) return FilesScanned;
+    if (!FolderPassPattern(pattern, folderPattern)) return Shared.FilesScanned;
     FindEntry entry;
     SearchHandle search = SysFiles().FindFirst(folderPattern, &entry);
-    if (search == kNoSearch) return FilesScanned;
+    if (search == kNoSearch) return Shared.FilesScanned;
     Listing listing;
     BeginListing(&listing, pattern);
     int outcome;
@@ -216,21 +213,21 @@ int FolderPass(const char* pattern) {
         outcome = VisitFolderEntry(listing, entry);
     } while (outcome == kGoOn && SysFiles().FindNext(search, &entry));
     SysFiles().FindEnd(search);
-    return outcome == kGoOn ? FilesScanned : outcome;
+    return outcome == kGoOn ? Shared.FilesScanned : outcome;
 }
 
 }  // namespace
 
 int WalkTree(const char* pattern) {
-    MemoryHit = 0;
+    Shared.MemoryHit = 0;
     // A pattern that does not fit the walk's buffers names nothing it could reach.
-    if (strnlen(pattern, kPathSize) >= kPathSize) return FilesScanned;
+    if (strnlen(pattern, kPathSize) >= kPathSize) return Shared.FilesScanned;
     if (strlen(pattern) <= static_cast<size_t>(kProgramFilesRuleLength))
         ApplyProgramFilesRule(pattern);
 
     int outcome = FilePass(pattern);
     if (outcome != kGoOn) return outcome;
-    if (MemoryPassActive != 0) return FilesScanned;
+    if (Shared.MemoryPassActive != 0) return Shared.FilesScanned;
     return FolderPass(pattern);
 }
 
@@ -241,11 +238,11 @@ void PumpScanMessages() {
     // never closes the dialog behind the scan's back.
     if ((message.wParam & 0xFFFF) == kVkEscape) {
         if (ShowPrompt("Terminate the Scan now?", kProgramCaption, kStyleYesNoQuestion) != kAnswerNo)
-            ScanCancelled = 1;
+            Shared.ScanCancelled = 1;
         return;
     }
     if (message.message == kWmQuit || message.message == kWmDestroy) {
-        ScanCancelled = 1;
+        Shared.ScanCancelled = 1;
         return;
     }
     SysSession().DispatchOne(message);

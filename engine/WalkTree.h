@@ -22,11 +22,6 @@ extern const FileCheckerEntry FileCheckerList[];
 // The list the walk uses; FileCheckerList unless a test installs another.
 extern const FileCheckerEntry* ActiveFileCheckerList;
 
-// The extra walk of a drive's "Program Files" tree (see ScanRun).
-extern char ProgramFilesPattern[kPathSize];
-extern int32_t ProgramFilesPending;
-extern int32_t ProgramFilesVisited;
-
 // Walks a folder pattern ("C:\*.*", "C:\Windows\*.*"): first every entry of
 // the folder, then each subfolder depth-first. While MemoryPassActive is set
 // the pattern is the full path of one program file, which alone is examined

@@ -22,18 +22,18 @@ void RunMemoryPass() {
     // Leaving infected files alone leaves their programs running: the walk
     // reports each file, the pass would only find it a second time, and on NT
     // end the program before the walk.
-    if (ActionCode == kActionLeave) return;
+    if (Shared.ActionCode == kActionLeave) return;
     int family = GetPlatformFamily();
-    MemoryPassActive = 1;
+    Shared.MemoryPassActive = 1;
     if (family == kFamilyNineX) {
         CheckProcesses9x();
     } else if (family == kFamilyNt && CheckProcessesNt() != 0) {
         // The user is to restart and scan again; the windows are left as they are.
-        if (MemoryRestartNeeded == 1) AskToRestartAfterMemoryHit();
+        if (Shared.MemoryRestartNeeded == 1) AskToRestartAfterMemoryHit();
         SysSession().EndProgram(0);
         return;
     }
-    MemoryPassActive = 0;
+    Shared.MemoryPassActive = 0;
 }
 
 int KillProcessOfFile(const char* path) {

@@ -24,18 +24,18 @@ bool Terminate(uint32_t processId) {
 // counts as not infected.
 bool ProgramFileInfected(const char* path) {
     if (SysFiles().FileAccess(path, kAccessRead) != 0) {
-        MemoryHit = 0;
+        Shared.MemoryHit = 0;
         return false;
     }
     WalkTree(path);
-    return MemoryHit != 0;
+    return Shared.MemoryHit != 0;
 }
 
 // The walk once more in kill-confirmation mode: the checker removes the file.
 void RemoveProgramFile(const char* path) {
-    KillActionCode = ActionCode;
+    Shared.KillActionCode = Shared.ActionCode;
     WalkTree(path);
-    KillActionCode = 0;
+    Shared.KillActionCode = 0;
 }
 
 bool HasServices() {
@@ -50,7 +50,7 @@ bool StopServiceOf(const char* path) {
     ServiceNameOf(path, serviceName, sizeof serviceName);
     bool stopped = StopNamedService(serviceName) == 1;
     RemoveServiceKeys(serviceName);
-    if (!stopped) MemoryRestartNeeded = 1;
+    if (!stopped) Shared.MemoryRestartNeeded = 1;
     return stopped;
 }
 
@@ -67,7 +67,8 @@ void CleanInfectedProcess(const ProcessRecord& record) {
 }
 
 bool DisinfectingAction() {
-    return ActionCode == kActionDelete || ActionCode == kActionRename || ActionCode == kActionDeleteToo;
+    int32_t action = Shared.ActionCode;
+    return action == kActionDelete || action == kActionRename || action == kActionDeleteToo;
 }
 
 }  // namespace
@@ -82,7 +83,7 @@ void ServiceNameOf(const char* path, char* name, size_t size) {
 void CheckProcesses9x() {
     ProcessRecord* list = ListProcesses9x();
     for (ProcessRecord* record = list; record != nullptr; record = record->next) {
-        if (!ProgramFileInfected(record->path) || ActionCode == kActionLeave) continue;
+        if (!ProgramFileInfected(record->path) || Shared.ActionCode == kActionLeave) continue;
         Terminate(record->processId);  // whether it ended shows in the checker's own result line
         RemoveProgramFile(record->path);
     }

@@ -134,7 +134,7 @@ void OfflineConsole::StatusText(const char* text) {
     if (now - lastDrawnMs_ < kRedrawEveryMs) return;
     lastDrawnMs_ = now;
     char line[512];
-    int length = snprintf(line, sizeof line, "Scanned %d, found %d  %s", FilesScanned, FilesInfected,
+    int length = snprintf(line, sizeof line, "Scanned %d, found %d  %s", Shared.FilesScanned, Shared.FilesInfected,
                           Printable(text).c_str());
     size_t width = TerminalWidth(fileno(err_)) - 1;
     if (length > 0 && static_cast<size_t>(length) > width) line[width] = '\0';

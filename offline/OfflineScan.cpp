@@ -42,7 +42,7 @@ void ServiceNameOf(const char* path, char* name, size_t size) {
 // detection gets them removed.
 int RepairOfflineDetection(const char* detectionName) {
     char service[kPathSize + 1];
-    ServiceNameOf(CurrentFilePath, service, sizeof service);
+    ServiceNameOf(Shared.CurrentFilePath, service, sizeof service);
     RepairAfterDetection(detectionName);
     if (service[0] != '\0') RemoveServiceKeys(service);
     return 1;
@@ -81,11 +81,9 @@ void NoteTooLong(const char* folder, const char* name, bool isFolder) {
 
 void StartProcessState() {
     ClearProcessState();
-    ProgramFilesPending = 0;
-    ProgramFilesVisited = 0;
-    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
-    ActionCode = kActionDelete;
-    MainWindowHandle = OfflineSession::kMainWindow;
+    CopyText(Shared.ScanTarget, sizeof Shared.ScanTarget, kEveryFixedDrive);
+    Shared.ActionCode = kActionDelete;
+    Shared.MainWindowHandle = OfflineSession::kMainWindow;
 }
 
 const char* Meaning(int status) {
@@ -300,7 +298,7 @@ void OfflineRun::SayRegistryOutcome() {
                       notRead[index].error);
     for (const auto& hive : hives_) {
         if (!hive->BackupPath().empty()) console_.Say("Original hive kept as %s", hive->BackupPath().c_str());
-        if (hive->Use() == HiveUse::kNotUsed && FilesInfected > 0)
+        if (hive->Use() == HiveUse::kNotUsed && Shared.FilesInfected > 0)
             console_.Warn("the repairs in registry hive " + hive->Name() + " were not done: the hive was not used (" +
                           hive->NotUsedReason() + ")");
     }
@@ -323,16 +321,16 @@ bool OfflineRun::SomethingLeftInRegistry() const {
 }
 
 int OfflineRun::ExitStatus() const {
-    if (ScanCancelled != 0) return kExitInterrupted;
+    if (Shared.ScanCancelled != 0) return kExitInterrupted;
     bool written = false;
     for (const auto& change : platform_.registry.Changes()) written = written || change.written;
-    bool changed = !options_.dryRun && (FilesRemoved + FilesRenamed > 0 || written);
+    bool changed = !options_.dryRun && (Shared.FilesRemoved + Shared.FilesRenamed > 0 || written);
     if (!vanished_.empty()) return changed ? kExitSomethingLeft : kExitCouldNotRun;
     // Whatever was found: what could not be checked may hold more.
     if (!notChecked_.Paths().empty()) return kExitSomethingLeft;
-    if (FilesInfected == 0) return kExitNothingFound;
+    if (Shared.FilesInfected == 0) return kExitNothingFound;
     if (options_.dryRun) return kExitSomethingLeft;
-    bool left = FilesRemoved + FilesRenamed < FilesInfected || SomethingLeftInRegistry();
+    bool left = Shared.FilesRemoved + Shared.FilesRenamed < Shared.FilesInfected || SomethingLeftInRegistry();
     return left ? kExitSomethingLeft : kExitAllRemoved;
 }
 
@@ -352,11 +350,11 @@ void OfflineRun::WriteReport(int status) {
     report.registryNotRead = platform_.registry.NotRead();
     report.notChecked = notChecked_.Paths();
     report.messages = console_.Messages();
-    report.filesScanned = FilesScanned;
-    report.filesInfected = FilesInfected;
-    report.filesRemoved = options_.dryRun ? 0 : FilesRemoved;
-    report.filesRenamed = options_.dryRun ? 0 : FilesRenamed;
-    report.interrupted = ScanCancelled != 0;
+    report.filesScanned = Shared.FilesScanned;
+    report.filesInfected = Shared.FilesInfected;
+    report.filesRemoved = options_.dryRun ? 0 : Shared.FilesRemoved;
+    report.filesRenamed = options_.dryRun ? 0 : Shared.FilesRenamed;
+    report.interrupted = Shared.ScanCancelled != 0;
     report.vanishedDrives = vanished_;
     report.exitStatus = status;
     std::string error;

@@ -32,14 +32,14 @@ bool InSystemFolder(const char* lowerPath) {
 }
 
 void ReportRemoved(const char* detectionName) {
-    if (MainWindowHandle != 0) PostLogLine(kRemovedLine, detectionName);
+    if (Shared.MainWindowHandle != 0) PostLogLine(kRemovedLine, detectionName);
 }
 
 // With the leave-alone action a launching value is reported and stays.
-bool LeavingAlone() { return ActionCode == kActionLeave; }
+bool LeavingAlone() { return Shared.ActionCode == kActionLeave; }
 
 bool ReportLeft() {
-    if (MainWindowHandle != 0) PostLogLine(kLeftLine, kWalkDetectionName);
+    if (Shared.MainWindowHandle != 0) PostLogLine(kLeftLine, kWalkDetectionName);
     return false;
 }
 
@@ -48,12 +48,12 @@ bool ReportLeft() {
 // A name that does not fit whole is not remembered (a shortened one could
 // later delete another program's value); the value itself still goes.
 void Remember(const char* valueName) {
-    if (strlen(valueName) < sizeof RememberedRunValue)
-        CopyText(RememberedRunValue, sizeof RememberedRunValue, valueName);
+    if (strlen(valueName) < sizeof Shared.RememberedRunValue)
+        CopyText(Shared.RememberedRunValue, sizeof Shared.RememberedRunValue, valueName);
 }
 
 bool RemoveBareValue(RegKey root, const char* keyPath, const char* valueName) {
-    if (!InSystemFolder(CurrentFilePath)) return false;
+    if (!InSystemFolder(Shared.CurrentFilePath)) return false;
     if (LeavingAlone()) return ReportLeft();
     if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
     Remember(valueName);
@@ -74,7 +74,7 @@ bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName
     char data[kDataTextSize];
     if (ReadRegistryText(root, keyPath, valueName, data, sizeof data) != 1) return false;
     LowerInPlace(data);
-    LowerInPlace(CurrentFilePath);
+    LowerInPlace(Shared.CurrentFilePath);
 
     char expanded[kExpandedSize];
     uint32_t expandedLength = SysFiles().ExpandEnvironment(data, expanded, sizeof expanded);
@@ -85,9 +85,9 @@ bool CheckAutostartValue(RegKey root, const char* keyPath, const char* valueName
     bool bare = strchr(data, '\\') == nullptr || data[0] == '\\';
     if (bare && strstr(data, fileName) != nullptr) return RemoveBareValue(root, keyPath, valueName);
 
-    size_t length = strlen(CurrentFilePath);
-    if (!StartsWith(SkipQuote(data), CurrentFilePath, length) &&
-        !StartsWith(SkipQuote(expanded), CurrentFilePath, length))
+    size_t length = strlen(Shared.CurrentFilePath);
+    if (!StartsWith(SkipQuote(data), Shared.CurrentFilePath, length) &&
+        !StartsWith(SkipQuote(expanded), Shared.CurrentFilePath, length))
         return false;
     return RemoveLaunchingValue(root, keyPath, valueName);
 }
@@ -137,7 +137,7 @@ void CleanAutostartKey(RegKey root, const char* keyPath) {
         uint32_t nameLength = kValueNameSize;
         valueName[0] = '\0';
         if (SysRegistry().KeyEnumValue(key, i - deleted, valueName, &nameLength) != kErrorSuccess) continue;
-        const char* slash = strrchr(CurrentFilePath, '\\');
+        const char* slash = strrchr(Shared.CurrentFilePath, '\\');
         // Without a file name every bare value would match.
         if (slash == nullptr || slash[1] == '\0') break;
         if (CheckAutostartValue(root, keyPath, valueName, slash + 1)) ++deleted;
@@ -148,14 +148,14 @@ void CleanAutostartKey(RegKey root, const char* keyPath) {
 int RepairAfterDetection(const char* detectionName) {
     // A hosts file left alone would be found again after every detection:
     // it is then checked at the run's first one only.
-    if (!LeavingAlone() || FilesInfected == 1) CheckHostsFile();
-    if (RememberedRunValue[0] != '\0' && !LeavingAlone()) {
-        if (DeleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, RememberedRunValue) == 1)
+    if (!LeavingAlone() || Shared.FilesInfected == 1) CheckHostsFile();
+    if (Shared.RememberedRunValue[0] != '\0' && !LeavingAlone()) {
+        if (DeleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, Shared.RememberedRunValue) == 1)
             ReportRemoved(detectionName);
-        if (DeleteRegistryValue(kHkeyLocalMachine, kRunServicesKeyPath, RememberedRunValue) == 1)
+        if (DeleteRegistryValue(kHkeyLocalMachine, kRunServicesKeyPath, Shared.RememberedRunValue) == 1)
             ReportRemoved(detectionName);
     }
-    if (CurrentFilePath[0] != '\0') {
+    if (Shared.CurrentFilePath[0] != '\0') {
         CleanAutostartKey(kHkeyLocalMachine, kRunKeyPath);
         CleanAutostartKey(kHkeyLocalMachine, kRunServicesKeyPath);
     }

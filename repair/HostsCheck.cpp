@@ -123,7 +123,7 @@ bool MakeEncodedRenameTarget(const char* path, char* target, size_t size) {
 void RenameEncodedFile(const char* path, const char* name) {
     char target[kPathSize];
     if (MakeEncodedRenameTarget(path, target, sizeof target) && SysFiles().MovePath(path, target)) {
-        ++FilesRenamed;
+        ++Shared.FilesRenamed;
         PostLogLine("%s     %s renamed", path, name);
     } else {
         PostLogLine("%s     %s Rename failed", path, name);
@@ -132,7 +132,7 @@ void RenameEncodedFile(const char* path, const char* name) {
 
 void DeleteEncodedFile(const char* path, const char* name) {
     if (SysFiles().DeletePath(path)) {
-        ++FilesRemoved;
+        ++Shared.FilesRemoved;
         PostLogLine("%s     %s removed", path, name);
     } else {
         PostLogLine("%s     %s Remove failed", path, name);
@@ -140,7 +140,7 @@ void DeleteEncodedFile(const char* path, const char* name) {
 }
 
 void DisposeEncodedFile(const char* path, const char* name) {
-    switch (ActionCode) {
+    switch (Shared.ActionCode) {
         case kActionRename:
             RenameEncodedFile(path, name);
             break;
@@ -150,7 +150,8 @@ void DisposeEncodedFile(const char* path, const char* name) {
             break;
         case kActionLeave:
             // Its own capitals, unlike the program files' line: both are the program's texts.
-            PostLogLine("%s     %s Not Disinfected As Per User's Selection", StatusText, LastDetectionName);
+            PostLogLine("%s     %s Not Disinfected As Per User's Selection", Shared.StatusText,
+                        Shared.LastDetectionName);
             break;
         default:
             break;
@@ -212,7 +213,7 @@ int MatchEncodedFile(int fd, int* recordIndex) {
         // Nothing else gives a reference length, so the size rules look at the file's own.
         if (!PassesSizeRule(record, fileLength)) continue;
         if (!RecordMatches(record, searchLength, headLength, tailLength)) continue;
-        ++FilesInfected;
+        ++Shared.FilesInfected;
         *recordIndex = static_cast<int>(i);
         return 1;
     }
@@ -227,13 +228,13 @@ int CheckAndCleanEncodedFile(const char* path) {
     int matched = MatchEncodedFile(fd, &index);
     if (matched) {
         const AttachmentRecord& record = ActiveAttachmentTable[index];
-        snprintf(LastDetectionName, sizeof LastDetectionName, "%.*s", static_cast<int>(sizeof record.name),
-                 record.name);
-        snprintf(StatusText, sizeof StatusText, "%s", path);
+        snprintf(Shared.LastDetectionName, sizeof Shared.LastDetectionName, "%.*s",
+                 static_cast<int>(sizeof record.name), record.name);
+        snprintf(Shared.StatusText, sizeof Shared.StatusText, "%s", path);
     }
     SysFiles().FileClose(fd);
     if (!matched) return 0;
-    DisposeEncodedFile(path, LastDetectionName);
+    DisposeEncodedFile(path, Shared.LastDetectionName);
     return 1;
 }
 

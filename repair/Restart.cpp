@@ -37,6 +37,6 @@ int RestartMachine() {
         if (error != 0) return error;
     }
     if (!SysSession().RequestRestart(kExitReboot | kExitForce, 0)) return 0;
-    RestartStarted = 1;
+    Shared.RestartStarted = 1;
     return 1;
 }

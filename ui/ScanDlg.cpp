@@ -35,7 +35,7 @@ int WidestLine(HWND list, int count) {
     WindowDc dc(list);
     if (!dc.IsValid()) return -1;
     int widest = 0;
-    char line[sizeof LogLine];
+    char line[sizeof Shared.LogLine];
     for (int i = 0; i < count; ++i) {
         LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
         if (length < 0 || length >= static_cast<LRESULT>(sizeof line)) continue;
@@ -182,7 +182,7 @@ bool CScanDlg::OnCommand(int id, int, HWND) {
     case IDC_OK_BUTTON:
         // OK is enabled but hidden while a scan runs; should a click reach it
         // all the same, the hidden window must not go on scanning alone.
-        if (ScanInProgress) ScanCancelled = 1;
+        if (ScanInProgress) Shared.ScanCancelled = 1;
         End(1);
         return true;
     case IDC_DOWNLOAD:
@@ -247,13 +247,13 @@ void CScanDlg::TerminateRequest(int sourceId) {
     if (answer != kAnswerYes) return;
     ShowItem(hwnd_, IDCANCEL, false);
     ShowItem(hwnd_, IDC_OK_BUTTON, true);
-    ScanCancelled = 1;
+    Shared.ScanCancelled = 1;
 }
 
 void CScanDlg::OnScanTimer() {
     KillTimer(hwnd_, kScanStartTimer);
     if (!BeginScanRun()) return;
-    ScanCancelled = 0;
+    Shared.ScanCancelled = 0;
     ScanRun();
     ConcludeScan();
     ShowItem(hwnd_, IDCANCEL, false);
@@ -264,12 +264,12 @@ void CScanDlg::OnScanTimer() {
 }
 
 void CScanDlg::ReceiveLogLine() {
-    WriteRunLogLine(LogLine);
+    WriteRunLogLine(Shared.LogLine);
     HWND list = Item(IDC_LOG_LIST);
     if (!list) return;
     int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    if (LogListNeedsReset(count, StatisticsShown != 0)) SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LogLine));
+    if (LogListNeedsReset(count, Shared.StatisticsShown != 0)) SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Shared.LogLine));
     count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     SendMessageA(list, LB_SETCURSEL, LogSelectionIndex(count), 0);
 
@@ -282,7 +282,7 @@ void CScanDlg::ReceiveLogLine() {
 }
 
 void CScanDlg::ReceiveStatusText() {
-    if (statusLine_) SetWindowTextA(statusLine_, StatusText);
+    if (statusLine_) SetWindowTextA(statusLine_, Shared.StatusText);
 }
 
 void CScanDlg::Paint() {

@@ -55,12 +55,12 @@ void WriteHeader(const char* commandLine) {
 int Conclude(bool scanRan, bool endedAfterMemoryPass, const char* reason) {
     if (concluded) return exitStatus;
     concluded = true;
-    ScanOutcome outcome = {scanRan, FilesInfected, FilesRemoved, FilesScheduled, ScanCancelled != 0,
-                           endedAfterMemoryPass, RestartStarted != 0};
+    ScanOutcome outcome = {scanRan, Shared.FilesInfected, Shared.FilesRemoved, Shared.FilesScheduled,
+                           Shared.ScanCancelled != 0, endedAfterMemoryPass, Shared.RestartStarted != 0};
     exitStatus = ExitStatusOf(outcome);
     if (exitStatus == kExitRestartNeeded && switches.reboot) {
         RestartMachine();
-        outcome.restartStarted = RestartStarted != 0;
+        outcome.restartStarted = Shared.RestartStarted != 0;
         if (!outcome.restartStarted) WriteRunLogLine("The system refused to restart the computer");
         exitStatus = ExitStatusOf(outcome);
     }
@@ -124,17 +124,17 @@ uint32_t EndAfterMemoryPass(uint32_t) { return static_cast<uint32_t>(Conclude(tr
 LRESULT CALLBACK ReceiveNotification(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kNotifyLogLine:
-            WriteRunLogLine(LogLine);
+            WriteRunLogLine(Shared.LogLine);
             return 0;
         case kNotifyStatusText:
             return 0;
         case WM_CLOSE:
-            ScanCancelled = 1;
+            Shared.ScanCancelled = 1;
             return 0;
         case WM_ENDSESSION:
             // Windows ends the program once this returns: the log ends now.
             if (wParam) {
-                ScanCancelled = 1;
+                Shared.ScanCancelled = 1;
                 Conclude(true, false, nullptr);
             }
             return 0;
@@ -160,7 +160,7 @@ int ScanSilently() {
     HWND receiver = CreateReceiver();
     if (!receiver) return Refuse("The program could not make its message window", nullptr);
     PrepareScan(reinterpret_cast<uintptr_t>(receiver), switches.noFix);
-    ScanCancelled = 0;
+    Shared.ScanCancelled = 0;
     ScanRun();
     ConcludeScan();
     return exitStatus;

@@ -49,8 +49,8 @@ bool OfflineSession::PeekOneMessage(QueuedMessage* message) {
 
 intptr_t OfflineSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) {
     if (window != kMainWindow) return 0;
-    if (message == kNotifyLogLine) output_->LogLine(::LogLine);
-    else if (message == kNotifyStatusText) output_->StatusText(::StatusText);
+    if (message == kNotifyLogLine) output_->LogLine(Shared.LogLine);
+    else if (message == kNotifyStatusText) output_->StatusText(Shared.StatusText);
     return 0;
 }
 

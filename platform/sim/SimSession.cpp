@@ -71,10 +71,10 @@ intptr_t SimSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t 
         return 0;
     }
     if (message == kNotifyLogLine) {
-        logLines.push_back(std::string(LogLine, strnlen(LogLine, sizeof LogLine)));
+        logLines.push_back(std::string(Shared.LogLine, strnlen(Shared.LogLine, sizeof Shared.LogLine)));
         if (onLogLine) onLogLine(logLines.back());
     } else if (message == kNotifyStatusText) {
-        statusTexts.push_back(std::string(StatusText, strnlen(StatusText, sizeof StatusText)));
+        statusTexts.push_back(std::string(Shared.StatusText, strnlen(Shared.StatusText, sizeof Shared.StatusText)));
     }
     return 0;
 }

@@ -79,13 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryDiskSim& sim = FuzzSim();
     ClearProcessState();
     sim.logLines.clear();
-    MainWindowHandle = sim.mainWindow;
+    Shared.MainWindowHandle = sim.mainWindow;
     for (const char* key : kKeys) sim.KeyDelete(kHkeyLocalMachine, key);
 
     FuzzInput input(data, size);
-    std::string path = input.Text(sizeof CurrentFilePath - 1);
-    memcpy(CurrentFilePath, path.c_str(), strlen(path.c_str()));
-    CopyText(RememberedRunValue, sizeof RememberedRunValue, input.Text(sizeof RememberedRunValue - 1).c_str());
+    std::string path = input.Text(sizeof Shared.CurrentFilePath - 1);
+    memcpy(Shared.CurrentFilePath, path.c_str(), strlen(path.c_str()));
+    size_t rememberedSize = sizeof Shared.RememberedRunValue;
+    CopyText(Shared.RememberedRunValue, rememberedSize, input.Text(rememberedSize - 1).c_str());
     for (const char* variable : kVariables) sim.SetEnvironment(variable, input.Text(300).c_str());
     while (!input.Empty()) {
         int key = input.Byte() & 1;
@@ -97,10 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::vector<Value> before = Values();
-    std::string lowerPath = Lower(CurrentFilePath);
+    std::string lowerPath = Lower(Shared.CurrentFilePath);
     size_t slash = lowerPath.rfind('\\');
     std::string fileName = slash == std::string::npos ? "" : lowerPath.substr(slash + 1);
-    std::string remembered = Lower(RememberedRunValue);
+    std::string remembered = Lower(Shared.RememberedRunValue);
 
     RepairAfterDetection("W32/Drovak.Zg.Trojan");
 

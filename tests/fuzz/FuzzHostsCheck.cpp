@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ClearProcessState();
     sim.Clear();
     sim.logLines.clear();
-    MainWindowHandle = sim.mainWindow;
+    Shared.MainWindowHandle = sim.mainWindow;
     FuzzInput control(data, size < kControlSize ? size : kControlSize);
     uint8_t choice = control.Byte();
-    ActionCode = 100 + choice % 5;  // delete, rename, delete, leave alone, none
+    Shared.ActionCode = 100 + choice % 5;  // delete, rename, delete, leave alone, none
     AttachmentRecord table[2];
     MakeTable(&control, table);
     ActiveAttachmentTable = table;
@@ -62,15 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(sim.OpenCount() == 0);
     FUZZ_CHECK(matched == 0 || matched == 1);
-    FUZZ_CHECK(FilesInfected == matched);
+    FUZZ_CHECK(Shared.FilesInfected == matched);
     if (matched) FUZZ_CHECK(BeginsWithBegin(file, fileSize));
     // One line for every outcome of a match but the unknown action; none without.
-    bool disposes = matched && ActionCode <= 102;
-    FUZZ_CHECK(sim.logLines.size() == (matched && ActionCode != 104 ? 1u : 0u));
+    bool disposes = matched && Shared.ActionCode <= 102;
+    FUZZ_CHECK(sim.logLines.size() == (matched && Shared.ActionCode != 104 ? 1u : 0u));
     FUZZ_CHECK(sim.changes == (disposes ? 1 : 0));
-    FUZZ_CHECK(FilesRemoved + FilesRenamed <= 1);
-    if (sim.refuseChanges) FUZZ_CHECK(FilesRemoved + FilesRenamed == 0);
-    if (disposes && ActionCode != 101 && !sim.refuseChanges) FUZZ_CHECK(FilesRemoved == 1 && !sim.Has(kPath));
+    FUZZ_CHECK(Shared.FilesRemoved + Shared.FilesRenamed <= 1);
+    if (sim.refuseChanges) FUZZ_CHECK(Shared.FilesRemoved + Shared.FilesRenamed == 0);
+    if (disposes && Shared.ActionCode != 101 && !sim.refuseChanges)
+        FUZZ_CHECK(Shared.FilesRemoved == 1 && !sim.Has(kPath));
     // The file itself is never rewritten: it is there as it was, or gone.
     FUZZ_CHECK(!sim.Has(kPath) || sim.Content(kPath) == std::string(reinterpret_cast<const char*>(file), fileSize));
 

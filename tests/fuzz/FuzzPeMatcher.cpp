@@ -52,12 +52,12 @@ void MakeLooseTable(const uint8_t* data, size_t size, SignatureRecord* table) {
 
 int Match(const SignatureRecord* table, int64_t listedLength) {
     ActiveSignatureTable = table;
-    ListedFileLength = listedLength;
+    Shared.ListedFileLength = listedLength;
     int match = MatchFile(kPath);
     FUZZ_CHECK(FuzzSim().OpenCount() == 0);  // closed on every path
     // A match leaves the path for the repairs; without one it is emptied or,
     // when the headers could not be read, left as it was set.
-    FUZZ_CHECK(strcmp(CurrentFilePath, kPath) == 0 || (match < 0 && CurrentFilePath[0] == '\0'));
+    FUZZ_CHECK(strcmp(Shared.CurrentFilePath, kPath) == 0 || (match < 0 && Shared.CurrentFilePath[0] == '\0'));
     return match;
 }
 
@@ -91,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(sim.changes == 0);
     ActiveSignatureTable = SignatureTable;
-    ListedFileLength = -1;
+    Shared.ListedFileLength = -1;
     return 0;
 }

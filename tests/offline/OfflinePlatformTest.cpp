@@ -22,7 +22,7 @@ TEST(OfflinePlatformTest, NoProcessIsListedSoTheMemoryCheckFindsNothing) {
     InstallPlatform(platform.Parts());
     ClearProcessState();
     EXPECT_EQ(0, CheckProcessesNt());
-    EXPECT_EQ(0, MemoryRestartNeeded);
+    EXPECT_EQ(0, Shared.MemoryRestartNeeded);
     EXPECT_EQ(0u, platform.processes.ServiceManagerOpen(kScManagerAllAccess));
 }
 

@@ -33,6 +33,7 @@
 #include "platform/sim/SimPlatform.h"
 #include "repair/Autostart.h"
 #include "repair/HostsCheck.h"
+#include "tests/support/SimTest.h"
 
 namespace {
 
@@ -135,19 +136,11 @@ int NoRestart() { return 0; }
 class RealFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ClearProcessState();
+        ResetProcessState();
         InstallPlatform(sim.Parts());
-        MainWindowHandle = sim.mainWindow;
-        ActiveSignatureTable = SignatureTable;
-        ListedFileLength = -1;
+        Shared.MainWindowHandle = sim.mainWindow;
     }
-    void TearDown() override {
-        ActiveSignatureTable = SignatureTable;
-        ActiveScanServices = ProgramScanServices;
-        ActiveFileCheckerList = FileCheckerList;
-        ListedFileLength = -1;
-        ClearProcessState();
-    }
+    void TearDown() override { ResetProcessState(); }
 
     SimPlatform sim;
 };
@@ -171,13 +164,13 @@ TEST_F(RealFilesTest, WineAndMingwProgramFilesMatchNoRecordAndStayAsTheyWere) {
     // The scan as the program runs it over every fixed drive, with the real table.
     ActiveScanServices = {NoMemoryPass, NothingToKill, NoRepair, NoSchedule, NoRestart};
     ActiveFileCheckerList = kMatchOnlyList;
-    CopyText(ScanTarget, sizeof ScanTarget, "!:");
-    ActionCode = kActionLeave;
+    CopyText(Shared.ScanTarget, sizeof Shared.ScanTarget, "!:");
+    Shared.ActionCode = kActionLeave;
     Detections = 0;
     ScanRun();
-    EXPECT_EQ(static_cast<int>(files.size()), FilesScanned);
+    EXPECT_EQ(static_cast<int>(files.size()), Shared.FilesScanned);
     EXPECT_EQ(0, Detections);
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
 
     // Every record, whatever the file's length: the headers of each PE file
     // are read and both patterns looked for at the record's places.
@@ -224,7 +217,7 @@ TEST_F(RealFilesTest, RealHostsFilesNeverMatch) {
 
     sim.AddDrive('C');
     const char kHosts[] = "C:\\WINDOWS\\SYSTEM32\\drivers\\etc\\hosts";
-    ActionCode = kActionDelete;
+    Shared.ActionCode = kActionDelete;
     // A copy is checked: the check would delete a hosts file that matched.
     for (const std::string& source : sources) {
         std::string bytes = ReadWhole(source);
@@ -232,7 +225,7 @@ TEST_F(RealFilesTest, RealHostsFilesNeverMatch) {
         EXPECT_EQ(0, CheckAndCleanEncodedFile(kHosts)) << source;
         EXPECT_EQ(bytes, sim.ReadFile(kHosts)) << source;
     }
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
     EXPECT_TRUE(sim.logLines.empty());
     printf("real hosts files: %zu checked, 0 matches, 0 changed\n", sources.size());
 }
@@ -337,7 +330,7 @@ protected:
             }
             std::vector<std::string> names[2] = {sim.RegistryValueNames(kHkeyLocalMachine, kRunKeyPath),
                                                  sim.RegistryValueNames(kHkeyLocalMachine, kRunServicesKeyPath)};
-            CopyText(CurrentFilePath, sizeof CurrentFilePath, path);
+            CopyText(Shared.CurrentFilePath, sizeof Shared.CurrentFilePath, path);
             RepairAfterDetection("W32/Drovak.Trojan");
             const char* keys[2] = {kRunKeyPath, kRunServicesKeyPath};
             for (int k = 0; k < 2; ++k)

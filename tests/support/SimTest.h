@@ -12,18 +12,13 @@
 #include "platform/sim/SimPlatform.h"
 #include "repair/HostsCheck.h"
 
-// Everything as a new process has it: the shared state, and the tables,
-// counters and patterns the engine and the hosts check keep, which tests
-// replace.
+// Everything as a new process has it: the shared state, and the tables and
+// services the engine and the hosts check use, which tests replace.
 inline void ResetProcessState() {
     ClearProcessState();
     ActiveSignatureTable = SignatureTable;
-    ListedFileLength = -1;
     ActiveScanServices = ProgramScanServices;
     ActiveFileCheckerList = FileCheckerList;
-    std::memset(ProgramFilesPattern, 0, sizeof ProgramFilesPattern);
-    ProgramFilesPending = 0;
-    ProgramFilesVisited = 0;
     ActiveAttachmentTable = AttachmentTable;
     ActiveAttachmentCount = kAttachmentTableSize;
 }
@@ -34,7 +29,7 @@ protected:
         ResetProcessState();
         InstallPlatform(sim.Parts());
         sim.SetVersion(2, 5, 1);  // Windows XP unless a test says otherwise
-        MainWindowHandle = sim.mainWindow;
+        Shared.MainWindowHandle = sim.mainWindow;
     }
     void TearDown() override { ResetProcessState(); }
 

@@ -17,7 +17,9 @@ protected:
         sim.AddDrive('D');
     }
 
-    void Infected(const std::string& path) { snprintf(CurrentFilePath, sizeof CurrentFilePath, "%s", path.c_str()); }
+    void Infected(const std::string& path) {
+        snprintf(Shared.CurrentFilePath, sizeof Shared.CurrentFilePath, "%s", path.c_str());
+    }
     void Run(const std::string& name, const std::string& data, uint32_t type = kRegSz) {
         sim.SetRegistryText(kHkeyLocalMachine, kRunKeyPath, name, data, type);
     }
@@ -37,17 +39,17 @@ TEST_F(AutostartTest, BareValueGoesOnlyForFilesInASystemFolder) {
     CleanRun();
     EXPECT_FALSE(InRun("Loader"));
     EXPECT_EQ(std::vector<std::string>{kRemovedByWalk}, sim.logLines);
-    EXPECT_STREQ("Loader", RememberedRunValue);
+    EXPECT_STREQ("Loader", Shared.RememberedRunValue);
 
     ClearProcessState();
-    MainWindowHandle = sim.mainWindow;
+    Shared.MainWindowHandle = sim.mainWindow;
     sim.logLines.clear();
     Infected("D:\\Temp\\abc.exe");
     Run("Loader", "abc.exe");
     CleanRun();
     EXPECT_TRUE(InRun("Loader"));
     EXPECT_TRUE(sim.logLines.empty());
-    EXPECT_STREQ("", RememberedRunValue);
+    EXPECT_STREQ("", Shared.RememberedRunValue);
 }
 
 TEST_F(AutostartTest, BareValuesMatchBySubstringAndLeadingBackslash) {
@@ -61,7 +63,7 @@ TEST_F(AutostartTest, BareValuesMatchBySubstringAndLeadingBackslash) {
     EXPECT_TRUE(InRun("Other"));
     EXPECT_EQ(2u, sim.logLines.size());
     // The walk left the path in lower case, as later steps compare it that way.
-    EXPECT_STREQ("c:\\windows\\system\\abc.exe", CurrentFilePath);
+    EXPECT_STREQ("c:\\windows\\system\\abc.exe", Shared.CurrentFilePath);
 }
 
 TEST_F(AutostartTest, FullPathsMatchAtTheStartWhateverTheCaseOrArguments) {
@@ -76,7 +78,7 @@ TEST_F(AutostartTest, FullPathsMatchAtTheStartWhateverTheCaseOrArguments) {
     EXPECT_TRUE(InRun("AsArgument"));
     EXPECT_TRUE(InRun("OtherFolder"));
     EXPECT_EQ((std::vector<std::string>{kRemovedByWalk, kRemovedByWalk}), sim.logLines);
-    EXPECT_STREQ("Quoted", RememberedRunValue);
+    EXPECT_STREQ("Quoted", Shared.RememberedRunValue);
 }
 
 TEST_F(AutostartTest, EnvironmentReferencesAreExpandedBeforeMatching) {
@@ -106,7 +108,7 @@ TEST_F(AutostartTest, ConsecutiveMatchesAreAllRemovedWithoutSkippingTheNext) {
     CleanRun();
     EXPECT_EQ(std::vector<std::string>{"Keep"}, sim.RegistryValueNames(kHkeyLocalMachine, kRunKeyPath));
     EXPECT_EQ(4u, sim.logLines.size());
-    EXPECT_STREQ("A4", RememberedRunValue);
+    EXPECT_STREQ("A4", Shared.RememberedRunValue);
 }
 
 TEST_F(AutostartTest, MissingOrEmptyKeysAndPathsWithoutFolderDoNothing) {
@@ -145,7 +147,7 @@ TEST_F(AutostartTest, OverlongNamesGoUnrememberedAndOverlongDataStays) {
     EXPECT_FALSE(InRun(fitName));
     EXPECT_FALSE(InRun("LongData"));
     EXPECT_TRUE(InRun("TooLong"));
-    EXPECT_STREQ("LongData", RememberedRunValue);
+    EXPECT_STREQ("LongData", Shared.RememberedRunValue);
 }
 
 TEST_F(AutostartTest, ValuesOfEveryTypeAndLengthsAroundTheBuffer) {
@@ -200,7 +202,7 @@ TEST_F(AutostartTest, RepairWalksRunThenRunServicesAndRemembersTheName) {
     EXPECT_TRUE(InRun("Unrelated"));
     EXPECT_FALSE(InRunServices("Svc"));
     EXPECT_EQ(std::vector<std::string>{kRemovedByWalk}, sim.logLines);
-    EXPECT_STREQ("Svc", RememberedRunValue);
+    EXPECT_STREQ("Svc", Shared.RememberedRunValue);
 
     // The second infected file: the remembered name is removed again from
     // both keys, each with a line carrying that file's detection name.
@@ -218,7 +220,7 @@ TEST_F(AutostartTest, RepairWalksRunThenRunServicesAndRemembersTheName) {
 }
 
 TEST_F(AutostartTest, NoLinesBeforeTheScanHasAWindowButValuesStillGo) {
-    MainWindowHandle = 0;
+    Shared.MainWindowHandle = 0;
     Infected("D:\\Windows\\System32\\abc.exe");
     Run("A", "D:\\Windows\\System32\\abc.exe");
     RunServices("A", "x");
@@ -228,13 +230,13 @@ TEST_F(AutostartTest, NoLinesBeforeTheScanHasAWindowButValuesStillGo) {
     Infected("D:\\Temp\\other.exe");
     RepairAfterDetection("W32/Drovak.Trojan");
     EXPECT_FALSE(InRunServices("A")) << "the remembered name goes on the next detection";
-    MainWindowHandle = sim.mainWindow;
+    Shared.MainWindowHandle = sim.mainWindow;
     EXPECT_TRUE(sim.logLines.empty());
 }
 
 TEST_F(AutostartTest, AnEmptyCurrentPathSkipsTheWalk) {
     Run("A", "abc.exe");
-    strcpy(RememberedRunValue, "Gone");
+    strcpy(Shared.RememberedRunValue, "Gone");
     EXPECT_EQ(1, RepairAfterDetection("W32/Drovak.Trojan"));
     EXPECT_TRUE(InRun("A"));
     EXPECT_TRUE(sim.logLines.empty());

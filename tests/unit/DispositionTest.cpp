@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         ScanTest::SetUp();
         sim.AddDrive('C');
-        ActionCode = 100;
+        Shared.ActionCode = 100;
         ASSERT_TRUE(WriteInfected(kPath));
     }
     static std::string Line(const std::string& path, const std::string& tail) {
@@ -32,7 +32,7 @@ protected:
 TEST_F(DispositionTest, ACleanFileIsLeftAloneAndUncounted) {
     WriteClean("C:\\dir\\fine.exe");
     EXPECT_EQ(0, CheckAndCleanFile(kTag, "C:\\dir\\fine.exe"));
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_TRUE(services.repaired.empty());
     EXPECT_TRUE(sim.Exists("C:\\dir\\fine.exe"));
@@ -40,24 +40,24 @@ TEST_F(DispositionTest, ACleanFileIsLeftAloneAndUncounted) {
 
 TEST_F(DispositionTest, AReadOnlyHiddenInfectedFileIsDeleted) {
     ASSERT_TRUE(sim.SetAttributes(kPath, kAttrReadOnly | kAttrHidden));
-    strcpy(CurrentFilePath, "stale");
+    strcpy(Shared.CurrentFilePath, "stale");
 
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
 
     EXPECT_FALSE(sim.Exists(kPath));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan removed")}), sim.logLines);
-    EXPECT_EQ(1, FilesInfected);
-    EXPECT_EQ(1, FilesRemoved);
+    EXPECT_EQ(1, Shared.FilesInfected);
+    EXPECT_EQ(1, Shared.FilesRemoved);
     EXPECT_EQ((Lines{kName}), services.repaired);
-    EXPECT_STREQ(kName, LastDetectionName);
-    EXPECT_STREQ(kPath, StatusText);
-    EXPECT_EQ(std::string(261, '\0'), std::string(CurrentFilePath, sizeof CurrentFilePath));
+    EXPECT_STREQ(kName, Shared.LastDetectionName);
+    EXPECT_STREQ(kPath, Shared.StatusText);
+    EXPECT_EQ(std::string(261, '\0'), std::string(Shared.CurrentFilePath, sizeof Shared.CurrentFilePath));
     EXPECT_TRUE(services.killed.empty());
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, Shared.RestartNeeded);
 }
 
 TEST_F(DispositionTest, Action102DeletesAsWell) {
-    ActionCode = 102;
+    Shared.ActionCode = 102;
     WriteInfected("C:\\dir\\second.exe", 1);
     EXPECT_EQ(1, CheckAndCleanFile(kTag, "C:\\dir\\second.exe"));
     EXPECT_FALSE(sim.Exists("C:\\dir\\second.exe"));
@@ -74,7 +74,7 @@ TEST_F(DispositionTest, AFileInUseIsDeletedOnceItsProcessIsEnded) {
     EXPECT_EQ((Lines{kPath}), services.killed);
     EXPECT_FALSE(sim.Exists(kPath));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan removed")}), sim.logLines);
-    EXPECT_EQ(1, FilesRemoved);
+    EXPECT_EQ(1, Shared.FilesRemoved);
     EXPECT_TRUE(services.scheduled.empty());
 }
 
@@ -87,8 +87,8 @@ TEST_F(DispositionTest, AFileThatStaysLockedIsScheduledForRestart) {
     EXPECT_TRUE(sim.Exists(kPath));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan Unable to remove")}), sim.logLines);
     EXPECT_EQ((Lines{kPath}), services.scheduled);
-    EXPECT_EQ(1, RestartNeeded);
-    EXPECT_EQ(0, FilesRemoved);
+    EXPECT_EQ(1, Shared.RestartNeeded);
+    EXPECT_EQ(0, Shared.FilesRemoved);
 }
 
 TEST_F(DispositionTest, AFailedTerminationSkipsTheSecondDeleteAndALaterFailureClearsTheRestart) {
@@ -98,21 +98,21 @@ TEST_F(DispositionTest, AFailedTerminationSkipsTheSecondDeleteAndALaterFailureCl
 
     CheckAndCleanFile(kTag, kPath);
     EXPECT_TRUE(sim.Exists(kPath));
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, Shared.RestartNeeded);
 
     WriteInfected("C:\\dir\\other.exe");
     sim.LockFile("C:\\dir\\other.exe");
     services.onKill = nullptr;
     services.scheduleResult = 0;
     CheckAndCleanFile(kTag, "C:\\dir\\other.exe");
-    EXPECT_EQ(0, RestartNeeded);
-    EXPECT_EQ(2, FilesInfected);
+    EXPECT_EQ(0, Shared.RestartNeeded);
+    EXPECT_EQ(2, Shared.FilesInfected);
     EXPECT_EQ(2u, sim.logLines.size());
 }
 
 TEST_F(DispositionTest, AttributesThatCannotBeSetEndTheAttemptWithoutScheduling) {
     sim.DenyAttributes(kPath);
-    RestartNeeded = 0;
+    Shared.RestartNeeded = 0;
 
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
 
@@ -120,31 +120,31 @@ TEST_F(DispositionTest, AttributesThatCannotBeSetEndTheAttemptWithoutScheduling)
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan Unable to remove")}), sim.logLines);
     EXPECT_TRUE(services.killed.empty());
     EXPECT_TRUE(services.scheduled.empty());
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, Shared.RestartNeeded);
 }
 
 TEST_F(DispositionTest, RenameReplacesTheCharacterAfterTheLastDot) {
-    ActionCode = 101;
+    Shared.ActionCode = 101;
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
     EXPECT_FALSE(sim.Exists(kPath));
     EXPECT_TRUE(sim.Exists("C:\\dir\\evil.Vxe"));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan renamed")}), sim.logLines);
-    EXPECT_EQ(1, FilesRenamed);
-    EXPECT_EQ(0, FilesRemoved);
+    EXPECT_EQ(1, Shared.FilesRenamed);
+    EXPECT_EQ(0, Shared.FilesRemoved);
 }
 
 TEST_F(DispositionTest, RenameFailsWhenTheNewNameIsTaken) {
-    ActionCode = 101;
+    Shared.ActionCode = 101;
     sim.WriteFile("C:\\dir\\evil.Vxe", std::string("someone else's"));
     CheckAndCleanFile(kTag, kPath);
     EXPECT_TRUE(sim.Exists(kPath));
     EXPECT_EQ("someone else's", sim.ReadFile("C:\\dir\\evil.Vxe"));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan Rename failed")}), sim.logLines);
-    EXPECT_EQ(0, FilesRenamed);
+    EXPECT_EQ(0, Shared.FilesRenamed);
 }
 
 TEST_F(DispositionTest, RenameUsesTheLastDotEvenInAFolderName) {
-    ActionCode = 101;
+    Shared.ActionCode = 101;
     WriteInfected("C:\\a.b\\file");
     CheckAndCleanFile(kTag, "C:\\a.b\\file");
     EXPECT_TRUE(sim.Exists("C:\\a.b\\file"));
@@ -174,7 +174,7 @@ TEST(RenameTargetTest, AlwaysNamesAnotherFileOrNone) {
 }
 
 TEST_F(DispositionTest, ATrailingDotGetsAVAppended) {
-    ActionCode = 101;
+    Shared.ActionCode = 101;
     // Win32 drops a trailing dot, so "evil." names the file "evil".
     WriteInfected("C:\\dir\\evil");
     EXPECT_EQ(1, CheckAndCleanFile(kTag, "C:\\dir\\evil."));
@@ -184,75 +184,75 @@ TEST_F(DispositionTest, ATrailingDotGetsAVAppended) {
 }
 
 TEST_F(DispositionTest, LeaveAloneReportsFromTheStatusLineAndLastName) {
-    ActionCode = 103;
+    Shared.ActionCode = 103;
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
     EXPECT_TRUE(sim.Exists(kPath));
     EXPECT_EQ((Lines{Line(kPath, "W32/Drovak.Zg.Trojan not disinfected as per user's selection")}),
               sim.logLines);
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(1, Shared.FilesInfected);
 }
 
 TEST_F(DispositionTest, UnknownActionsCountButDoNothing) {
     for (int32_t action : {0, 99, 104}) {
-        ActionCode = action;
+        Shared.ActionCode = action;
         EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
     }
     EXPECT_TRUE(sim.Exists(kPath));
     EXPECT_TRUE(sim.logLines.empty());
-    EXPECT_EQ(3, FilesInfected);
+    EXPECT_EQ(3, Shared.FilesInfected);
 }
 
 TEST_F(DispositionTest, TheRememberedRunValueIsEmptiedOnlyUntilTheFirstInfection) {
     WriteClean("C:\\dir\\fine.exe");
-    strcpy(RememberedRunValue, "Loader");
+    strcpy(Shared.RememberedRunValue, "Loader");
     CheckAndCleanFile(kTag, "C:\\dir\\fine.exe");
-    EXPECT_EQ(std::string(128, '\0'), std::string(RememberedRunValue, sizeof RememberedRunValue));
+    EXPECT_EQ(std::string(128, '\0'), std::string(Shared.RememberedRunValue, sizeof Shared.RememberedRunValue));
 
-    FilesInfected = 1;
-    strcpy(RememberedRunValue, "Loader");
+    Shared.FilesInfected = 1;
+    strcpy(Shared.RememberedRunValue, "Loader");
     CheckAndCleanFile(kTag, "C:\\dir\\fine.exe");
-    EXPECT_STREQ("Loader", RememberedRunValue);
+    EXPECT_STREQ("Loader", Shared.RememberedRunValue);
 }
 
 TEST_F(DispositionTest, DuringTheMemoryPassAMatchIsOnlyCountedAndNoted) {
-    MemoryPassActive = 1;
-    strcpy(CurrentFilePath, "stale");
+    Shared.MemoryPassActive = 1;
+    strcpy(Shared.CurrentFilePath, "stale");
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
     EXPECT_TRUE(sim.Exists(kPath));
-    EXPECT_EQ(1, MemoryHit);
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(1, Shared.MemoryHit);
+    EXPECT_EQ(1, Shared.FilesInfected);
     EXPECT_EQ((Lines{kName}), services.repaired);
-    EXPECT_STREQ(kPath, StatusText);
-    EXPECT_STREQ(kPath, CurrentFilePath);  // kept for the memory pass's own steps
+    EXPECT_STREQ(kPath, Shared.StatusText);
+    EXPECT_STREQ(kPath, Shared.CurrentFilePath);  // kept for the memory pass's own steps
     EXPECT_TRUE(sim.logLines.empty());
 }
 
 TEST_F(DispositionTest, KillConfirmationActsWithoutMatchingAfterAPause) {
     sim.WriteFile("C:\\dir\\plain.txt", std::string("not a program"));
-    KillActionCode = 100;
-    ActionCode = 0;
+    Shared.KillActionCode = 100;
+    Shared.ActionCode = 0;
     std::vector<uint64_t> postedAt;
     sim.onLogLine = [&](const std::string&) { postedAt.push_back(sim.nowMs); };
 
     EXPECT_EQ(0, CheckAndCleanFile(kTag, "C:\\dir\\plain.txt"));
 
-    EXPECT_EQ(100, ActionCode);
+    EXPECT_EQ(100, Shared.ActionCode);
     EXPECT_FALSE(sim.Exists("C:\\dir\\plain.txt"));
     EXPECT_EQ((Lines{"System Memory    W32/Drovak.Trojan removed",
                      Line("C:\\dir\\plain.txt", "W32/Drovak.Trojan removed")}),
               sim.logLines);
     EXPECT_EQ((std::vector<uint64_t>{0, 1000}), postedAt);
     EXPECT_EQ((std::vector<uint32_t>{1000}), sim.sleeps);
-    EXPECT_EQ(0, FilesInfected);
-    EXPECT_EQ(1, FilesRemoved);
+    EXPECT_EQ(0, Shared.FilesInfected);
+    EXPECT_EQ(1, Shared.FilesRemoved);
     EXPECT_TRUE(services.repaired.empty());
 }
 
 TEST_F(DispositionTest, KillConfirmationReportsFromTheStatusLineWhenAttributesFail) {
     // As the memory pass leaves it: the status line holds the shortened path.
-    KillActionCode = 100;
-    strcpy(StatusText, "C:\\dir\\evil.exe");
-    strcpy(LastDetectionName, kName);
+    Shared.KillActionCode = 100;
+    strcpy(Shared.StatusText, "C:\\dir\\evil.exe");
+    strcpy(Shared.LastDetectionName, kName);
     sim.DenyAttributes(kPath);
 
     EXPECT_EQ(0, CheckAndCleanFile(kTag, kPath));
@@ -264,7 +264,7 @@ TEST_F(DispositionTest, KillConfirmationReportsFromTheStatusLineWhenAttributesFa
 }
 
 TEST_F(DispositionTest, KillConfirmationPostsItsLineEvenWhenTheFileIsGone) {
-    KillActionCode = 101;
+    Shared.KillActionCode = 101;
     EXPECT_EQ(0, CheckAndCleanFile(kTag, "C:\\dir\\missing.exe"));
     EXPECT_EQ((Lines{"System Memory    W32/Drovak.Trojan removed",
                      Line("C:\\dir\\missing.exe", "W32/Drovak.Trojan Rename failed")}),
@@ -272,12 +272,12 @@ TEST_F(DispositionTest, KillConfirmationPostsItsLineEvenWhenTheFileIsGone) {
 }
 
 TEST_F(DispositionTest, WithoutAMainWindowTheKillCodeIsIgnored) {
-    KillActionCode = 100;
-    MainWindowHandle = 0;
+    Shared.KillActionCode = 100;
+    Shared.MainWindowHandle = 0;
     EXPECT_EQ(1, CheckAndCleanFile(kTag, kPath));
     EXPECT_TRUE(sim.sleeps.empty());
     EXPECT_FALSE(sim.Exists(kPath));
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(1, Shared.FilesInfected);
 }
 
 }  // namespace

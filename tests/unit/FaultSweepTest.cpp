@@ -148,25 +148,20 @@ void CheckStatistics(const SimPlatform& sim, Outcome* outcome) {
 
 // The program's own memory and repair steps, with the test's detection table.
 void UseProgramServices() {
+    ResetProcessState();
     ActiveSignatureTable = scantest::TestTable();
-    ActiveScanServices = ProgramScanServices;
-    ActiveFileCheckerList = FileCheckerList;
-    memset(ProgramFilesPattern, 0, sizeof ProgramFilesPattern);
-    ProgramFilesPending = 0;
-    ProgramFilesVisited = 0;
 }
 
 Outcome RunScan(const Scenario& scenario, FaultKind kind, int n) {
-    ClearProcessState();
     UseProgramServices();
     std::unique_ptr<SimPlatform> owned(new SimPlatform);
     SimPlatform& sim = *owned;
     InstallPlatform(sim.Parts());
-    MainWindowHandle = sim.mainWindow;
+    Shared.MainWindowHandle = sim.mainWindow;
     scenario.SetUp(sim);
     sim.FailNth(kind, n);
-    strcpy(ScanTarget, "!:");
-    ActionCode = 100;
+    strcpy(Shared.ScanTarget, "!:");
+    Shared.ActionCode = 100;
 
     ScanRun();
 
@@ -244,12 +239,7 @@ bool FullSweep() {
 
 class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
 protected:
-    void TearDown() override {
-        ActiveSignatureTable = SignatureTable;
-        ActiveScanServices = ProgramScanServices;
-        ActiveFileCheckerList = FileCheckerList;
-        ClearProcessState();
-    }
+    void TearDown() override { ResetProcessState(); }
 };
 
 TEST_P(FaultSweepTest, EveryFailingCallLeavesTheMachineSound) {
@@ -269,19 +259,19 @@ TEST_P(FaultSweepTest, LeavingInfectedFilesAloneChangesNothing) {
     UseProgramServices();
     std::unique_ptr<SimPlatform> sim(new SimPlatform);
     InstallPlatform(sim->Parts());
-    MainWindowHandle = sim->mainWindow;
+    Shared.MainWindowHandle = sim->mainWindow;
     GetParam().SetUp(*sim);
     sim->AddProcess("C:\\bad.exe");
-    strcpy(ScanTarget, "!:");
-    ActionCode = kActionLeave;
+    strcpy(Shared.ScanTarget, "!:");
+    Shared.ActionCode = kActionLeave;
     ScanRun();
     for (FaultKind kind : {FaultKind::Write, FaultKind::Delete, FaultKind::Move, FaultKind::Copy,
                            FaultKind::AttributeSet, FaultKind::RegistrySet, FaultKind::RegistryDelete})
         EXPECT_EQ(0, sim->CallCount(kind)) << FaultKindName(kind);
-    EXPECT_TRUE(sim->terminated.empty() && sim->endedWith == -1 && FilesRemoved == 0);
+    EXPECT_TRUE(sim->terminated.empty() && sim->endedWith == -1 && Shared.FilesRemoved == 0);
     int infected = 0;
     for (const FileSpec& file : GetParam().Files()) infected += file.matches ? 1 : 0;
-    EXPECT_EQ(infected, FilesInfected);
+    EXPECT_EQ(infected, Shared.FilesInfected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, FaultSweepTest,

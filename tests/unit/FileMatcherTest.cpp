@@ -189,8 +189,8 @@ TEST_F(FileMatcherTest, PatternsAreFoundThroughTheSectionTable) {
     file.Pattern(0x1B00 - 0x1000 + 0x400, r.firstPattern);   // in the first section
     file.Pattern(0x3400 - 0x3000 + 0x6000, r.secondPattern);  // in the second
     EXPECT_EQ(0, Match(file.bytes, {r}));
-    EXPECT_STREQ("C:\\sample.exe", CurrentFilePath);
-    EXPECT_EQ(0x8000, CurrentFileLength);
+    EXPECT_STREQ("C:\\sample.exe", Shared.CurrentFilePath);
+    EXPECT_EQ(0x8000, Shared.CurrentFileLength);
     // The same bytes at the untranslated addresses are not looked at.
     PeFile flat(0x8000);
     flat.Entry(0x2000).Sections({{0x1000, 0x2000, 0x400}, {0x3000, 0x1000, 0x6000}});
@@ -254,8 +254,8 @@ TEST_F(FileMatcherTest, FilesWithoutASignatureAreNotTested) {
     sim.seeks.clear();
     EXPECT_EQ(-1, Match(ne.bytes, {any}));
     EXPECT_EQ((std::vector<int32_t>{60, 0x80}), sim.seeks);  // nothing read past the signature
-    EXPECT_STREQ("C:\\sample.exe", CurrentFilePath);         // only a tested file is cleared
-    EXPECT_EQ(0x400, CurrentFileLength);
+    EXPECT_STREQ("C:\\sample.exe", Shared.CurrentFilePath);         // only a tested file is cleared
+    EXPECT_EQ(0x400, Shared.CurrentFileLength);
 
     PeFile lower(0x400);
     std::memcpy(&lower.bytes[0x80], "pe\0\0", 4);
@@ -265,7 +265,7 @@ TEST_F(FileMatcherTest, FilesWithoutASignatureAreNotTested) {
 TEST_F(FileMatcherTest, ShortAndEmptyFilesAreNotInfected) {
     SignatureRecord any = Record("W32/Drovak.Trojan", 0, 0, 0, 0x40, 0, 3);
     EXPECT_EQ(-1, Match(Bytes(), {any}));
-    EXPECT_EQ(0, CurrentFileLength);
+    EXPECT_EQ(0, Shared.CurrentFileLength);
     Bytes small(61, 0);
     small[60] = 0;  // a pointer to offset 0 would need byte 61 as well
     EXPECT_EQ(-1, Match(small, {any}));
@@ -390,7 +390,7 @@ TEST_F(FileMatcherTest, RecordOrderDecides) {
     // The first pattern of firstOnly matches, its second does not: the next record decides.
     EXPECT_EQ(1, Match(file.bytes, {firstOnly, both, also}));
     EXPECT_EQ(0, Match(file.bytes, {also, both}));
-    EXPECT_STREQ("C:\\sample.exe", CurrentFilePath);
+    EXPECT_STREQ("C:\\sample.exe", Shared.CurrentFilePath);
 }
 
 TEST_F(FileMatcherTest, AnEmptyTableMatchesNothing) {
@@ -410,14 +410,14 @@ TEST_F(FileMatcherTest, CurrentFilePathIsClearedAfterNoMatchAndKeptWhenNothingIs
     PeFile file(0x3000);
     file.Entry(0x1000).SectionCount(0);
     EXPECT_EQ(-1, Match(file.bytes, {r}));
-    for (char c : CurrentFilePath) EXPECT_EQ('\0', c);  // tested and no match: cleared
-    EXPECT_EQ(0x3000, CurrentFileLength);
+    for (char c : Shared.CurrentFilePath) EXPECT_EQ('\0', c);  // tested and no match: cleared
+    EXPECT_EQ(0x3000, Shared.CurrentFileLength);
 
-    std::strcpy(CurrentFilePath, "C:\\earlier.exe");
-    CurrentFileLength = 77;
+    std::strcpy(Shared.CurrentFilePath, "C:\\earlier.exe");
+    Shared.CurrentFileLength = 77;
     EXPECT_EQ(-1, MatchFile("C:\\missing.exe"));  // not opened: nothing changes
-    EXPECT_STREQ("C:\\earlier.exe", CurrentFilePath);
-    EXPECT_EQ(77, CurrentFileLength);
+    EXPECT_STREQ("C:\\earlier.exe", Shared.CurrentFilePath);
+    EXPECT_EQ(77, Shared.CurrentFileLength);
     EXPECT_EQ(kOpenReadOnly | kOpenBinary, sim.lastOpenFlags);
 
     std::string tooLong = "C:\\" + std::string(258, 'a');
@@ -439,27 +439,27 @@ TEST_F(FileMatcherTest, ListedLengthShortCutGivesTheSameResults) {
     std::vector<Bytes> files{match.bytes, otherLength.bytes, sameLength.bytes,
                              Bytes(text.begin(), text.end()), Bytes()};
     for (const Bytes& bytes : files) {
-        ListedFileLength = -1;
+        Shared.ListedFileLength = -1;
         int slow = Match(bytes, {r, s});
-        std::string slowPath = CurrentFilePath;
-        int32_t slowLength = CurrentFileLength;
+        std::string slowPath = Shared.CurrentFilePath;
+        int32_t slowLength = Shared.CurrentFileLength;
         int opens = sim.opens;
-        ListedFileLength = static_cast<int64_t>(bytes.size());
-        std::strcpy(CurrentFilePath, "C:\\stale");
+        Shared.ListedFileLength = static_cast<int64_t>(bytes.size());
+        std::strcpy(Shared.CurrentFilePath, "C:\\stale");
         EXPECT_EQ(slow, Match(bytes, {r, s}));
         // A file that is no PE file keeps its path after a real attempt; the
         // short cut leaves it cleared. Nothing reads it after no match.
         if (bytes.size() >= 0x2800) {
-            EXPECT_EQ(slowPath, CurrentFilePath) << bytes.size();
+            EXPECT_EQ(slowPath, Shared.CurrentFilePath) << bytes.size();
         }
-        EXPECT_EQ(slowLength, CurrentFileLength);
+        EXPECT_EQ(slowLength, Shared.CurrentFileLength);
         bool listed = bytes.size() == 0x3000 || bytes.size() == 0x2800;
         EXPECT_EQ(opens + (listed ? 1 : 0), sim.opens) << bytes.size();
     }
     // With a record that does not test the exact length, every file is opened.
     SignatureRecord loose = s;
     loose.sizeTest = 2;
-    ListedFileLength = 0x2FFF;
+    Shared.ListedFileLength = 0x2FFF;
     int opens = sim.opens;
     EXPECT_EQ(-1, Match(otherLength.bytes, {r, loose}));
     EXPECT_EQ(opens + 1, sim.opens);

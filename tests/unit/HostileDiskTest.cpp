@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         ScanTest::SetUp();
         sim.AddDrive('D');
-        ActionCode = 100;
+        Shared.ActionCode = 100;
         sim.onFileOpen = [this](const char* path) { opened.push_back(path); };
     }
 
@@ -114,9 +114,9 @@ TEST_F(HostileDiskTest, FileLinksAreCountedButNeverOpenedOrChanged) {
     EXPECT_EQ((Paths{"D:\\links\\real.exe"}), opened);
 
     // The memory pass, handed a link as a program file, leaves it alone too.
-    MemoryPassActive = 1;
+    Shared.MemoryPassActive = 1;
     WalkTree("D:\\links\\link0.exe");
-    EXPECT_EQ(0, MemoryHit);
+    EXPECT_EQ(0, Shared.MemoryHit);
     EXPECT_EQ(1u, opened.size());
 }
 
@@ -146,7 +146,7 @@ TEST_F(UnopenableNameTest, ShortNamesCheckAndRemoveThem) {
                      Removed("D:\\odd\\TRAIL~1.EXE"), Removed("D:\\odd\\TRAILS~1.EXE"),
                      Removed("D:\\odd\\__~1.EXE"), Removed("D:\\odd\\DIR~1\\inside.exe")}),
               sim.logLines);
-    EXPECT_EQ(12, FilesRemoved);
+    EXPECT_EQ(12, Shared.FilesRemoved);
     EXPECT_TRUE(Shown("D:\\odd\\TRAIL~1.EXE"));
     EXPECT_FALSE(Shown("D:\\odd\\trail.exe."));
 }

@@ -47,7 +47,7 @@ protected:
         SimTest::SetUp();
         sim.AddDrive('C');
         UnscramblePatterns();
-        ActionCode = 100;
+        Shared.ActionCode = 100;
     }
 
     void WriteHosts(const std::string& content) { ASSERT_TRUE(sim.WriteFile(kHosts, content)); }
@@ -82,7 +82,7 @@ TEST_F(HostsCheckTest, OrdinaryHostsFileIsLeftAlone) {
     EXPECT_EQ(0, Check());
     EXPECT_TRUE(sim.Exists(kHosts));
     EXPECT_TRUE(sim.logLines.empty());
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
 }
 
 TEST_F(HostsCheckTest, EncodedHostsFileWithThePatternIsDeleted) {
@@ -90,10 +90,10 @@ TEST_F(HostsCheckTest, EncodedHostsFileWithThePatternIsDeleted) {
     EXPECT_EQ(1, Check());
     EXPECT_FALSE(sim.Exists(kHosts));
     EXPECT_EQ(std::vector<std::string>{Line("removed")}, sim.logLines);
-    EXPECT_EQ(1, FilesInfected);
-    EXPECT_EQ(1, FilesRemoved);
-    EXPECT_STREQ("W32/Nyxem.Worm", LastDetectionName);
-    EXPECT_STREQ(kHosts, StatusText);
+    EXPECT_EQ(1, Shared.FilesInfected);
+    EXPECT_EQ(1, Shared.FilesRemoved);
+    EXPECT_STREQ("W32/Nyxem.Worm", Shared.LastDetectionName);
+    EXPECT_STREQ(kHosts, Shared.StatusText);
     EXPECT_EQ(0, sim.OpenDescriptorCount());
 }
 
@@ -105,7 +105,7 @@ TEST_F(HostsCheckTest, HeaderIgnoresLetterCaseAndWhitespaceSplitsDoNotMatter) {
     EXPECT_EQ(1, Check());
     WriteHosts("BEGIN" + Pattern());
     EXPECT_EQ(1, Check());
-    EXPECT_EQ(2, FilesRemoved);
+    EXPECT_EQ(2, Shared.FilesRemoved);
     WriteHosts(" begin" + Pattern());  // the word must be the first five bytes
     EXPECT_EQ(0, Check());
     WriteHosts("begi");
@@ -137,7 +137,7 @@ TEST_F(HostsCheckTest, AFileOfExactlyOneBlockMatchesAndFilesShorterThanThePatter
     EXPECT_EQ(0, Check());
     WriteHosts("begin");
     EXPECT_EQ(0, Check());
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(1, Shared.FilesInfected);
 }
 
 TEST_F(HostsCheckTest, AFiftyMegabyteFileIsJudgedByItsHead) {
@@ -155,36 +155,36 @@ TEST_F(HostsCheckTest, AFiftyMegabyteFileIsJudgedByItsHead) {
 
 TEST_F(HostsCheckTest, ActionCodesDecideTheDisposition) {
     std::string content = "begin\n" + Pattern() + "\n";
-    ActionCode = 103;
+    Shared.ActionCode = 103;
     WriteHosts(content);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(1, Check());
-    EXPECT_EQ(3, FilesInfected);
+    EXPECT_EQ(3, Shared.FilesInfected);
     EXPECT_EQ(std::vector<std::string>(3, Line("Not Disinfected As Per User's Selection")), sim.logLines);
     EXPECT_TRUE(sim.Exists(kHosts));
 
     sim.logLines.clear();
-    ActionCode = 99;
+    Shared.ActionCode = 99;
     EXPECT_EQ(1, Check());
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_TRUE(sim.Exists(kHosts));
 
-    ActionCode = 102;
+    Shared.ActionCode = 102;
     sim.LockFile(kHosts);
     EXPECT_EQ(1, Check());
     EXPECT_EQ(std::vector<std::string>{Line("Remove failed")}, sim.logLines);
-    EXPECT_EQ(0, FilesRemoved);
+    EXPECT_EQ(0, Shared.FilesRemoved);
     sim.UnlockFile(kHosts);
     EXPECT_EQ(1, Check());
     EXPECT_EQ(Line("removed"), sim.logLines.back());
-    EXPECT_EQ(1, FilesRemoved);
+    EXPECT_EQ(1, Shared.FilesRemoved);
 }
 
 TEST_F(HostsCheckTest, RenameKeepsAPathWithoutDotAndChangesTheLetterAfterTheLastDot) {
-    ActionCode = 101;
+    Shared.ActionCode = 101;
     WriteHosts("begin\n" + Pattern());
     EXPECT_EQ(1, Check());
     EXPECT_EQ(std::vector<std::string>{Line("renamed")}, sim.logLines);
-    EXPECT_EQ(1, FilesRenamed);
+    EXPECT_EQ(1, Shared.FilesRenamed);
     EXPECT_TRUE(sim.Exists(kHosts));
 
     const char kDotted[] = "C:\\WINDOWS\\hosts.sam";
@@ -194,7 +194,7 @@ TEST_F(HostsCheckTest, RenameKeepsAPathWithoutDotAndChangesTheLetterAfterTheLast
     ASSERT_TRUE(sim.WriteFile(kDotted, "begin\n" + Pattern()));
     EXPECT_EQ(1, CheckAndCleanEncodedFile(kDotted));  // the new name is taken
     EXPECT_EQ(std::string(kDotted) + "     W32/Nyxem.Worm Rename failed", sim.logLines.back());
-    EXPECT_EQ(2, FilesRenamed);
+    EXPECT_EQ(2, Shared.FilesRenamed);
 }
 
 TEST_F(HostsCheckTest, HostsPathFollowsThePlatformFamily) {
@@ -226,7 +226,7 @@ TEST_F(HostsCheckTest, MissingHostsFileIsSilent) {
     EXPECT_EQ(0, Check());
     CheckHostsFile();
     EXPECT_TRUE(sim.logLines.empty());
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
 }
 
 TEST(FindPatternTest, NeverReadsPastTheTextAndResumesAfterAFalseStart) {
@@ -287,7 +287,7 @@ TEST_F(AttachmentRulesTest, FixedPositionsCountInTheStrippedText) {
     EXPECT_EQ(0, Match());
     WriteHosts("begin 1234 \n end");  // the tail's last three bytes
     EXPECT_EQ(1, Match());
-    EXPECT_EQ(2, FilesInfected);
+    EXPECT_EQ(2, Shared.FilesInfected);
 }
 
 TEST_F(AttachmentRulesTest, FixedPositionsOutsideTheTextNeverMatchStaleBytes) {

@@ -25,7 +25,7 @@ class MemoryPassTest : public MemoryTest {
 protected:
     void SetUp() override {
         MemoryTest::SetUp();
-        MemoryPassActive = 1;  // as the driver has it while the checks run
+        Shared.MemoryPassActive = 1;  // as the driver has it while the checks run
     }
     void MakeServiceKeys() {
         for (const char* set : {kSet1, kSet2}) {
@@ -47,10 +47,10 @@ TEST_F(MemoryPassTest, NineXEndsInfectedProgramsAndTheWalkGoesOn) {
     EXPECT_FALSE(sim.Exists(kEvil));
     EXPECT_EQ((Lines{kConfirm, kEvilRemoved}), sim.logLines);
     EXPECT_EQ((std::vector<uint32_t>{1000}), sim.sleeps);
-    EXPECT_EQ(1, FilesInfected);
-    EXPECT_EQ(0, FilesScanned);
-    EXPECT_EQ(0, MemoryPassActive);
-    EXPECT_EQ(0, KillActionCode);
+    EXPECT_EQ(1, Shared.FilesInfected);
+    EXPECT_EQ(0, Shared.FilesScanned);
+    EXPECT_EQ(0, Shared.MemoryPassActive);
+    EXPECT_EQ(0, Shared.KillActionCode);
     EXPECT_EQ(-1, sim.endedWith);
     EXPECT_TRUE(sim.prompts.empty());
     ExpectHandlesClosed();
@@ -59,9 +59,9 @@ TEST_F(MemoryPassTest, NineXEndsInfectedProgramsAndTheWalkGoesOn) {
 TEST_F(MemoryPassTest, NineXLeavesProgramsAloneWithActionLeave) {
     sim.SetVersion(1, 4, 10);
     Run(kEvil);
-    ActionCode = kActionLeave;
+    Shared.ActionCode = kActionLeave;
     CheckProcesses9x();
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(1, Shared.FilesInfected);
     EXPECT_TRUE(sim.terminated.empty());
     EXPECT_TRUE(sim.Exists(kEvil));
 }
@@ -76,12 +76,12 @@ TEST_F(MemoryPassTest, NtStopsTheServiceOfAProgramThatSurvivesAndEndsThePass) {
     EXPECT_EQ(1, sim.StopRequests("evil"));
     EXPECT_FALSE(HasKey(kSet1));
     EXPECT_FALSE(HasKey(kSet2));
-    EXPECT_EQ(0, MemoryRestartNeeded);
+    EXPECT_EQ(0, Shared.MemoryRestartNeeded);
     // The stop succeeded: the file is acted on though the program still runs.
     EXPECT_EQ(kConfirm, sim.logLines.at(0));
     EXPECT_TRUE(sim.prompts.empty());
     EXPECT_EQ(0, sim.endedWith);
-    EXPECT_EQ(1, MemoryPassActive) << "the program ends inside the pass";
+    EXPECT_EQ(1, Shared.MemoryPassActive) << "the program ends inside the pass";
     ExpectHandlesClosed();
 }
 
@@ -94,7 +94,7 @@ TEST_F(MemoryPassTest, NtAfterASuccessfulFirstTerminationStillTriesTheService) {
     // name stops, its keys go all the same, and a restart is wanted.
     EXPECT_EQ((Ids{evil}), sim.terminated);
     EXPECT_FALSE(HasKey(kSet1));
-    EXPECT_EQ(1, MemoryRestartNeeded);
+    EXPECT_EQ(1, Shared.MemoryRestartNeeded);
     EXPECT_EQ((Lines{kConfirm, kEvilRemoved}), sim.logLines);
     ASSERT_EQ(1u, sim.prompts.size());
     EXPECT_EQ(kQuestion, sim.prompts[0].text);
@@ -123,7 +123,7 @@ TEST_F(MemoryPassTest, NtSixAndLaterHaveNoServiceStepAndRemoveOnlyWhatEnded) {
     RunMemoryPass();
     EXPECT_EQ(0, sim.StopRequests("evil"));
     EXPECT_TRUE(HasKey(kSet1));
-    EXPECT_EQ(0, MemoryRestartNeeded);
+    EXPECT_EQ(0, Shared.MemoryRestartNeeded);
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_TRUE(sim.Exists(kEvil));
     EXPECT_TRUE(sim.prompts.empty());
@@ -135,7 +135,7 @@ TEST_F(MemoryPassTest, NtProgramThatVanishesBeforeItsTerminationIsLeftWithItsSer
     sim.AtPeek(1, [&] { sim.EndProcess(evil); });  // while the walk examines its file
     EXPECT_EQ(1, CheckProcessesNt());
     EXPECT_TRUE(sim.terminated.empty());
-    EXPECT_EQ(1, MemoryRestartNeeded);
+    EXPECT_EQ(1, Shared.MemoryRestartNeeded);
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_TRUE(sim.Exists(kEvil));
     ExpectHandlesClosed();
@@ -145,7 +145,7 @@ TEST_F(MemoryPassTest, NtWithoutInfectedProgramsOrWithoutItsLibraryGoesOnToTheDr
     uint32_t clean = Run("C:\\WINNT\\explorer.exe", -1);
     RunMemoryPass();
     EXPECT_TRUE(sim.IsRunning(clean));
-    EXPECT_EQ(0, MemoryPassActive);
+    EXPECT_EQ(0, Shared.MemoryPassActive);
     EXPECT_EQ(-1, sim.endedWith);
     Run(kEvil);
     sim.MissLibrary("psapi.dll");
@@ -153,8 +153,8 @@ TEST_F(MemoryPassTest, NtWithoutInfectedProgramsOrWithoutItsLibraryGoesOnToTheDr
     EXPECT_TRUE(sim.terminated.empty());
     sim.SetVersion(3, 1, 0);  // neither family: nothing at all
     RunMemoryPass();
-    EXPECT_EQ(0, FilesInfected);
-    EXPECT_EQ(0, MemoryPassActive);
+    EXPECT_EQ(0, Shared.FilesInfected);
+    EXPECT_EQ(0, Shared.MemoryPassActive);
 }
 
 TEST_F(MemoryPassTest, TheServiceIsNamedByTheFileWithoutItsExtension) {

@@ -14,7 +14,7 @@ protected:
         ScanTest::SetUp();
         sim.AddDrive('C');
         sim.PublishCounterNames();
-        ActionCode = kActionDelete;
+        Shared.ActionCode = kActionDelete;
     }
 
     // A running program whose file is infected (record 0) or clean (-1).

@@ -277,8 +277,8 @@ protected:
         RenameScriptTest::SetUp();
         ActiveScanServices = ProgramScanServices;
         ActiveScanServices.killProcessOfFile = [](const char*) { return 0; };
-        MainWindowHandle = sim.mainWindow;
-        ActionCode = 100;
+        Shared.MainWindowHandle = sim.mainWindow;
+        Shared.ActionCode = 100;
         ASSERT_TRUE(sim.WriteFile(kHeld, "x"));
         sim.LockFile(kHeld);
     }
@@ -293,7 +293,7 @@ protected:
 TEST_F(HeldFileTest, NineXEndsInARenameScriptEntryAndARestart) {
     DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
     EXPECT_EQ(std::vector<std::string>{kUnable}, sim.logLines);
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, Shared.RestartNeeded);
     char shortPath[260];
     ASSERT_GT(sim.ShortPath(kHeld, shortPath, sizeof shortPath), 0u);
     EXPECT_EQ("[rename]\r\nNUL=" + std::string(shortPath) + "\r\n", Script());
@@ -302,11 +302,11 @@ TEST_F(HeldFileTest, NineXEndsInARenameScriptEntryAndARestart) {
 TEST_F(HeldFileTest, NtRestartIsNeededOnlyWhenTheSystemAcceptedTheDeletion) {
     sim.SetVersion(2, 5, 1);
     DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, Shared.RestartNeeded);
     EXPECT_EQ(std::vector<std::string>{kHeld}, sim.pendingDeletes);
     sim.refuseDelayedDelete = true;
     DisposeInfectedFile(kHeld, "W32/Drovak.Trojan");
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, Shared.RestartNeeded);
     EXPECT_EQ((std::vector<std::string>{kUnable, kUnable}), sim.logLines);
     EXPECT_FALSE(sim.Exists(kScript));
 }

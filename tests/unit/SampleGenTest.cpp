@@ -57,9 +57,9 @@ TEST_F(SampleGenTest, EveryRecordHasASampleReportedAsItself) {
         EXPECT_EQ(i, ModelMatch(sample, SignatureTable)) << i;
         EXPECT_EQ(i, MatchBytes(sample)) << i;
         // Also when the walk hands over the listed length.
-        ListedFileLength = r.fileSize;
+        Shared.ListedFileLength = r.fileSize;
         EXPECT_EQ(i, MatchFile("C:\\sample.exe")) << i;
-        ListedFileLength = -1;
+        Shared.ListedFileLength = -1;
     }
 }
 

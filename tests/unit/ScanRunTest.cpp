@@ -21,8 +21,8 @@ class ScanRunTest : public ScanTest {
 protected:
     void SetUp() override {
         ScanTest::SetUp();
-        strcpy(ScanTarget, "!:");
-        ActionCode = 100;
+        strcpy(Shared.ScanTarget, "!:");
+        Shared.ActionCode = 100;
     }
     std::vector<std::string> StatisticsLines(int scanned, int infected, int removed) {
         return {"Scanning statistics", "------------------------------",
@@ -52,7 +52,7 @@ TEST_F(ScanRunTest, WalksFixedDrivesCToZOnlyAfterTheMemoryPass) {
     EXPECT_EQ(1, services.memoryPasses);
     EXPECT_EQ(0u, checkedAtMemoryPass);
     EXPECT_EQ((std::vector<std::string>{"C:\\f.exe", "Z:\\f.exe"}), CheckedPaths());
-    EXPECT_EQ(2, FilesScanned);
+    EXPECT_EQ(2, Shared.FilesScanned);
 }
 
 TEST_F(ScanRunTest, CleanScanEndsWithStatisticsAndCompletedStatus) {
@@ -64,7 +64,7 @@ TEST_F(ScanRunTest, CleanScanEndsWithStatisticsAndCompletedStatus) {
     EXPECT_EQ(1, ScanRun());
 
     EXPECT_EQ(StatisticsLines(3, 0, 0), sim.logLines);
-    EXPECT_EQ(1, StatisticsShown);
+    EXPECT_EQ(1, Shared.StatisticsShown);
     EXPECT_EQ("Scanning completed", sim.statusTexts.back());
     EXPECT_TRUE(sim.prompts.empty());
 }
@@ -85,12 +85,12 @@ TEST_F(ScanRunTest, InfectionsPutABlankLineBeforeTheStatistics) {
 TEST_F(ScanRunTest, AnEmptyTargetSkipsMemoryPassAndWalkButStillReports) {
     sim.AddDrive('C');
     WriteClean("C:\\f.exe");
-    ScanTarget[0] = '\0';
+    Shared.ScanTarget[0] = '\0';
 
     EXPECT_EQ(1, ScanRun());
 
     EXPECT_EQ(0, services.memoryPasses);
-    EXPECT_EQ(0, FilesScanned);
+    EXPECT_EQ(0, Shared.FilesScanned);
     EXPECT_EQ(StatisticsLines(0, 0, 0), sim.logLines);
     EXPECT_EQ((Lines{"Scanning completed"}), sim.statusTexts);
 }
@@ -100,7 +100,7 @@ TEST_F(ScanRunTest, AFolderTargetWalksJustThatTree) {
     WriteClean("C:\\outside.exe");
     WriteClean("C:\\data\\in.exe");
     WriteClean("C:\\data\\deep\\in2.exe");
-    strcpy(ScanTarget, "C:\\data");
+    strcpy(Shared.ScanTarget, "C:\\data");
     UseRecordingChecker();
 
     ScanRun();
@@ -138,8 +138,8 @@ TEST_F(ScanRunTest, CapitalisedProgramFilesIsWalkedAgainByTheFollowUp) {
 
     EXPECT_EQ((std::vector<std::string>{"C:\\PROGRAM FILES\\app.exe", "C:\\Program Files\\app.exe"}),
               CheckedPaths());
-    EXPECT_EQ(2, FilesScanned);
-    EXPECT_EQ(0, ProgramFilesPending);
+    EXPECT_EQ(2, Shared.FilesScanned);
+    EXPECT_EQ(0, Shared.ProgramFilesPending);
 }
 
 TEST_F(ScanRunTest, NoFollowUpOnceAProgramFilesPathWasEntered) {
@@ -153,7 +153,7 @@ TEST_F(ScanRunTest, NoFollowUpOnceAProgramFilesPathWasEntered) {
 
     EXPECT_EQ((std::vector<std::string>{"C:\\Program Files\\app.exe", "D:\\PROGRAM FILES\\other.exe"}),
               CheckedPaths());
-    EXPECT_EQ(1, ProgramFilesVisited);
+    EXPECT_EQ(1, Shared.ProgramFilesVisited);
 }
 
 TEST_F(ScanRunTest, AScheduledDeletionAsksToRestartAndYesRestarts) {

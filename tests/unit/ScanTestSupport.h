@@ -120,7 +120,7 @@ inline std::vector<CheckerCall>& CheckerCalls() {
 }
 
 inline int RecordingChecker(const char* tag, const char* path) {
-    CheckerCalls().push_back({tag, path, ListedFileLength});
+    CheckerCalls().push_back({tag, path, Shared.ListedFileLength});
     return 0;
 }
 

@@ -42,7 +42,7 @@ TEST_F(PlatformHelpersTest, NotificationsCarryTheirTextsToTheMainWindow) {
 }
 
 TEST_F(PlatformHelpersTest, LinesBeforeTheWindowIsKnownAreLost) {
-    MainWindowHandle = 0;
+    Shared.MainWindowHandle = 0;
     PostLogLine("lost");
     EXPECT_TRUE(sim.logLines.empty());
 }
@@ -53,7 +53,7 @@ TEST_F(PlatformHelpersTest, OverlongLogLineIsBoundedToItsBuffer) {
     path[sizeof path - 1] = '\0';
     PostLogLine("%s     %s removed", path, "W32/Drovak.Trojan");
     ASSERT_EQ(sim.logLines.size(), 1u);
-    EXPECT_EQ(sim.logLines[0].size(), sizeof LogLine - 1);
+    EXPECT_EQ(sim.logLines[0].size(), sizeof Shared.LogLine - 1);
 }
 
 TEST(TextHelpers, CopyAndAppendNeverCutShort) {

@@ -536,7 +536,7 @@ TEST_F(SimPlatformTest, NotificationsReachTheMainWindowOnly) {
     EXPECT_EQ(sim.logLines, (std::vector<std::string>{"D:\\a.exe     W32/Drovak.Trojan removed"}));
     EXPECT_EQ(arrived, sim.logLines);
     EXPECT_EQ(sim.statusTexts, (std::vector<std::string>{"Scanning completed"}));
-    MainWindowHandle = 0;
+    Shared.MainWindowHandle = 0;
     PostLogLine("lost");
     EXPECT_EQ(sim.logLines.size(), 1u);
     EXPECT_TRUE(sim.sentToOthers.empty());

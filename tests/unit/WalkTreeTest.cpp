@@ -27,7 +27,7 @@ protected:
 TEST_F(WalkTreeTest, FilesComeBeforeSubfoldersWhichAreWalkedDepthFirst) {
     MakeSmallTree();
     UseRecordingChecker();
-    FilesScanned = 10;
+    Shared.FilesScanned = 10;
 
     EXPECT_EQ(15, WalkTree("D:\\*.*"));
 
@@ -52,12 +52,12 @@ TEST_F(WalkTreeTest, CheckersSeeTheListedLengthWhichIsForgottenAfterwards) {
     ASSERT_EQ(5u, scantest::CheckerCalls().size());
     EXPECT_EQ(scantest::kSampleLength, scantest::CheckerCalls()[0].listedLength);
     EXPECT_EQ(5, scantest::CheckerCalls()[1].listedLength);
-    EXPECT_EQ(-1, ListedFileLength);
+    EXPECT_EQ(-1, Shared.ListedFileLength);
 }
 
 TEST_F(WalkTreeTest, AnEmptyDriveReturnsAtOnce) {
     sim.AddDrive('E');
-    FilesScanned = 4;
+    Shared.FilesScanned = 4;
     EXPECT_EQ(4, WalkTree("E:\\*.*"));
     EXPECT_TRUE(sim.statusTexts.empty());
     EXPECT_EQ(0, sim.PeekCount());
@@ -84,7 +84,7 @@ TEST_F(WalkTreeTest, UnreadableFoldersAndVanishedFilesArePassedOverQuietly) {
 
     EXPECT_EQ(2, WalkTree("D:\\*.*"));
 
-    EXPECT_EQ(0, FilesInfected);
+    EXPECT_EQ(0, Shared.FilesInfected);
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_TRUE(sim.Exists("D:\\shut\\hidden.exe"));
     EXPECT_EQ((Paths{"D:\\open", "D:\\shut", "D:\\open\\.", "D:\\open\\..", "D:\\open\\gone.exe",
@@ -127,7 +127,7 @@ TEST_F(WalkTreeTest, TheStatusLineShortensPathsLongerThanSixtyCharacters) {
 
     EXPECT_EQ((Paths{sixty, sixtyOne.substr(0, 29) + ".." + sixtyOne.substr(32)}),
               sim.statusTexts);
-    EXPECT_EQ(2, FilesScanned);
+    EXPECT_EQ(2, Shared.FilesScanned);
 }
 
 TEST_F(WalkTreeTest, MemoryPassExaminesExactlyTheGivenFileWithoutCountingIt) {
@@ -135,14 +135,14 @@ TEST_F(WalkTreeTest, MemoryPassExaminesExactlyTheGivenFileWithoutCountingIt) {
     WriteInfected("D:\\dir\\prog.exe", 1);
     WriteClean("D:\\dir\\other.exe");
     WriteInfected("D:\\dir\\sub\\more.exe");
-    MemoryPassActive = 1;
-    FilesScanned = 7;
+    Shared.MemoryPassActive = 1;
+    Shared.FilesScanned = 7;
 
     EXPECT_EQ(7, WalkTree("D:\\dir\\prog.exe"));
 
-    EXPECT_EQ(7, FilesScanned);
-    EXPECT_EQ(1, FilesInfected);
-    EXPECT_EQ(1, MemoryHit);
+    EXPECT_EQ(7, Shared.FilesScanned);
+    EXPECT_EQ(1, Shared.FilesInfected);
+    EXPECT_EQ(1, Shared.MemoryHit);
     EXPECT_TRUE(sim.Exists("D:\\dir\\prog.exe"));
     EXPECT_TRUE(sim.logLines.empty());
     EXPECT_EQ((Paths{"D:\\dir\\prog.exe"}), sim.statusTexts);
@@ -151,16 +151,16 @@ TEST_F(WalkTreeTest, MemoryPassExaminesExactlyTheGivenFileWithoutCountingIt) {
 
     // Each walk starts by forgetting the last hit.
     EXPECT_EQ(7, WalkTree("D:\\dir\\other.exe"));
-    EXPECT_EQ(0, MemoryHit);
-    EXPECT_EQ(1, FilesInfected);
+    EXPECT_EQ(0, Shared.MemoryHit);
+    EXPECT_EQ(1, Shared.FilesInfected);
 }
 
 TEST_F(WalkTreeTest, MemoryPassTakesAFileNameWithoutADot) {
     sim.AddDrive('D');
     WriteInfected("D:\\dir\\prog");
-    MemoryPassActive = 1;
+    Shared.MemoryPassActive = 1;
     EXPECT_EQ(0, WalkTree("D:\\dir\\prog"));
-    EXPECT_EQ(1, MemoryHit);
+    EXPECT_EQ(1, Shared.MemoryHit);
 }
 
 TEST_F(WalkTreeTest, ADriveRootNotesItsProgramFilesFolder) {
@@ -169,26 +169,26 @@ TEST_F(WalkTreeTest, ADriveRootNotesItsProgramFilesFolder) {
     sim.AddDrive('E');
 
     WalkTree("D:\\*.*");
-    EXPECT_STREQ("D:\\Program Files\\*.*", ProgramFilesPattern);
-    EXPECT_EQ(1, ProgramFilesPending);
-    EXPECT_EQ(1, ProgramFilesVisited);
+    EXPECT_STREQ("D:\\Program Files\\*.*", Shared.ProgramFilesPattern);
+    EXPECT_EQ(1, Shared.ProgramFilesPending);
+    EXPECT_EQ(1, Shared.ProgramFilesVisited);
 
     WalkTree("E:\\*.*");  // no such folder: the flag keeps its value
-    EXPECT_STREQ("E:\\Program Files", ProgramFilesPattern);
-    EXPECT_EQ(1, ProgramFilesPending);
+    EXPECT_STREQ("E:\\Program Files", Shared.ProgramFilesPattern);
+    EXPECT_EQ(1, Shared.ProgramFilesPending);
 
-    strcpy(ProgramFilesPattern, "untouched");
+    strcpy(Shared.ProgramFilesPattern, "untouched");
     WalkTree("D:\\Program Files\\*.*");  // not a root pattern
-    EXPECT_STREQ("untouched", ProgramFilesPattern);
+    EXPECT_STREQ("untouched", Shared.ProgramFilesPattern);
 }
 
 TEST_F(WalkTreeTest, OnlyTheExactCaseCountsAsAVisitToProgramFiles) {
     sim.AddDrive('D');
     WriteClean("D:\\PROGRAM FILES\\app.exe");
     WalkTree("D:\\*.*");
-    EXPECT_EQ(1, ProgramFilesPending);
-    EXPECT_EQ(0, ProgramFilesVisited);
-    EXPECT_STREQ("D:\\Program Files\\*.*", ProgramFilesPattern);
+    EXPECT_EQ(1, Shared.ProgramFilesPending);
+    EXPECT_EQ(0, Shared.ProgramFilesVisited);
+    EXPECT_STREQ("D:\\Program Files\\*.*", Shared.ProgramFilesPattern);
 }
 
 TEST_F(WalkTreeTest, EscapeAnsweredNoLetsTheWalkGoOnAndIsNeverDispatched) {
@@ -203,7 +203,7 @@ TEST_F(WalkTreeTest, EscapeAnsweredNoLetsTheWalkGoOnAndIsNeverDispatched) {
     EXPECT_EQ("Terminate the Scan now?", sim.prompts[0].text);
     EXPECT_EQ("Cordafix Ver 1.0", sim.prompts[0].caption);
     EXPECT_EQ(36, sim.prompts[0].style);
-    EXPECT_EQ(0, ScanCancelled);
+    EXPECT_EQ(0, Shared.ScanCancelled);
     EXPECT_TRUE(sim.dispatched.empty());
     EXPECT_EQ(5u, CheckedPaths().size());
 }
@@ -216,7 +216,7 @@ TEST_F(WalkTreeTest, EscapeAnsweredYesStopsAtTheNextPump) {
 
     EXPECT_EQ(0, WalkTree("D:\\*.*"));
 
-    EXPECT_EQ(1, ScanCancelled);
+    EXPECT_EQ(1, Shared.ScanCancelled);
     EXPECT_EQ((Paths{"D:\\a.exe"}), CheckedPaths());
     EXPECT_EQ(1u, sim.statusTexts.size());
     EXPECT_TRUE(sim.dispatched.empty());
@@ -235,7 +235,7 @@ TEST_F(WalkTreeTest, AnyMessageCarryingTheEscapeCodeAsks) {
     ASSERT_EQ(2u, sim.dispatched.size());
     EXPECT_EQ(0x1B00u, sim.dispatched[0].wParam);
     EXPECT_EQ(0x000Fu, sim.dispatched[1].message);
-    EXPECT_EQ(0, ScanCancelled);
+    EXPECT_EQ(0, Shared.ScanCancelled);
 }
 
 TEST_F(WalkTreeTest, QuitCancelsWithoutBeingDispatched) {
@@ -243,7 +243,7 @@ TEST_F(WalkTreeTest, QuitCancelsWithoutBeingDispatched) {
     UseRecordingChecker();
     sim.QueueMessage(kWmQuit);
     EXPECT_EQ(0, WalkTree("D:\\*.*"));
-    EXPECT_EQ(1, ScanCancelled);
+    EXPECT_EQ(1, Shared.ScanCancelled);
     EXPECT_TRUE(sim.dispatched.empty());
     EXPECT_TRUE(CheckedPaths().empty());
 }
@@ -253,7 +253,7 @@ TEST_F(WalkTreeTest, DestroyCancelsWithoutBeingDispatched) {
     UseRecordingChecker();
     sim.AtPeek(2, [&] { sim.QueueMessage(kWmDestroy); });  // right after the first file
     EXPECT_EQ(0, WalkTree("D:\\*.*"));
-    EXPECT_EQ(1, ScanCancelled);
+    EXPECT_EQ(1, Shared.ScanCancelled);
     EXPECT_TRUE(sim.dispatched.empty());
     EXPECT_EQ((Paths{"D:\\a.exe"}), CheckedPaths());
 }

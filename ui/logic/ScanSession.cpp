@@ -29,9 +29,9 @@ bool BeginScanRun() {
 void FinishScanRun() { ScanInProgress = false; }
 
 void PrepareScan(uintptr_t window, bool noFix) {
-    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
-    MainWindowHandle = window;
-    ActionCode = noFix ? kActionLeave : kActionDelete;
+    CopyText(Shared.ScanTarget, sizeof Shared.ScanTarget, kEveryFixedDrive);
+    Shared.MainWindowHandle = window;
+    Shared.ActionCode = noFix ? kActionLeave : kActionDelete;
 }
 
 TerminateAction DecideTerminate() {

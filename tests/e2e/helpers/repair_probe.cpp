@@ -30,7 +30,7 @@ namespace {
 
 LRESULT CALLBACK CaptureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SETREDRAW) {
-        printf("LINE %s\n", LogLine);
+        printf("LINE %s\n", Shared.LogLine);
         fflush(stdout);
         return 0;
     }
@@ -58,15 +58,15 @@ int Run(int argc, char** argv) {
         const char* command = argv[i];
         bool hasOne = i + 1 < argc, hasTwo = i + 2 < argc;
         if (strcmp(command, "repair") == 0 && hasTwo) {
-            snprintf(CurrentFilePath, sizeof CurrentFilePath, "%s", argv[i + 2]);
-            ActionCode = 100;
+            snprintf(Shared.CurrentFilePath, sizeof Shared.CurrentFilePath, "%s", argv[i + 2]);
+            Shared.ActionCode = 100;
             Result(RepairAfterDetection(argv[i + 1]));
-            printf("REMEMBERED %s\n", RememberedRunValue);
+            printf("REMEMBERED %s\n", Shared.RememberedRunValue);
             i += 2;
         } else if (strcmp(command, "hosts") == 0 && hasOne) {
-            ActionCode = atoi(argv[++i]);
+            Shared.ActionCode = atoi(argv[++i]);
             CheckHostsFile();
-            printf("INFECTED %d\n", static_cast<int>(FilesInfected));
+            printf("INFECTED %d\n", static_cast<int>(Shared.FilesInfected));
         } else if (strcmp(command, "schedule") == 0 && hasOne) {
             Result(ScheduleDeleteAtRestart(argv[++i]));
         } else if (strcmp(command, "short") == 0 && hasOne) {
@@ -110,8 +110,8 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     InstallWin32Platform();
-    MainWindowHandle = reinterpret_cast<uintptr_t>(MakeCaptureWindow());
-    if (MainWindowHandle == 0) {
+    Shared.MainWindowHandle = reinterpret_cast<uintptr_t>(MakeCaptureWindow());
+    if (Shared.MainWindowHandle == 0) {
         fprintf(stderr, "repair_probe: no window\n");
         return 3;
     }
