@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -273,10 +274,11 @@ int main(int argc, char** argv) {
     int repeats = atoi(argv[3]);
     if (repeats < 1) repeats = 1;
 
-    CountingSim* sim = strcmp(argv[1], "thin") == 0 ? new ThinSim(argv[2]) : new CountingSim;
+    std::unique_ptr<CountingSim> owned(strcmp(argv[1], "thin") == 0 ? new ThinSim(argv[2]) : new CountingSim);
+    CountingSim* sim = owned.get();
     sim->MapDrive('D', argv[2]);
     sim->SetVersion(2, 5, 1);  // an NT 5.1 system
-    InstallPlatform(sim->Parts());
+    PlatformScope seam(sim->Parts());
     // The bench times the file scan; the memory pass has no processes to look
     // at on the simulated Windows, and nothing here may restart anything.
     ActiveScanServices = ProgramScanServices;
@@ -308,6 +310,5 @@ int main(int argc, char** argv) {
            "detection_allocs=%ld\n",
            Shared.FilesScanned, best, Shared.FilesInfected, sim->lines, sim->statuses, fewestAllocations, fewestInClean,
            fewestInDetections);
-    delete sim;
     return 0;
 }

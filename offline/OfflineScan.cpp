@@ -365,7 +365,7 @@ void OfflineRun::WriteReport(int status) {
 int OfflineRun::Run(const std::function<void(OfflinePlatform&)>& beforeScan) {
     platform_.files.SetDryRun(options_.dryRun);
     platform_.volumes.SetDryRun(options_.dryRun);
-    InstallPlatform(platform_.Parts());
+    PlatformScope seam(platform_.Parts());
     if (!MapDrives() || !CheckVolume() || !MayChangeVolume() || !CanReport()) return kExitCouldNotRun;
     if (hasRegistry_) OpenHives();
     Scan(beforeScan);

@@ -9,4 +9,6 @@ Registry& SysRegistry() { return *installed.registry; }
 Processes& SysProcesses() { return *installed.processes; }
 Session& SysSession() { return *installed.session; }
 
-void InstallPlatform(const Platform& platform) { installed = platform; }
+PlatformScope::PlatformScope(const Platform& platform) : previous_(installed) { installed = platform; }
+
+PlatformScope::~PlatformScope() { installed = previous_; }

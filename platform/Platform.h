@@ -2,8 +2,9 @@
 //
 // Engine, memory and repair code (and the pure rules of the user interface)
 // reach Windows only through the four concerns below. The cross-built program
-// installs the thin Win32 implementation; the native tests install the
-// simulated Windows. Method names avoid the A/W macros of <windows.h> on purpose.
+// installs the thin Win32 implementation, cordafix-offline the offline one,
+// the native tests the simulated Windows. Method names avoid the A/W macros
+// of <windows.h> on purpose.
 #pragma once
 
 #include "platform/FileSystem.h"
@@ -25,5 +26,17 @@ Registry& SysRegistry();
 Processes& SysProcesses();
 Session& SysSession();
 
-// Installs an implementation (the program at start, each test in its fixture).
-void InstallPlatform(const Platform& platform);
+// Installs an implementation for as long as this object lives, and puts
+// back the one installed before when it ends: the seam never refers to an
+// implementation that is gone. The program holds one for its whole run,
+// cordafix-offline for each scan, each test in its fixture.
+class PlatformScope {
+public:
+    explicit PlatformScope(const Platform& platform);
+    ~PlatformScope();
+    PlatformScope(const PlatformScope&) = delete;
+    PlatformScope& operator=(const PlatformScope&) = delete;
+
+private:
+    Platform previous_;
+};

@@ -18,7 +18,7 @@ bool CCleanerApp::InitInstance() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    InstallWin32Platform();
+    PlatformScope platform{Win32Platform()};
     // Switches make an unattended run; without any, the program is the
     // interactive tool it always was, ending with status 0.
     if (HasSwitches(commandLine)) return RunWithSwitches(commandLine);

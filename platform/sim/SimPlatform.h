@@ -30,7 +30,7 @@ public:
     SimPlatform();
     ~SimPlatform() override;
 
-    // This sim as every concern, for InstallPlatform.
+    // This sim as every concern, for a PlatformScope.
     Platform Parts() { return {this, this, this, this}; }
 
     // The nth call of this kind from now on (counting from 1) fails; 0: none.

@@ -8,9 +8,8 @@ MessageBoxHandler messageBoxHandler = nullptr;
 EndProgramHandler endProgramHandler = nullptr;
 }  // namespace
 
-void InstallWin32Platform() {
-    InstallPlatform({&Win32FileSystemPart(), &Win32RegistryPart(), &Win32ProcessesPart(),
-                     &Win32SessionPart()});
+Platform Win32Platform() {
+    return {&Win32FileSystemPart(), &Win32RegistryPart(), &Win32ProcessesPart(), &Win32SessionPart()};
 }
 
 void SetPromptHandler(PromptHandler handler) { promptHandler = handler; }

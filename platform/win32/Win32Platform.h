@@ -4,8 +4,8 @@
 
 #include "platform/Platform.h"
 
-// Installs the Win32 implementation of every concern; called once at program start.
-void InstallWin32Platform();
+// The Win32 implementation of every concern, for a PlatformScope.
+Platform Win32Platform();
 
 // The user interface installs its skinned prompt dialog here. Without a
 // handler, prompts fall back to the system's MessageBoxA.

@@ -216,10 +216,6 @@ private:
 // input, and gone (with its temporary folder) when the target ends.
 inline MemoryDiskSim& FuzzSim() {
     static MemoryDiskSim sim;
-    static bool installed = false;
-    if (!installed) {
-        InstallPlatform(sim.Parts());
-        installed = true;
-    }
+    static PlatformScope seam(sim.Parts());
     return sim;
 }

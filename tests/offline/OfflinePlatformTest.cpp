@@ -19,7 +19,7 @@ public:
 TEST(OfflinePlatformTest, NoProcessIsListedSoTheMemoryCheckFindsNothing) {
     SilentOutput output;
     OfflinePlatform platform(&output);
-    InstallPlatform(platform.Parts());
+    PlatformScope seam(platform.Parts());
     ClearProcessState();
     EXPECT_EQ(0, CheckProcessesNt());
     EXPECT_EQ(0, Shared.MemoryRestartNeeded);

@@ -137,12 +137,12 @@ class RealFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProcessState();
-        InstallPlatform(sim.Parts());
         Shared.MainWindowHandle = sim.mainWindow;
     }
     void TearDown() override { ResetProcessState(); }
 
     SimPlatform sim;
+    PlatformScope seam{sim.Parts()};
 };
 
 TEST_F(RealFilesTest, WineAndMingwProgramFilesMatchNoRecordAndStayAsTheyWere) {

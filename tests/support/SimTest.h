@@ -27,11 +27,11 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProcessState();
-        InstallPlatform(sim.Parts());
         sim.SetVersion(2, 5, 1);  // Windows XP unless a test says otherwise
         Shared.MainWindowHandle = sim.mainWindow;
     }
     void TearDown() override { ResetProcessState(); }
 
     SimPlatform sim;
+    PlatformScope seam{sim.Parts()};
 };

@@ -156,7 +156,7 @@ Outcome RunScan(const Scenario& scenario, FaultKind kind, int n) {
     UseProgramServices();
     std::unique_ptr<SimPlatform> owned(new SimPlatform);
     SimPlatform& sim = *owned;
-    InstallPlatform(sim.Parts());
+    PlatformScope seam(sim.Parts());
     Shared.MainWindowHandle = sim.mainWindow;
     scenario.SetUp(sim);
     sim.FailNth(kind, n);
@@ -258,7 +258,7 @@ TEST_P(FaultSweepTest, EveryFailingCallLeavesTheMachineSound) {
 TEST_P(FaultSweepTest, LeavingInfectedFilesAloneChangesNothing) {
     UseProgramServices();
     std::unique_ptr<SimPlatform> sim(new SimPlatform);
-    InstallPlatform(sim->Parts());
+    PlatformScope seam(sim->Parts());
     Shared.MainWindowHandle = sim->mainWindow;
     GetParam().SetUp(*sim);
     sim->AddProcess("C:\\bad.exe");

@@ -101,7 +101,6 @@ class FileMatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProcessState();
-        InstallPlatform(sim.Parts());
         sim.AddDrive('C');
     }
     void TearDown() override {
@@ -130,6 +129,7 @@ protected:
     }
 
     WatchedSim sim;
+    PlatformScope seam{sim.Parts()};
     std::vector<SignatureRecord> table;
 };
 

@@ -37,7 +37,6 @@ class RenameScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearProcessState();
-        InstallPlatform(sim.Parts());
         sim.SetVersion(1, 4, 10);
         sim.AddDrive('C');
         ASSERT_TRUE(sim.MakeFolder("C:\\WINDOWS\\TEMP"));
@@ -54,6 +53,7 @@ protected:
     }
 
     ScriptSim sim;
+    PlatformScope seam{sim.Parts()};
 };
 
 TEST_F(RenameScriptTest, NewScriptHoldsTheHeaderAndOneEntry) {

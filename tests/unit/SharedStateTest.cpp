@@ -32,6 +32,15 @@ TEST_F(PlatformHelpersTest, NtGenerationFollowsTheMajorVersion) {
     EXPECT_EQ(GetNtGeneration(), 0);
 }
 
+TEST_F(PlatformHelpersTest, AScopedSeamPutsBackTheImplementationBeforeIt) {
+    {
+        SimPlatform inner;
+        PlatformScope scope(inner.Parts());
+        EXPECT_EQ(static_cast<Session*>(&inner), &SysSession());
+    }
+    EXPECT_EQ(static_cast<Session*>(&sim), &SysSession());
+}
+
 TEST_F(PlatformHelpersTest, NotificationsCarryTheirTextsToTheMainWindow) {
     PostLogLine("%s     %s removed", "D:\\a.exe", "W32/Drovak.Trojan");
     PostStatusText("Scanning completed");

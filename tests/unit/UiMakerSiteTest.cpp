@@ -28,11 +28,8 @@ public:
 
 class UiProductKey : public SimTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        InstallPlatform(recording.Parts());
-    }
     RecordingSim recording;
+    PlatformScope recordingSeam{recording.Parts()};
     SimPlatform& sim = recording;
 };
 

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     OfflineRegistry registry(&lastError);
     OfflineProcesses processes(&lastError);
     OfflineSession session(&lastError, &output);
-    InstallPlatform({&files, &registry, &processes, &session});
+    PlatformScope seam({&files, &registry, &processes, &session});
     NtfsEnv env(volume, drives, folders);
     installed = &env;
     if (!env.MakeHostEntries()) {

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--win98") sim.SetVersion(1, 4, 10);
     if (!MakeHostEntries(sim)) return 1;
     sim.AddProcess("C:\\tests\\contract_tests.exe");  // the test program itself, as every system lists it
-    InstallPlatform(sim.Parts());
+    PlatformScope seam(sim.Parts());
     SimEnv env(sim);
     installed = &env;
     return RUN_ALL_TESTS();

@@ -157,7 +157,7 @@ ContractEnv& Env() { return *installed; }
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    InstallWin32Platform();
+    PlatformScope platform{Win32Platform()};
     Win32Env env;
     installed = &env;
     return RUN_ALL_TESTS();

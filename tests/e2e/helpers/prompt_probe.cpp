@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: prompt_probe STYLE TEXT [CAPTION]\n");
         return 2;
     }
-    InstallWin32Platform();
+    PlatformScope platform{Win32Platform()};
     SetPromptHandler(&RunPromptDialog);
     int code = ShowPrompt(argv[2], argc > 3 ? argv[3] : "", std::atoi(argv[1]));
     std::printf("END %d\n", code);

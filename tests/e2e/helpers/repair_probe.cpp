@@ -109,7 +109,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    InstallWin32Platform();
+    PlatformScope platform{Win32Platform()};
     Shared.MainWindowHandle = reinterpret_cast<uintptr_t>(MakeCaptureWindow());
     if (Shared.MainWindowHandle == 0) {
         fprintf(stderr, "repair_probe: no window\n");
