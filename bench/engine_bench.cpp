@@ -70,12 +70,12 @@ public:
     long statuses = 0;
     FILE* found = nullptr;
 
-    intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-        if (window != mainWindow) return SimPlatform::SendToWindow(window, message, wParam, lParam);
-        if (message == kWmSetRedraw) {
+    intptr_t Notify(uintptr_t window, uint32_t notification, const char* text) override {
+        if (window != mainWindow) return SimPlatform::Notify(window, notification, text);
+        if (notification == kNotifyLogLine) {
             ++lines;
-            if (found != nullptr) NoteDetection();
-        } else if (message == kWmEnable) {
+            if (found != nullptr) NoteDetection(text);
+        } else if (notification == kNotifyStatusText) {
             ++statuses;
         }
         return 0;
@@ -83,11 +83,11 @@ public:
 
 private:
     // A detection line is "<path>     <name> not disinfected as per user's selection".
-    void NoteDetection() {
-        if (strstr(Shared.LogLine, kLeftAloneSuffix) == nullptr) return;
-        const char* gap = strstr(Shared.LogLine, "     ");
+    void NoteDetection(const char* line) {
+        if (strstr(line, kLeftAloneSuffix) == nullptr) return;
+        const char* gap = strstr(line, "     ");
         if (gap == nullptr) return;
-        std::string windowsPath(Shared.LogLine, static_cast<size_t>(gap - Shared.LogLine));
+        std::string windowsPath(line, static_cast<size_t>(gap - line));
         fprintf(found, "%s\n", HostPath(windowsPath).c_str());
     }
 };

@@ -25,12 +25,12 @@ void PostLogLine(const char* format, ...) {
     va_start(args, format);
     vsnprintf(Shared.LogLine, sizeof Shared.LogLine, format, args);
     va_end(args);
-    SysSession().SendToWindow(Shared.MainWindowHandle, kNotifyLogLine, 0, 0);
+    SysSession().Notify(Shared.MainWindowHandle, kNotifyLogLine, Shared.LogLine);
 }
 
 void PostStatusText(const char* text) {
     if (text != Shared.StatusText) snprintf(Shared.StatusText, sizeof Shared.StatusText, "%s", text);
-    SysSession().SendToWindow(Shared.MainWindowHandle, kNotifyStatusText, 0, 0);
+    SysSession().Notify(Shared.MainWindowHandle, kNotifyStatusText, Shared.StatusText);
 }
 
 int ShowPrompt(const char* text, const char* caption, int style) {

@@ -75,8 +75,11 @@ public:
     // The thread's message queue and the main window.
     virtual bool PeekOneMessage(QueuedMessage* message) = 0;  // PM_REMOVE, any window
     virtual void DispatchOne(const QueuedMessage& message) = 0;  // translate, then dispatch
-    virtual intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam,
-                                  intptr_t lParam) = 0;
+    // Sends window one of the two notifications, synchronously and with both
+    // message parameters 0: the main window reads the new text from the
+    // process-wide state. text is that same text, for the receivers that
+    // stand in for the window. Nothing is sent to window 0.
+    virtual intptr_t Notify(uintptr_t window, uint32_t notification, const char* text) = 0;
 
     // The program's prompt dialog (a skinned message box); returns the button's code.
     virtual int Prompt(const char* text, const char* caption, int style) = 0;

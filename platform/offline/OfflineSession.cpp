@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/Shared.h"
-
 volatile sig_atomic_t OfflineSession::stopRequested = 0;
 
 namespace {
@@ -47,10 +45,10 @@ bool OfflineSession::PeekOneMessage(QueuedMessage* message) {
     return true;
 }
 
-intptr_t OfflineSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) {
+intptr_t OfflineSession::Notify(uintptr_t window, uint32_t notification, const char* text) {
     if (window != kMainWindow) return 0;
-    if (message == kNotifyLogLine) output_->LogLine(Shared.LogLine);
-    else if (message == kNotifyStatusText) output_->StatusText(Shared.StatusText);
+    if (notification == kNotifyLogLine) output_->LogLine(text);
+    else if (notification == kNotifyStatusText) output_->StatusText(text);
     return 0;
 }
 

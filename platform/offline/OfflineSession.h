@@ -35,7 +35,7 @@ public:
     uint32_t LastError() override { return *lastError_; }
     bool PeekOneMessage(QueuedMessage* message) override;
     void DispatchOne(const QueuedMessage&) override {}
-    intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    intptr_t Notify(uintptr_t window, uint32_t notification, const char* text) override;
     int Prompt(const char* text, const char* caption, int style) override;
     int SystemMessageBox(uintptr_t owner, const char* text, const char* caption, uint32_t style) override;
     bool TokenOpenOwn(uint32_t access, TokenHandle* token) override;

@@ -1,9 +1,6 @@
 // The simulated session: version, clock, messages, prompts, privileges, restart.
 #include "platform/sim/SimSession.h"
 
-#include <cstring>
-
-#include "common/Shared.h"
 #include "platform/sim/SimState.h"
 
 using namespace simdetail;
@@ -64,17 +61,17 @@ void SimSession::DispatchOne(const QueuedMessage& message) {
     if (onDispatch) onDispatch(message);
 }
 
-intptr_t SimSession::SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t SimSession::Notify(uintptr_t window, uint32_t notification, const char* text) {
     if (window == 0) return 0;
     if (window != mainWindow) {
-        sentToOthers.push_back({window, message, wParam, lParam});
+        sentToOthers.push_back({window, notification, 0, 0});
         return 0;
     }
-    if (message == kNotifyLogLine) {
-        logLines.push_back(std::string(Shared.LogLine, strnlen(Shared.LogLine, sizeof Shared.LogLine)));
+    if (notification == kNotifyLogLine) {
+        logLines.push_back(text);
         if (onLogLine) onLogLine(logLines.back());
-    } else if (message == kNotifyStatusText) {
-        statusTexts.push_back(std::string(Shared.StatusText, strnlen(Shared.StatusText, sizeof Shared.StatusText)));
+    } else if (notification == kNotifyStatusText) {
+        statusTexts.push_back(text);
     }
     return 0;
 }

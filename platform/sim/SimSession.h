@@ -37,7 +37,7 @@ public:
     uintptr_t mainWindow = 0x1234;
     std::vector<std::string> logLines;
     std::vector<std::string> statusTexts;
-    std::vector<QueuedMessage> sentToOthers;  // sends to any other window
+    std::vector<QueuedMessage> sentToOthers;  // notifications to any other window
     // Called for each line as it arrives (after it was recorded).
     std::function<void(const std::string& line)> onLogLine;
 
@@ -77,8 +77,7 @@ public:
     uint32_t LastError() override;
     bool PeekOneMessage(QueuedMessage* message) override;
     void DispatchOne(const QueuedMessage& message) override;
-    intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam,
-                          intptr_t lParam) override;
+    intptr_t Notify(uintptr_t window, uint32_t notification, const char* text) override;
     int Prompt(const char* text, const char* caption, int style) override;
     int SystemMessageBox(uintptr_t owner, const char* text, const char* caption,
                          uint32_t style) override;

@@ -42,9 +42,9 @@ public:
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    intptr_t SendToWindow(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    intptr_t Notify(uintptr_t window, uint32_t notification, const char*) override {
         if (window == 0) return 0;  // before SCAN there is no window to tell
-        return SendMessageA(reinterpret_cast<HWND>(window), message, wParam, lParam);
+        return SendMessageA(reinterpret_cast<HWND>(window), notification, 0, 0);
     }
 
     int Prompt(const char* text, const char* caption, int style) override {

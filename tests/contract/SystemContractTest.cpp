@@ -62,8 +62,8 @@ TEST_F(SystemContract, PeekHandsOutPostedMessagesOnceInOrder) {
 }
 
 TEST_F(SystemContract, SendingToNoWindowDoesNothing) {
-    EXPECT_EQ(SysSession().SendToWindow(0, kWmSetRedraw, 0, 0), 0);
-    EXPECT_EQ(SysSession().SendToWindow(0, kWmEnable, 0, 0), 0);
+    EXPECT_EQ(SysSession().Notify(0, kNotifyLogLine, "line"), 0);
+    EXPECT_EQ(SysSession().Notify(0, kNotifyStatusText, "status"), 0);
 }
 
 }  // namespace

@@ -540,7 +540,7 @@ TEST_F(SimPlatformTest, NotificationsReachTheMainWindowOnly) {
     PostLogLine("lost");
     EXPECT_EQ(sim.logLines.size(), 1u);
     EXPECT_TRUE(sim.sentToOthers.empty());
-    sim.SendToWindow(0x999, kWmCommand, 1, 0);
+    sim.Notify(0x999, kNotifyLogLine, "elsewhere");
     EXPECT_EQ(sim.sentToOthers.size(), 1u);
 }
 
