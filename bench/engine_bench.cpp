@@ -32,11 +32,12 @@
 #include <string>
 
 #include "common/Shared.h"
+#include "engine/Disposition.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanServices.h"
-#include "engine/Disposition.h"
 #include "engine/WalkTree.h"
 #include "platform/sim/SimPlatform.h"
+#include "ui/logic/ProgramServices.h"
 
 // Heap allocations of the whole process, to show what a scan allocates.
 static long HeapAllocations = 0;

@@ -1,11 +1,3 @@
 #include "engine/ScanServices.h"
 
-#include "memory/MemoryScan.h"
-#include "repair/Autostart.h"
-#include "repair/Restart.h"
-#include "repair/RestartDelete.h"
-
-const ScanServices ProgramScanServices = {
-    RunMemoryPass, KillProcessOfFile, RepairAfterDetection, ScheduleDeleteAtRestart, RestartMachine,
-};
-ScanServices ActiveScanServices = ProgramScanServices;
+ScanServices ActiveScanServices = {nullptr, nullptr, nullptr, nullptr, nullptr};

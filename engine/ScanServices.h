@@ -1,6 +1,7 @@
 // The operations of the memory and repair subsystems that the scan engine
-// calls, reached through one table so that the engine's own tests can stand
-// in for them (as ActiveSignatureTable stands in for the detection table).
+// calls, reached through one table that the front end wires: the engine
+// includes neither folder, and the engine's own tests stand in for them (as
+// ActiveSignatureTable stands in for the detection table).
 #pragma once
 
 struct ScanServices {
@@ -11,8 +12,7 @@ struct ScanServices {
     int (*restartMachine)();
 };
 
-// RunMemoryPass, KillProcessOfFile, RepairAfterDetection,
-// ScheduleDeleteAtRestart and RestartMachine.
-extern const ScanServices ProgramScanServices;
-// The table in use; ProgramScanServices unless a test installs another.
+// The table in use. Empty until the front end wires it before the scan: the
+// program its ProgramScanServices (ui/logic/ProgramServices.h),
+// cordafix-offline a table of its own.
 extern ScanServices ActiveScanServices;

@@ -18,6 +18,8 @@
 #include "platform/offline/OfflinePlatform.h"
 #include "platform/offline/PosixHiveFolder.h"
 #include "repair/Autostart.h"
+#include "repair/Restart.h"
+#include "repair/RestartDelete.h"
 #include "repair/ServiceKeys.h"
 
 namespace {
@@ -52,13 +54,9 @@ int RepairOfflineDetection(const char* detectionName) {
 void NoMemoryPass() {}
 int NoProcessToTerminate(const char*) { return 0; }
 
-ScanServices OfflineScanServices() {
-    ScanServices services = ProgramScanServices;
-    services.runMemoryPass = NoMemoryPass;
-    services.killProcessOfFile = NoProcessToTerminate;
-    services.repairAfterDetection = RepairOfflineDetection;
-    return services;
-}
+const ScanServices OfflineScanServices = {
+    NoMemoryPass, NoProcessToTerminate, RepairOfflineDetection, ScheduleDeleteAtRestart, RestartMachine,
+};
 
 // Files and folders the walk could not check, in the order met, each once.
 class NotChecked {
@@ -272,7 +270,7 @@ void OfflineRun::Scan(const std::function<void(OfflinePlatform&)>& beforeScan) {
     OnPathTooLong = NoteTooLong;
     if (beforeScan) beforeScan(platform_);
     ScanServices programServices = ActiveScanServices;
-    ActiveScanServices = OfflineScanServices();
+    ActiveScanServices = OfflineScanServices;
     ScanRun();
     ActiveScanServices = programServices;
     OnPathTooLong = nullptr;

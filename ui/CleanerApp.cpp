@@ -7,6 +7,7 @@
 #include "ui/PromptDlg.h"
 #include "ui/ScanDlg.h"
 #include "ui/UnattendedRun.h"
+#include "ui/logic/ProgramServices.h"
 
 bool CCleanerApp::InitInstance() {
     // The title is the single-instance marker, whatever the window's class:
@@ -19,6 +20,7 @@ bool CCleanerApp::InitInstance() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     PlatformScope platform{Win32Platform()};
+    ActiveScanServices = ProgramScanServices;
     // Switches make an unattended run; without any, the program is the
     // interactive tool it always was, ending with status 0.
     if (HasSwitches(commandLine)) return RunWithSwitches(commandLine);

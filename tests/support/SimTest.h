@@ -11,6 +11,7 @@
 #include "engine/WalkTree.h"
 #include "platform/sim/SimPlatform.h"
 #include "repair/HostsCheck.h"
+#include "ui/logic/ProgramServices.h"
 
 // Everything as a new process has it: the shared state, and the tables and
 // services the engine and the hosts check use, which tests replace.

@@ -8,6 +8,7 @@
 #include "engine/ScanServices.h"
 #include "platform/sim/SimPlatform.h"
 #include "repair/RestartDelete.h"
+#include "ui/logic/ProgramServices.h"
 
 namespace {
 
