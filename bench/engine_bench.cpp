@@ -36,7 +36,7 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 #include "ui/logic/ProgramServices.h"
 
 // Heap allocations of the whole process, to show what a scan allocates.

@@ -3,8 +3,11 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB SIM_SOURCES CONFIGURE_DEPENDS platform/sim/*.cpp)
+# The simulated Windows (tests/sim) ships in no product: the tests, the fuzz
+# targets and the benchmark link it.
+file(GLOB SIM_SOURCES CONFIGURE_DEPENDS tests/sim/*.cpp)
 add_library(platform_sim STATIC ${SIM_SOURCES})
+target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(platform_sim PUBLIC cordafix_core)
 # The fuzzers chase new coverage in the program's code, not in the simulated Windows.
 if(CORDAFIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")

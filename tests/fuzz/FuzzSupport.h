@@ -13,7 +13,7 @@
 #include <map>
 #include <string>
 
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 
 // A broken rule is a crash to the fuzzer: it keeps the input that broke it.
 #define FUZZ_CHECK(condition)                                                        \

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 
 namespace {
 

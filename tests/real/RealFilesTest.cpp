@@ -30,10 +30,10 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
-#include "platform/sim/SimPlatform.h"
 #include "repair/Autostart.h"
 #include "repair/HostsCheck.h"
-#include "tests/support/SimTest.h"
+#include "sim/SimPlatform.h"
+#include "support/SimTest.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "engine/FileMatcher.h"
 #include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
-#include "platform/sim/SimPlatform.h"
 #include "repair/HostsCheck.h"
+#include "sim/SimPlatform.h"
 #include "ui/logic/ProgramServices.h"
 
 // Everything as a new process has it: the shared state, and the tables and

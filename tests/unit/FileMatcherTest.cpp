@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/Shared.h"
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 #include "support/SimTest.h"
 #include "tools/samplegen/SampleGen.h"
 

@@ -6,8 +6,8 @@
 #include "common/Shared.h"
 #include "engine/Disposition.h"
 #include "engine/ScanServices.h"
-#include "platform/sim/SimPlatform.h"
 #include "repair/RestartDelete.h"
+#include "sim/SimPlatform.h"
 #include "ui/logic/ProgramServices.h"
 
 namespace {

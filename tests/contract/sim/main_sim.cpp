@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "contract/ContractEnv.h"
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "platform/sim/SimPerfData.h"
+#include "sim/SimPerfData.h"
 
 #include <cstring>
 
-#include "platform/sim/SimState.h"
+#include "sim/SimState.h"
 
 namespace simdetail {
 

@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "platform/sim/SimFaults.h"
-#include "platform/sim/SimFileSystem.h"
-#include "platform/sim/SimProcesses.h"
-#include "platform/sim/SimRegistry.h"
-#include "platform/sim/SimSession.h"
+#include "sim/SimFaults.h"
+#include "sim/SimFileSystem.h"
+#include "sim/SimProcesses.h"
+#include "sim/SimRegistry.h"
+#include "sim/SimSession.h"
 
 // Owns the shared state; a base of SimPlatform so the state exists before the
 // concerns that refer to it are made.

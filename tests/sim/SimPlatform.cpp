@@ -1,6 +1,6 @@
-#include "platform/sim/SimPlatform.h"
+#include "sim/SimPlatform.h"
 
-#include "platform/sim/SimState.h"
+#include "sim/SimState.h"
 
 SimStateOwner::SimStateOwner() : ownedState_(new simdetail::SimState) {}
 SimStateOwner::~SimStateOwner() {}

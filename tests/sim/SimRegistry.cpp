@@ -1,11 +1,11 @@
 // The simulated registry: one in-memory tree per root.
-#include "platform/sim/SimRegistry.h"
+#include "sim/SimRegistry.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sim/SimPerfData.h"
-#include "platform/sim/SimState.h"
+#include "sim/SimPerfData.h"
+#include "sim/SimState.h"
 
 using namespace simdetail;
 

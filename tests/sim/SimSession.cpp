@@ -1,7 +1,7 @@
 // The simulated session: version, clock, messages, prompts, privileges, restart.
-#include "platform/sim/SimSession.h"
+#include "sim/SimSession.h"
 
-#include "platform/sim/SimState.h"
+#include "sim/SimState.h"
 
 using namespace simdetail;
 

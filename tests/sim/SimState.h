@@ -1,5 +1,5 @@
 // State shared by the simulated Windows' concerns, and the small text helpers
-// they all use. Private to platform/sim.
+// they all use. Private to tests/sim.
 #pragma once
 
 #include <cctype>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/sim/SimFaults.h"
+#include "sim/SimFaults.h"
 
 namespace simdetail {
 

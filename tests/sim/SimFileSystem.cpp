@@ -2,7 +2,7 @@
 // follows the Win32 and C runtime calls the seam names, including their
 // buffer-size and error-code rules, because the code under test relies on
 // exactly those.
-#include "platform/sim/SimFileSystem.h"
+#include "sim/SimFileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/sim/SimState.h"
+#include "sim/SimState.h"
 
 using namespace simdetail;
 

@@ -1,6 +1,6 @@
 // The performance data of the simulated machine, in the system's published
 // layout: a data block, the process object with its counter definitions, and
-// one instance with its counter block per process. Private to platform/sim.
+// one instance with its counter block per process. Private to tests/sim.
 #pragma once
 
 #include <cstdint>

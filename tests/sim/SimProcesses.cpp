@@ -1,11 +1,11 @@
 // Simulated processes and services, with the error codes of the real calls.
-#include "platform/sim/SimProcesses.h"
+#include "sim/SimProcesses.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sim/SimFileSystem.h"
-#include "platform/sim/SimState.h"
+#include "sim/SimFileSystem.h"
+#include "sim/SimState.h"
 
 using namespace simdetail;
 
