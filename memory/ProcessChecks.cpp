@@ -4,21 +4,14 @@
 
 #include "common/Shared.h"
 #include "engine/WalkTree.h"
+#include "memory/ProcessKill.h"
 #include "memory/ProcessList.h"
 #include "memory/ServiceStop.h"
 #include "repair/ServiceKeys.h"
 
 namespace {
 
-const uint32_t kTerminateAccess = kProcessTerminate | kProcessQueryInformation;
-
-bool Terminate(uint32_t processId) {
-    ProcessHandle process = SysProcesses().ProcessOpen(kTerminateAccess, processId);
-    if (process == 0) return false;
-    bool terminated = SysProcesses().ProcessTerminate(process, 0);
-    SysSession().HandleClose(process);
-    return terminated;
-}
+bool Terminate(uint32_t processId) { return TerminateById(processId, kTerminateAccess); }
 
 // Has the file checker look at the program file; a file that cannot be read
 // counts as not infected.

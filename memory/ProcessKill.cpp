@@ -14,7 +14,10 @@ namespace {
 const uint32_t kToolhelpPauseMs = 100;
 const uint32_t kBeforeTerminationMs = 50;
 const uint32_t kAfterTerminationMs = 500;
-const uint32_t kTerminateAccess = kProcessTerminate | kProcessQueryInformation;
+// The counter names live under perflib\009: the language id of English, in
+// three hexadecimal digits.
+const char kPerflibKey[] = "software\\microsoft\\windows nt\\currentversion\\perflib";
+const unsigned kEnglishLanguageId = 9;
 const uint32_t kFirstPerfBuffer = 51200;
 const uint32_t kPerfBufferStep = 25600;
 // A system that keeps answering "more data" is not followed past this.
@@ -29,15 +32,6 @@ bool SameTextIgnoringCase(const char* a, const char* b, size_t length) {
     for (size_t i = 0; i < length; ++i)
         if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i]))) return false;
     return true;
-}
-
-// Opens, terminates with exit code 0 and closes; true when it was terminated.
-bool TerminateById(uint32_t processId, uint32_t access) {
-    ProcessHandle process = SysProcesses().ProcessOpen(access, processId);
-    if (process == 0) return false;
-    bool terminated = SysProcesses().ProcessTerminate(process, 0);
-    SysSession().HandleClose(process);
-    return terminated;
 }
 
 // --- tool-help ---------------------------------------------------------------------
@@ -132,7 +126,7 @@ uint8_t* QueryPerformanceData(const char* objectIndex, uint32_t* length) {
 // The process instances of the performance data; -1 when they cannot be read.
 int ReadProcessInstances(PerfProcessEntry* entries) {
     char keyName[kPathSize];
-    snprintf(keyName, sizeof keyName, "%s\\%03x", "software\\microsoft\\windows nt\\currentversion\\perflib", 9);
+    snprintf(keyName, sizeof keyName, "%s\\%03x", kPerflibKey, kEnglishLanguageId);
     RegKey perflib = 0;
     if (SysRegistry().KeyOpen(kHkeyLocalMachine, keyName, kKeyRead, &perflib) != kErrorSuccess) return -1;
     char objectIndex[32];
@@ -156,6 +150,14 @@ bool InstanceMatches(const PerfProcessEntry& entry, const char* target) {
 }
 
 }  // namespace
+
+bool TerminateById(uint32_t processId, uint32_t access) {
+    ProcessHandle process = SysProcesses().ProcessOpen(access, processId);
+    if (process == 0) return false;
+    bool terminated = SysProcesses().ProcessTerminate(process, 0);
+    SysSession().HandleClose(process);
+    return terminated;
+}
 
 int KillByNameToolhelp(const char* path) {
     const char* target = AfterLastBackslash(path);

@@ -8,6 +8,7 @@
 namespace {
 
 const uint32_t kIdBufferBytes = 4096;  // 1024 processes at most
+const uint32_t kIdBufferCount = kIdBufferBytes / sizeof(uint32_t);
 const uint32_t kListingAccess = kProcessQueryInformation | kProcessVmRead;
 const uint32_t kTokenAdjustPrivileges = 0x20;
 const uint32_t kTokenQuery = 0x08;
@@ -23,7 +24,7 @@ ProcessRecord* NewRecord(uint32_t processId, const char* path, size_t length) {
 
 // Appends a record for one tool-help entry; false when it cannot be allocated.
 bool AppendEntry(ProcessRecord*** tail, const ToolhelpEntry& entry) {
-    ProcessRecord* record = NewRecord(entry.processId, entry.exeFile, strnlen(entry.exeFile, 259));
+    ProcessRecord* record = NewRecord(entry.processId, entry.exeFile, strnlen(entry.exeFile, kPathSize - 1));
     if (record == nullptr) return false;
     **tail = record;
     *tail = &record->next;
@@ -59,6 +60,9 @@ ProcessRecord* ListSnapshot(LibraryHandle kernel, SnapshotHandle snapshot, Toolh
 void EnableDebugPrivilege() {
     TokenHandle token = 0;
     if (!SysSession().TokenOpenOwn(kTokenAdjustPrivileges | kTokenQuery, &token)) {
+        // Terse, but the box this program has always shown here: whoever
+        // reports a failed debug privilege quotes these words. An unattended
+        // run logs it as a message line instead.
         SysSession().SystemMessageBox(0, "false", "TEMP", 0);
         return;
     }
@@ -126,12 +130,12 @@ bool ListProcessesNt(bool withDebugPrivilege, ProcessRecord** list) {
     if (psapi == 0) return false;
     ProcAddress enumProcesses = SysProcesses().ProcedureFind(psapi, "EnumProcesses");
     if (enumProcesses == 0) return false;
-    uint32_t ids[kIdBufferBytes / 4];
+    uint32_t ids[kIdBufferCount];
     memset(ids, 0, sizeof ids);
     uint32_t bytes = 0;
     SysProcesses().CallEnumProcesses(enumProcesses, ids, sizeof ids, &bytes);
-    uint32_t count = bytes / 4;
-    if (count > kIdBufferBytes / 4) count = kIdBufferBytes / 4;
+    uint32_t count = bytes / sizeof(uint32_t);
+    if (count > kIdBufferCount) count = kIdBufferCount;
     if (count == 0) return false;
     ProcAddress moduleFileName = SysProcesses().ProcedureFind(psapi, "GetModuleFileNameExA");
     if (moduleFileName == 0) return false;
