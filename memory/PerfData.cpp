@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Shared.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
@@ -34,12 +35,10 @@ public:
     bool Fits(uint64_t at, uint64_t size) const { return at <= length_ && size <= length_ - at; }
     bool Get32(uint64_t at, uint32_t* value) const {
         if (!Fits(at, 4)) return false;
-        const uint8_t* p = data_ + at;
-        *value = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        *value = ReadLe32(data_ + at);
         return true;
     }
-    uint16_t WideAt(uint64_t at) const { return static_cast<uint16_t>(data_[at] | (data_[at + 1] << 8)); }
+    uint16_t WideAt(uint64_t at) const { return ReadLe16(data_ + at); }
     uint64_t Length() const { return length_; }
 
 private:

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace {
 
 const size_t kBootSectorSize = 512;
@@ -10,13 +12,6 @@ const size_t kMbrEntrySize = 16;
 const uint8_t kGptProtective = 0xEE;
 const int kMaxLogicalPartitions = 128;
 const uint32_t kMaxGptEntries = 1024;
-
-uint32_t Le32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
-uint64_t Le64(const uint8_t* bytes) { return Le32(bytes) | (static_cast<uint64_t>(Le32(bytes + 4)) << 32); }
 
 bool EndsWithBootSignature(const uint8_t* sector) { return sector[510] == 0x55 && sector[511] == 0xAA; }
 
@@ -48,8 +43,8 @@ void ReadLogical(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize,
             return;
         const uint8_t* own = sector + kMbrEntries;
         const uint8_t* next = own + kMbrEntrySize;
-        if (own[4] != 0) Add(read, diskSize, sectorSize, number++, record + Le32(own + 8), Le32(own + 12), partitions);
-        uint64_t following = extendedStart + Le32(next + 8);
+        if (own[4] != 0) Add(read, diskSize, sectorSize, number++, record + ReadLe32(own + 8), ReadLe32(own + 12), partitions);
+        uint64_t following = extendedStart + ReadLe32(next + 8);
         // Each record must lie further on, so a chain cannot loop.
         if (next[4] == 0 || following <= record) return;
         record = following;
@@ -59,9 +54,9 @@ void ReadLogical(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize,
 bool ReadGpt(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std::vector<DiskPartition>* partitions) {
     uint8_t header[kBootSectorSize];
     if (!read(sectorSize, header, sizeof header) || memcmp(header, "EFI PART", 8) != 0) return false;
-    uint64_t entriesAt = Le64(header + 72);
-    uint32_t count = Le32(header + 80);
-    uint32_t entrySize = Le32(header + 84);
+    uint64_t entriesAt = ReadLe64(header + 72);
+    uint32_t count = ReadLe32(header + 80);
+    uint32_t entrySize = ReadLe32(header + 84);
     if (entrySize < 128 || entrySize > 4096 || entrySize % 8 != 0 || count > kMaxGptEntries) return false;
     uint64_t bytes = static_cast<uint64_t>(count) * entrySize;
     if (entriesAt >= diskSize / sectorSize || bytes > diskSize - entriesAt * sectorSize) return false;
@@ -70,8 +65,8 @@ bool ReadGpt(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std
     static const uint8_t kUnused[16] = {};
     for (uint32_t slot = 0; slot < count; ++slot) {
         const uint8_t* entry = entries.data() + static_cast<size_t>(slot) * entrySize;
-        uint64_t first = Le64(entry + 32);
-        uint64_t last = Le64(entry + 40);
+        uint64_t first = ReadLe64(entry + 32);
+        uint64_t last = ReadLe64(entry + 40);
         if (memcmp(entry, kUnused, sizeof kUnused) == 0 || last < first) continue;
         Add(read, diskSize, sectorSize, static_cast<int>(slot) + 1, first, last - first + 1, partitions);
     }
@@ -94,8 +89,8 @@ bool ReadMbr(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std
             return ReadGpt(read, diskSize, sectorSize, partitions);
         }
         if (type == 0) continue;
-        if (IsExtended(type)) ReadLogical(read, diskSize, sectorSize, Le32(entry + 8), partitions);
-        else Add(read, diskSize, sectorSize, slot + 1, Le32(entry + 8), Le32(entry + 12), partitions);
+        if (IsExtended(type)) ReadLogical(read, diskSize, sectorSize, ReadLe32(entry + 8), partitions);
+        else Add(read, diskSize, sectorSize, slot + 1, ReadLe32(entry + 8), ReadLe32(entry + 12), partitions);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "platform/offline/OfflineHive.h"
 
 namespace {
@@ -15,14 +16,9 @@ const uint32_t kSecurityCell = 0x80;
 const uint32_t kNone = 0xFFFFFFFFu;
 const char kRootName[] = "ROOT";
 
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
+void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) { WriteLe16(&bytes[at], value); }
 
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { WriteLe32(&bytes[at], value); }
 
 void WriteBaseBlock(std::vector<uint8_t>& hive) {
     memcpy(&hive[0], "regf", 4);

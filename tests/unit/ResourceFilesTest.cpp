@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/LittleEndian.h"
+
 namespace {
 
 struct BmpInfo {
@@ -21,12 +23,6 @@ std::string ResDir() {
     return here.substr(0, here.rfind("tests/unit/")) + "res/";
 }
 
-uint32_t Le(const unsigned char* p, int n) {
-    uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
 BmpInfo ReadBmp(const std::string& name) {
     BmpInfo info;
     FILE* f = std::fopen((ResDir() + name).c_str(), "rb");
@@ -34,12 +30,12 @@ BmpInfo ReadBmp(const std::string& name) {
     unsigned char h[54];
     size_t got = std::fread(h, 1, sizeof h, f);
     std::fclose(f);
-    if (got != sizeof h || h[0] != 'B' || h[1] != 'M' || Le(h + 14, 4) != 40) return info;
-    info.width = static_cast<int32_t>(Le(h + 18, 4));
-    info.height = static_cast<int32_t>(Le(h + 22, 4));
-    info.bits = static_cast<uint16_t>(Le(h + 28, 2));
-    info.colours = Le(h + 46, 4);
-    info.ok = Le(h + 30, 4) == 0;  // uncompressed
+    if (got != sizeof h || h[0] != 'B' || h[1] != 'M' || ReadLe32(h + 14) != 40) return info;
+    info.width = static_cast<int32_t>(ReadLe32(h + 18));
+    info.height = static_cast<int32_t>(ReadLe32(h + 22));
+    info.bits = static_cast<uint16_t>(ReadLe16(h + 28));
+    info.colours = ReadLe32(h + 46);
+    info.ok = ReadLe32(h + 30) == 0;  // uncompressed
     return info;
 }
 
