@@ -9,38 +9,15 @@
 #include <cstring>
 
 #include "common/Shared.h"
+#include "engine/PeLayout.h"
+#include "platform/LittleEndian.h"
 #include "platform/Platform.h"
 
 const SignatureRecord* ActiveSignatureTable = SignatureTable;
 
 namespace {
 
-const int kMaxSections = 20;
 const int kPatternLength = 20;
-
-// The header fields the matcher reads, by the published PE/COFF layout.
-// DOS header: the offset of the "PE\0\0" signature (e_lfanew); only its low
-// 16 bits are read.
-const uint32_t kHeaderOffsetAt = 60;
-const uint32_t kPeSignature = 0x4550;  // "PE" and two zero bytes, little-endian
-const uint32_t kSignatureSize = 4;
-// COFF file header, right after the signature.
-const uint32_t kFileHeaderSize = 20;
-const uint32_t kSectionCountAt = 2;  // NumberOfSections, 16 bits
-// Optional header, right after the file header; only its first 96 bytes
-// (standard and Windows-specific fields, no data directories) are read.
-const uint32_t kOptionalHeaderAt = kSignatureSize + kFileHeaderSize;
-const uint32_t kOptionalHeaderRead = 96;
-const uint32_t kEntryPointAt = 16;    // AddressOfEntryPoint
-const uint32_t kSizeOfHeadersAt = 60;  // SizeOfHeaders
-// Where the section table is looked for: after a PE32 optional header with
-// all 16 data directories, whatever SizeOfOptionalHeader says.
-const uint32_t kSectionTableDistance = 248;
-// One section header.
-const uint32_t kSectionHeaderSize = 40;
-const uint32_t kVirtualSizeAt = 8;
-const uint32_t kVirtualAddressAt = 12;
-const uint32_t kRawDataPointerAt = 20;  // PointerToRawData
 
 // Process-wide header cache of the file under test.
 uint16_t HeaderOffset;
@@ -48,26 +25,19 @@ uint8_t PeFileHeader[kFileHeaderSize];
 uint8_t OptionalHeader[kOptionalHeaderRead];
 uint8_t SectionTable[kMaxSections * kSectionHeaderSize];
 
-uint32_t ReadU32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
+uint16_t SectionCount() { return ReadLe16(PeFileHeader + kSectionCountAt); }
 
-uint16_t ReadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
+uint32_t EntryPoint() { return ReadLe32(OptionalHeader + kEntryPointAt); }
 
-uint16_t SectionCount() { return ReadU16(PeFileHeader + kSectionCountAt); }
-
-uint32_t EntryPoint() { return ReadU32(OptionalHeader + kEntryPointAt); }
-
-uint32_t SizeOfHeaders() { return ReadU32(OptionalHeader + kSizeOfHeadersAt); }
+uint32_t SizeOfHeaders() { return ReadLe32(OptionalHeader + kSizeOfHeadersAt); }
 
 const uint8_t* SectionHeader(int index) { return SectionTable + index * kSectionHeaderSize; }
 
-uint32_t VirtualAddressOf(const uint8_t* section) { return ReadU32(section + kVirtualAddressAt); }
+uint32_t VirtualAddressOf(const uint8_t* section) { return ReadLe32(section + kVirtualAddressAt); }
 
-uint32_t VirtualSizeOf(const uint8_t* section) { return ReadU32(section + kVirtualSizeAt); }
+uint32_t VirtualSizeOf(const uint8_t* section) { return ReadLe32(section + kVirtualSizeAt); }
 
-uint32_t RawDataPointerOf(const uint8_t* section) { return ReadU32(section + kRawDataPointerAt); }
+uint32_t RawDataPointerOf(const uint8_t* section) { return ReadLe32(section + kRawDataPointerAt); }
 
 bool SeekTo(int fd, uint32_t position) {
     // The position travels as the runtime's signed 32-bit offset: from 2^31
@@ -179,10 +149,10 @@ int ReadPeFileHeader(int fd) {
     HeaderOffset = 0;
     uint8_t low[2];
     if (!SeekTo(fd, kHeaderOffsetAt) || !ReadExactly(fd, low, sizeof(low))) return 0;
-    HeaderOffset = ReadU16(low);
+    HeaderOffset = ReadLe16(low);
     uint8_t signature[kSignatureSize];
     if (!SeekTo(fd, HeaderOffset) || !ReadExactly(fd, signature, sizeof(signature))) return 0;
-    if (ReadU32(signature) != kPeSignature) return 0;
+    if (ReadLe32(signature) != kPeSignature) return 0;
     if (!SeekTo(fd, HeaderOffset + kSignatureSize)) return 0;
     return ReadExactly(fd, PeFileHeader, sizeof(PeFileHeader)) ? 1 : 0;
 }

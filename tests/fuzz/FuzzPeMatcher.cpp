@@ -9,7 +9,9 @@
 
 #include "common/Shared.h"
 #include "engine/FileMatcher.h"
+#include "engine/PeLayout.h"
 #include "engine/SignatureTable.h"
+#include "platform/LittleEndian.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
@@ -17,11 +19,7 @@ namespace {
 const char kPath[] = "C:\\PROGRAM FILES\\SAMPLE.EXE";
 const size_t kTailSize = 48;
 
-int32_t Int32At(const uint8_t* bytes) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | bytes[i];
-    return static_cast<int32_t>(value);
-}
+int32_t Int32At(const uint8_t* bytes) { return static_cast<int32_t>(ReadLe32(bytes)); }
 
 SignatureRecord LooseRecord(const char* name, const uint8_t* tail, int32_t fileSize, int32_t sizeTest) {
     SignatureRecord record;
@@ -86,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A file without the signature at the offset named at byte 60 is no PE file.
     if (loose >= 0) {
         FUZZ_CHECK(size >= 62);
-        size_t header = static_cast<size_t>(data[60] | (data[61] << 8));
+        size_t header = ReadLe16(data + kHeaderOffsetAt);
         FUZZ_CHECK(header + 4 <= size && memcmp(data + header, "PE\0\0", 4) == 0);
     }
     FUZZ_CHECK(sim.changes == 0);

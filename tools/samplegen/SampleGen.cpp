@@ -4,6 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/PeLayout.h"
+#include "platform/LittleEndian.h"
+
 namespace samplegen {
 
 namespace {
@@ -13,56 +16,86 @@ const uint32_t kSizeOfHeaders = 0x600;
 const uint32_t kPatternLength = 20;
 const uint32_t kEntryPoint = 0x80000;  // far enough up that every table offset stays positive
 
-uint32_t Get16(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8); }
-uint32_t Get32(const Bytes& b, size_t at) {
-    return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-           (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+// The header fields written besides those the matcher reads (engine/PeLayout.h).
+const uint32_t kMachineAt = 0;                // file header
+const uint32_t kOptionalHeaderSizeAt = 16;    // file header: SizeOfOptionalHeader
+const uint32_t kFileCharacteristicsAt = 18;   // file header
+const uint32_t kOptionalHeaderSize = 224;     // PE32 with 16 data directories
+const uint32_t kOptionalHeaderSizePlus = 240;  // PE32+ with 16 data directories
+const uint32_t kMagicAt = 0;                  // optional header: 0x10b PE32, 0x20b PE32+
+const uint32_t kBaseOfCodeAt = 20;
+const uint32_t kImageBaseAt = 28;      // PE32: 4 bytes
+const uint32_t kImageBasePlusAt = 24;  // PE32+: 8 bytes
+const uint32_t kSectionAlignmentAt = 32;
+const uint32_t kFileAlignmentAt = 36;
+const uint32_t kOsVersionAt = 40;
+const uint32_t kSubsystemVersionAt = 48;
+const uint32_t kSizeOfImageAt = 56;
+const uint32_t kSubsystemAt = 68;
+const uint32_t kRvaCountAt = 92;       // PE32: NumberOfRvaAndSizes
+const uint32_t kRvaCountPlusAt = 108;  // PE32+
+const uint32_t kSectionNameSize = 8;
+const uint32_t kRawDataSizeAt = 16;  // section header: SizeOfRawData
+const uint32_t kSectionCharacteristicsAt = 36;
+
+uint32_t Get16(const Bytes& b, size_t at) { return ReadLe16(&b[at]); }
+uint32_t Get32(const Bytes& b, size_t at) { return ReadLe32(&b[at]); }
+
+uint32_t OptionalHeaderSize(bool plus) { return plus ? kOptionalHeaderSizePlus : kOptionalHeaderSize; }
+
+void WriteFileHeader(const PeHeaders& h, Bytes& file) {
+    size_t coff = h.peOffset + kSignatureSize;
+    Put16(file, coff + kMachineAt, h.plus ? 0x8664 : 0x14c);
+    Put16(file, coff + kSectionCountAt, static_cast<uint32_t>(h.sections.size()));
+    Put16(file, coff + kOptionalHeaderSizeAt, OptionalHeaderSize(h.plus));
+    // Executable, and large-address aware or 32-bit.
+    Put16(file, coff + kFileCharacteristicsAt, h.plus ? 0x0022 : 0x0102);
 }
-// Writes the headers of a PE file (see WritePe) into file, which is large
-// enough for them.
-void WriteHeaderFields(const PeHeaders& h, Bytes& file) {
-    file[0] = 'M';
-    file[1] = 'Z';
-    Put32(file, 60, h.peOffset);
-    std::memcpy(&file[h.peOffset], "PE\0\0", 4);
-    uint32_t optionalSize = h.plus ? 240 : 224;
-    size_t coff = h.peOffset + 4;
-    Put16(file, coff, h.plus ? 0x8664 : 0x14c);
-    Put16(file, coff + 2, static_cast<uint32_t>(h.sections.size()));
-    Put16(file, coff + 16, optionalSize);
-    Put16(file, coff + 18, h.plus ? 0x0022 : 0x0102);  // executable, large-address or 32-bit
-    size_t opt = h.peOffset + 24;
-    Put16(file, opt, h.plus ? 0x20b : 0x10b);
-    Put32(file, opt + 16, h.entryPoint);
-    Put32(file, opt + 20, 0x1000);
+
+void WriteOptionalHeader(const PeHeaders& h, Bytes& file) {
+    size_t opt = h.peOffset + kOptionalHeaderAt;
+    Put16(file, opt + kMagicAt, h.plus ? 0x20b : 0x10b);
+    Put32(file, opt + kEntryPointAt, h.entryPoint);
+    Put32(file, opt + kBaseOfCodeAt, 0x1000);
     if (h.plus) {
-        Put32(file, opt + 24, 0x40000000);
-        Put32(file, opt + 28, 0x1);  // image base 0x140000000
+        Put32(file, opt + kImageBasePlusAt, 0x40000000);
+        Put32(file, opt + kImageBasePlusAt + 4, 0x1);  // image base 0x140000000
     } else {
-        Put32(file, opt + 28, 0x400000);
+        Put32(file, opt + kImageBaseAt, 0x400000);
     }
-    Put32(file, opt + 32, 0x1000);
-    Put32(file, opt + 36, 0x200);
-    Put16(file, opt + 40, 4);  // operating system version 4.0
-    Put16(file, opt + 48, 4);  // subsystem version 4.0
+    Put32(file, opt + kSectionAlignmentAt, 0x1000);
+    Put32(file, opt + kFileAlignmentAt, 0x200);
+    Put16(file, opt + kOsVersionAt, 4);         // operating system version 4.0
+    Put16(file, opt + kSubsystemVersionAt, 4);  // subsystem version 4.0
     uint32_t imageEnd = 0x1000;
     for (const PeSection& s : h.sections) {
         uint32_t end = (s.virtualAddress + s.virtualSize + 0xFFF) & ~0xFFFu;
         if (end > imageEnd) imageEnd = end;
     }
-    Put32(file, opt + 56, imageEnd);
-    Put32(file, opt + 60, h.sizeOfHeaders);
-    Put16(file, opt + 68, 2);  // GUI subsystem
-    Put32(file, opt + (h.plus ? 108 : 92), 16);  // NumberOfRvaAndSizes
-    size_t table = opt + optionalSize;
+    Put32(file, opt + kSizeOfImageAt, imageEnd);
+    Put32(file, opt + kSizeOfHeadersAt, h.sizeOfHeaders);
+    Put16(file, opt + kSubsystemAt, 2);  // GUI subsystem
+    Put32(file, opt + (h.plus ? kRvaCountPlusAt : kRvaCountAt), 16);
+}
+
+// Writes the headers of a PE file (see WritePe) into file, which is large
+// enough for them.
+void WriteHeaderFields(const PeHeaders& h, Bytes& file) {
+    file[0] = 'M';
+    file[1] = 'Z';
+    Put32(file, kHeaderOffsetAt, h.peOffset);
+    std::memcpy(&file[h.peOffset], "PE\0\0", kSignatureSize);
+    WriteFileHeader(h, file);
+    WriteOptionalHeader(h, file);
+    size_t table = h.peOffset + kOptionalHeaderAt + OptionalHeaderSize(h.plus);
     for (size_t i = 0; i < h.sections.size(); ++i) {
-        size_t at = table + i * 40;
-        std::strncpy(reinterpret_cast<char*>(&file[at]), h.sections[i].name, 8);
-        Put32(file, at + 8, h.sections[i].virtualSize);
-        Put32(file, at + 12, h.sections[i].virtualAddress);
-        Put32(file, at + 16, h.sections[i].rawSize);
-        Put32(file, at + 20, h.sections[i].rawPointer);
-        Put32(file, at + 36, 0x60000020);  // code, execute, read
+        size_t at = table + i * kSectionHeaderSize;
+        std::strncpy(reinterpret_cast<char*>(&file[at]), h.sections[i].name, kSectionNameSize);
+        Put32(file, at + kVirtualSizeAt, h.sections[i].virtualSize);
+        Put32(file, at + kVirtualAddressAt, h.sections[i].virtualAddress);
+        Put32(file, at + kRawDataSizeAt, h.sections[i].rawSize);
+        Put32(file, at + kRawDataPointerAt, h.sections[i].rawPointer);
+        Put32(file, at + kSectionCharacteristicsAt, 0x60000020);  // code, execute, read
     }
 }
 
@@ -114,18 +147,13 @@ bool PatternOffset(const Bytes& file, int32_t distance, uint32_t* offset) {
 
 }  // namespace
 
-void Put16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
+void Put16(Bytes& b, size_t at, uint32_t v) { WriteLe16(&b[at], static_cast<uint16_t>(v)); }
 
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+void Put32(Bytes& b, size_t at, uint32_t v) { WriteLe32(&b[at], v); }
 
 Bytes WritePe(const PeHeaders& headers, size_t length) {
-    size_t optionalSize = headers.plus ? 240 : 224;
-    size_t end = headers.peOffset + 24 + optionalSize + headers.sections.size() * 40;
+    size_t end = headers.peOffset + kOptionalHeaderAt + OptionalHeaderSize(headers.plus) +
+                 headers.sections.size() * kSectionHeaderSize;
     Bytes file(length > end ? length : end, 0);
     WriteHeaderFields(headers, file);
     file.resize(length);
@@ -134,22 +162,24 @@ Bytes WritePe(const PeHeaders& headers, size_t length) {
 
 PeView ReadView(const Bytes& file) {
     PeView view;
-    if (file.size() < 62) return view;
-    size_t pe = Get16(file, 60);
-    if (pe + 24 > file.size() || std::memcmp(&file[pe], "PE\0\0", 4) != 0) return view;
-    size_t opt = pe + 24;
-    if (opt + 96 > file.size()) return view;
-    int count = static_cast<int>(Get16(file, pe + 6));
-    if (count > 20) return view;
-    size_t table = pe + 248;
-    if (count > 0 && table + count * 40 > file.size()) return view;
-    view.entryPoint = Get32(file, opt + 16);
-    view.sizeOfHeaders = Get32(file, opt + 60);
+    if (file.size() < kHeaderOffsetAt + 2) return view;
+    size_t pe = Get16(file, kHeaderOffsetAt);
+    if (pe + kOptionalHeaderAt > file.size() || std::memcmp(&file[pe], "PE\0\0", kSignatureSize) != 0)
+        return view;
+    size_t opt = pe + kOptionalHeaderAt;
+    if (opt + kOptionalHeaderRead > file.size()) return view;
+    int count = static_cast<int>(Get16(file, pe + kSignatureSize + kSectionCountAt));
+    if (count > kMaxSections) return view;
+    size_t table = pe + kSectionTableDistance;
+    if (count > 0 && table + count * kSectionHeaderSize > file.size()) return view;
+    view.entryPoint = Get32(file, opt + kEntryPointAt);
+    view.sizeOfHeaders = Get32(file, opt + kSizeOfHeadersAt);
     view.sectionCount = count;
     for (int i = 0; i < count; ++i) {
-        view.sections[i].virtualSize = Get32(file, table + i * 40 + 8);
-        view.sections[i].virtualAddress = Get32(file, table + i * 40 + 12);
-        view.sections[i].rawPointer = Get32(file, table + i * 40 + 20);
+        size_t section = table + i * kSectionHeaderSize;
+        view.sections[i].virtualSize = Get32(file, section + kVirtualSizeAt);
+        view.sections[i].virtualAddress = Get32(file, section + kVirtualAddressAt);
+        view.sections[i].rawPointer = Get32(file, section + kRawDataPointerAt);
     }
     view.readable = true;
     return view;
@@ -204,7 +234,7 @@ int ModelMatch(const Bytes& file, const SignatureRecord* table) {
 
 Bytes MatchingSample(const SignatureRecord& record, int sectionCount) {
     uint32_t length = static_cast<uint32_t>(record.fileSize);
-    if (record.fileSize < 0x3000 || sectionCount < 2 || sectionCount > 20) return Bytes();
+    if (record.fileSize < 0x3000 || sectionCount < 2 || sectionCount > kMaxSections) return Bytes();
     uint32_t firstRva = kEntryPoint + static_cast<uint32_t>(record.firstOffset);
     uint32_t secondRva = kEntryPoint + static_cast<uint32_t>(record.secondOffset);
     if (Overlap(firstRva, secondRva)) return Bytes();
@@ -241,7 +271,7 @@ Bytes MatchingSamplePe32Plus(const SignatureRecord& record) {
     uint32_t shift = view.sections[0].rawPointer - view.sections[0].virtualAddress;
     int32_t lowest = record.firstOffset < record.secondOffset ? record.firstOffset : record.secondOffset;
     uint32_t entry = kSizeOfHeaders + 0x400 - shift - static_cast<uint32_t>(lowest);
-    Put32(file, kPeOffset + 24 + 16, entry);
+    Put32(file, kPeOffset + kOptionalHeaderAt + kEntryPointAt, entry);
     if (!PlaceBoth(file, record)) return Bytes();
     return file;
 }
@@ -269,7 +299,7 @@ bool NearMissFromName(const std::string& name, NearMiss* kind) {
 }
 
 Bytes NearMissSample(const SignatureRecord& record, NearMiss kind) {
-    Bytes file = MatchingSample(record, kind == NearMiss::TwentyOneSections ? 20 : 2);
+    Bytes file = MatchingSample(record, kind == NearMiss::TwentyOneSections ? kMaxSections : 2);
     if (file.empty()) return file;
     uint32_t at = 0;
     switch (kind) {
@@ -288,15 +318,15 @@ Bytes NearMissSample(const SignatureRecord& record, NearMiss kind) {
         file.pop_back();
         break;
     case NearMiss::TwentyOneSections: {
-        size_t slot = kPeOffset + 248 + 20 * 40;
-        std::memcpy(&file[slot], ".reloc\0\0", 8);
-        Put32(file, slot + 8, 0x1000);
-        Put32(file, slot + 12, 0x7FF00000);
-        Put16(file, kPeOffset + 6, 21);
+        size_t slot = kPeOffset + kSectionTableDistance + kMaxSections * kSectionHeaderSize;
+        std::memcpy(&file[slot], ".reloc\0\0", kSectionNameSize);
+        Put32(file, slot + kVirtualSizeAt, 0x1000);
+        Put32(file, slot + kVirtualAddressAt, 0x7FF00000);
+        Put16(file, kPeOffset + kSignatureSize + kSectionCountAt, kMaxSections + 1);
         break;
     }
     case NearMiss::TruncatedHeaders:
-        file.resize(kPeOffset + 24 + 60);
+        file.resize(kPeOffset + kOptionalHeaderAt + kSizeOfHeadersAt);
         break;
     }
     return file;
@@ -403,7 +433,7 @@ Bytes DemoBytes(const DemoFile& demo, uint32_t seed) {
     if (demo.kind == 3) return PlainFile(1000 + seed * 37, seed);
     const SignatureRecord& record = SignatureTable[demo.record];
     if (demo.kind == 0) return MatchingSample(record);
-    if (demo.kind == 1) return MatchingSample(record, 20);
+    if (demo.kind == 1) return MatchingSample(record, kMaxSections);
     if (demo.kind == 2) return MatchingSamplePe32Plus(record);
     return NearMissSample(record, static_cast<NearMiss>(demo.kind - 10));
 }

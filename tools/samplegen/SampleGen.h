@@ -4,7 +4,8 @@
 //
 // The generator carries its own model of where the matcher looks for a
 // pattern (PeView / LookupOffset). It is written apart from the matcher on
-// purpose, so the tests compare two readings of the same rules.
+// purpose, so the tests compare two readings of the same rules; the two share
+// only the names of the header fields (engine/PeLayout.h).
 //
 // WritePe is the one writer of PE headers for the tests, the benchmark and
 // the end-to-end samples: every synthetic program file starts there.
