@@ -319,6 +319,17 @@ TEST_F(FileContract, DescriptorsWithoutBinaryTranslateLineEnds) {
     ASSERT_GE(fd, 0);
     EXPECT_EQ(SysFiles().FileRead(fd, buffer, sizeof buffer), 12);
     SysFiles().FileClose(fd);
+
+    // CR LF is joined across reads of one byte.
+    env.WriteFile(path, "a\r\nb\r\r\n");
+    fd = SysFiles().FileOpen(path.c_str(), kOpenReadOnly, 0);
+    ASSERT_GE(fd, 0);
+    std::string text;
+    char c;
+    while (SysFiles().FileRead(fd, &c, 1) == 1) text += c;
+    EXPECT_EQ(text, "a\nb\r\n");
+    EXPECT_EQ(SysFiles().FileSeek(fd, 0, kSeekCur), 7);
+    SysFiles().FileClose(fd);
 }
 
 TEST_F(FileContract, BinaryReadsKeepEveryByte) {

@@ -54,7 +54,7 @@ private:
 
 // The simulated Windows with the files of the fuzzed code kept in memory:
 // every file and descriptor call answers as the sim's (and so the C
-// runtime's) do, text mode included, without a round trip through the host's
+// runtime's binary mode) do, without a round trip through the host's
 // disk for every input. Folders are the Windows and temporary folders only.
 // refuseChanges makes every delete, move and open for writing fail.
 class MemoryDiskSim : public SimPlatform {
@@ -120,7 +120,7 @@ public:
         std::string& bytes = files_[Key(path)];
         if (flags & kOpenTruncate) bytes.clear();
         int fd = nextFd_++;
-        descriptors_[fd] = {&bytes, 0, (flags & kOpenBinary) == 0, (flags & kOpenAppend) != 0};
+        descriptors_[fd] = {&bytes, 0, (flags & kOpenAppend) != 0};
         return fd;
     }
     int32_t FileLength(int fd) override {
@@ -143,16 +143,8 @@ public:
         const std::string& bytes = *open->bytes;
         char* out = static_cast<char*>(buffer);
         uint32_t used = 0;
-        while (used < count && open->position < static_cast<int64_t>(bytes.size())) {
-            char c = bytes[static_cast<size_t>(open->position)];
-            // Text mode, as the runtime reads: Ctrl-Z ends the file, CR LF comes out as LF.
-            if (open->text && c == '\x1A') break;
-            ++open->position;
-            if (open->text && c == '\r' && open->position < static_cast<int64_t>(bytes.size()) &&
-                bytes[static_cast<size_t>(open->position)] == '\n')
-                continue;
-            out[used++] = c;
-        }
+        while (used < count && open->position < static_cast<int64_t>(bytes.size()))
+            out[used++] = bytes[static_cast<size_t>(open->position++)];
         return static_cast<int>(used);
     }
     int FileWrite(int fd, const void* buffer, uint32_t count) override {
@@ -160,11 +152,6 @@ public:
         if (open == nullptr) return -1;
         std::string& bytes = *open->bytes;
         std::string data(static_cast<const char*>(buffer), count);
-        if (open->text) {
-            std::string translated;
-            for (char c : data) translated += c == '\n' ? std::string("\r\n") : std::string(1, c);
-            data.swap(translated);
-        }
         if (open->append) open->position = static_cast<int64_t>(bytes.size());
         size_t at = static_cast<size_t>(open->position);
         if (bytes.size() < at) bytes.resize(at, '\0');
@@ -178,7 +165,6 @@ private:
     struct Descriptor {
         std::string* bytes;  // the file's bytes in files_, whose nodes stay put
         int64_t position;
-        bool text;
         bool append;
     };
 

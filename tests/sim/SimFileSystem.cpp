@@ -276,7 +276,7 @@ SimFileSystem::SimFileSystem(SimState& state) : state_(state) {
 }
 
 SimFileSystem::~SimFileSystem() {
-    for (const auto& open : state_.descriptors) close(open.first);
+    for (int open : state_.descriptors) close(open);
     state_.descriptors.clear();
     if (!hostRoot_.empty()) {
         std::error_code ignored;
@@ -845,7 +845,7 @@ int SimFileSystem::FileOpen(const char* path, int flags, int permission) {
     // Never blocks on a FIFO without a writer: Wine's open does not either.
     int fd = open(host.c_str(), hostFlags | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) return -1;
-    state_.descriptors[fd].text = (flags & kOpenBinary) == 0;
+    state_.descriptors.insert(fd);
     return fd;
 }
 
@@ -882,74 +882,25 @@ int32_t SimFileSystem::FileSeek(int fd, int32_t offset, int origin) {
         return -1;
     }
     if (lseek(fd, static_cast<off_t>(target), SEEK_SET) < 0) return -1;
-    state_.descriptors[fd].atCtrlZ = false;
     return static_cast<int32_t>(target);
 }
 
-namespace {
-
-// Text-mode read of the runtime: CR LF comes out as LF, Ctrl-Z ends the file.
-int ReadText(int fd, char* out, uint32_t count, bool* atCtrlZ) {
-    if (*atCtrlZ) return 0;
-    std::vector<char> raw(count);
-    ssize_t got = read(fd, raw.data(), count);
-    if (got < 0) return -1;
-    int used = 0;
-    for (ssize_t i = 0; i < got; ++i) {
-        char c = raw[i];
-        if (c == '\x1A') {
-            lseek(fd, static_cast<off_t>(i - got), SEEK_CUR);  // stay on the Ctrl-Z
-            *atCtrlZ = true;
-            break;
-        }
-        if (c == '\r' && i + 1 < got && raw[i + 1] == '\n') continue;
-        if (c == '\r' && i + 1 == got) {
-            // A CR at the end of what was read: look at the next byte.
-            char next;
-            ssize_t more = read(fd, &next, 1);
-            if (more == 1 && next == '\n') c = '\n';
-            else if (more == 1) lseek(fd, -1, SEEK_CUR);
-        }
-        out[used++] = c;
-    }
-    return used;
-}
-
-// Text-mode write: every LF goes out as CR LF; the result counts the caller's bytes.
-int WriteText(int fd, const char* data, uint32_t count) {
-    std::string translated;
-    translated.reserve(count + count / 8);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (data[i] == '\n') translated += '\r';
-        translated += data[i];
-    }
-    ssize_t put = write(fd, translated.data(), translated.size());
-    if (put < 0) return -1;
-    return put == static_cast<ssize_t>(translated.size()) ? static_cast<int>(count) : -1;
-}
-
-}  // namespace
-
 int SimFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
     if (state_.Injected(FaultKind::Read)) return -1;
-    auto found = state_.descriptors.find(fd);
-    if (found == state_.descriptors.end()) {
+    if (!state_.descriptors.count(fd)) {
         errno = EBADF;
         return -1;
     }
-    if (found->second.text) return ReadText(fd, static_cast<char*>(buffer), count, &found->second.atCtrlZ);
     ssize_t got = read(fd, buffer, count);
     return got < 0 ? -1 : static_cast<int>(got);
 }
 
 int SimFileSystem::FileWrite(int fd, const void* buffer, uint32_t count) {
     if (state_.Injected(FaultKind::Write)) return -1;
-    auto found = state_.descriptors.find(fd);
-    if (found == state_.descriptors.end()) {
+    if (!state_.descriptors.count(fd)) {
         errno = EBADF;
         return -1;
     }
-    if (found->second.text) return WriteText(fd, static_cast<const char*>(buffer), count);
     ssize_t put = write(fd, buffer, count);
     return put < 0 ? -1 : static_cast<int>(put);
 }

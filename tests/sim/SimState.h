@@ -153,13 +153,8 @@ struct SimState {
     std::map<std::string, std::map<std::string, std::string>> givenShortNames;
     std::map<SearchHandle, Search> searches;
     SearchHandle nextSearch = 0x100;
-    // Open descriptors: whether each is in text mode (no kOpenBinary), and
-    // whether a text-mode read has met Ctrl-Z (the runtime's end of file).
-    struct Descriptor {
-        bool text = false;
-        bool atCtrlZ = false;
-    };
-    std::map<int, Descriptor> descriptors;
+    // Open descriptors, all binary: the cleaner opens none in text mode.
+    std::set<int> descriptors;
 
     OsVersion version = {2, 5, 1, 2600};
     bool versionFails = false;

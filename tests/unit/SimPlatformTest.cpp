@@ -296,18 +296,6 @@ TEST_F(SimPlatformTest, DescriptorWritesRespectReadOnlyAndLocks) {
     EXPECT_EQ(sim.FileOpen("D:\\new.ini", kOpenWriteOnly | kOpenCreate | kOpenExclusive, kPermWrite), -1);
 }
 
-TEST_F(SimPlatformTest, TextModeDescriptorJoinsCrLfAcrossReads) {
-    sim.WriteFile("D:\\t.txt", "a\r\nb\r\r\n");
-    int fd = sim.FileOpen("D:\\t.txt", kOpenReadOnly, 0);
-    ASSERT_GE(fd, 0);
-    std::string text;
-    char c;
-    while (sim.FileRead(fd, &c, 1) == 1) text += c;
-    EXPECT_EQ(text, "a\nb\r\n");
-    EXPECT_EQ(sim.FileSeek(fd, 0, kSeekCur), 7);
-    sim.FileClose(fd);
-}
-
 TEST_F(SimPlatformTest, HostLinksListAsReparsePoints) {
     sim.WriteFile("D:\\sub\\target.exe", "1234");
     std::string root = sim.HostPath("D:\\");
