@@ -97,9 +97,11 @@ offline_bin=$build/native/cordafix-offline
 # build of the same sources under wine64 (tools/wine-arch.sh).
 source "$repo/tools/wine-arch.sh"
 export CORDAFIX_WINE_ARCH=${CORDAFIX_WINE_ARCH:-$(wine_test_arch)}
-cross=win32 cross_gxx=i686-w64-mingw32-g++ cross_toolchain=mingw-i686.cmake
-if [ "$CORDAFIX_WINE_ARCH" = win64 ]; then
-    cross=win64 cross_gxx=x86_64-w64-mingw32-g++ cross_toolchain=mingw-x86_64.cmake
+source "$repo/tools/cross-build.sh"
+source "$repo/tools/virtual-display.sh"
+cross=$CORDAFIX_WINE_ARCH
+cross_gxx=$(cross_compiler "$cross")
+if [ "$cross" = win64 ]; then
     say "this machine cannot start 32-bit programs: the program under Wine is the 64-bit build"
 fi
 # The probe borrows the program's window helpers to make the same window.
@@ -115,10 +117,7 @@ if [ "$with_wine" = 1 ] && [ -n "$program_exe" ]; then
         with_wine=0
 elif [ "$with_wine" = 1 ]; then
     program_exe=$build/$cross/cordafix.exe
-    toolchain=()
-    [ -f "$build/$cross/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$cross_toolchain")
-    if cmake -S "$repo" -B "$build/$cross" "${toolchain[@]}" >/dev/null &&
-       cmake --build "$build/$cross" -j2 --target cordafix >/dev/null &&
+    if cross_build "$build/$cross" "$cross" cordafix >/dev/null &&
        "$cross_gxx" -O2 -static -I"$repo" -o "$build/wine_scan_timer.exe" "$repo/bench/wine_scan_timer.cpp" -luser32 &&
        build_probe; then
         :
@@ -204,7 +203,7 @@ grep ' FOUND$' "$work/clam-out.txt" | sed 's/: [^:]* FOUND$//' | sort -u >"$work
 # then the program, on the same tree (the program deletes the samples: they
 # are planted again before each pair).
 wine_line= probe_line=
-xvfb() { xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$@"; }
+xvfb() { "${virtual_display[@]}" "$@"; }
 if [ "$with_wine" = 1 ]; then
     say "the required-work probe and the program under Wine: $slow_repeats interleaved rounds"
     for ((round = 0; round < slow_repeats; round++)); do

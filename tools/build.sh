@@ -5,9 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win32 -j"$jobs"
+source tools/cross-build.sh
+cross_build build/win32 win32
 
 # The Wine tests run the 32-bit build; where this machine cannot start 32-bit
 # programs, a 64-bit build of the same sources under wine64 (wine-arch.sh).
@@ -16,9 +15,7 @@ wine_arch=$(wine_test_arch)
 wine_dir="$PWD/build/win32"
 if [ "$wine_arch" = win64 ]; then
   echo "build.sh: this machine cannot start 32-bit programs; the Wine tests run a 64-bit build under wine64"
-  cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/win64 -j"$jobs"
+  cross_build build/win64 win64
   wine_dir="$PWD/build/win64"
 fi
 

@@ -58,17 +58,14 @@ arch=$CORDAFIX_WINE_ARCH
 exe_dir=build/win32
 [ "$arch" = win64 ] && exe_dir=build/win64
 
-cross_build() {
-    local dir=$1 toolchain=$2
-    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-          -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "cross build not configured"
-    cmake --build "$dir" -j"$(nproc)" --target cordafix e2e_driver sleeper || fail "cross build failed"
-}
+source tools/cross-build.sh
+source tools/virtual-display.sh
+build_programs() { cross_build "$1" "$2" cordafix e2e_driver sleeper || fail "cross build failed"; }
 
 if [ "$build" = 1 ]; then
     bash tools/install-deps.sh || fail "missing tools could not be installed"
-    cross_build build/win32 cmake/mingw-i686.cmake
-    [ "$arch" = win64 ] && cross_build build/win64 cmake/mingw-x86_64.cmake
+    build_programs build/win32 win32
+    [ "$arch" = win64 ] && build_programs build/win64 win64
     cmake -S . -B build/native >/dev/null || fail "native build not configured"
     cmake --build build/native -j"$(nproc)" --target make_samples || fail "native build failed"
 fi
@@ -85,7 +82,7 @@ if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     if [ -z "${CORDAFIX_RUN_XVFB:-}" ]; then
         sample_option=
         [ "$running_sample" = 1 ] && sample_option=--running-sample
-        CORDAFIX_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+        CORDAFIX_RUN_XVFB=1 exec "${virtual_display[@]}" \
             bash "$0" --no-build --mode "$mode" $sample_option --shots "$shots"
     fi
 fi

@@ -10,6 +10,7 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../wine/lib.sh"
+source "$here/../../tools/virtual-display.sh"
 
 BUILD=${1:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
 SCENARIO_FILE=${2:?usage: run_scenario.sh WIN32_BUILD_DIR SCENARIO_FILE MODE [SHOT_DIR]}
@@ -24,8 +25,7 @@ done
 LIMIT=${CORDAFIX_E2E_LIMIT:-240}
 if [ -z "${CORDAFIX_E2E_DISPLAY:-}" ]; then
     # The inner run stops itself at LIMIT and cleans up; this is the backstop.
-    CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 $((LIMIT + 60)) \
-        xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
+    CORDAFIX_E2E_DISPLAY=1 exec timeout -k 10 $((LIMIT + 60)) "${virtual_display[@]}" bash "$0" "$@"
 fi
 
 PROGRAM_PID=

@@ -7,6 +7,7 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
+source "$here/../../tools/virtual-display.sh"
 
 build=${1:?usage: run_repair.sh WIN32_BUILD_DIR [MODE]}
 mode=${2:-winxp}
@@ -14,11 +15,8 @@ for exe in repair_probe.exe repair_hold.exe; do
     [ -f "$build/$exe" ] || { echo "run_repair.sh: no $build/$exe" >&2; exit 1; }
 done
 # Windows need a display; the probe's own capture window is never shown.
-# -noreset: the probes are often the display's only clients (wine64's
-# explorer.exe does not stay), and a probe that connects while the server
-# resets after the previous one left is ended by Wine with exit code 1.
 if [ -z "${CORDAFIX_REPAIR_DISPLAY:-}" ]; then
-    CORDAFIX_REPAIR_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
+    CORDAFIX_REPAIR_DISPLAY=1 exec "${virtual_display[@]}" bash "$0" "$@"
 fi
 
 CHECK_LABEL=$mode
