@@ -118,6 +118,9 @@ INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         control->DrawItem(*item);
         return TRUE;
     }
+    // Every control of the skinned dialogs shows its text on the brush the
+    // dialog gives, or on the default one, without a background of its own.
+    if (IsColourMessage(message)) SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
     LRESULT result = 0;
     if (!OnMessage(message, wParam, lParam, &result)) return FALSE;
     if (IsColourMessage(message)) return static_cast<INT_PTR>(result);

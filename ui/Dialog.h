@@ -59,7 +59,8 @@ protected:
     virtual void OnOK() { End(IDOK); }
     virtual void OnCancel() { End(IDCANCEL); }
     // Any other message. Return true when handled, with *result as the
-    // message's result (for WM_CTLCOLOR* messages, the brush).
+    // message's result (for WM_CTLCOLOR* messages, the brush; the text is
+    // drawn transparent whatever the brush).
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     void End(INT_PTR code);

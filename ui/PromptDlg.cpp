@@ -119,7 +119,7 @@ void CPromptDlg::PaintPicture() {
     BitBlt(dc.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
-bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool CPromptDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
     switch (message) {
     case WM_PAINT:
         PaintPicture();
@@ -127,17 +127,9 @@ bool CPromptDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
         return true;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         if (!bodyBrush_.IsValid()) bodyBrush_.Reset(CreateSolidBrush(kBodyBlue));
         *result = reinterpret_cast<LRESULT>(bodyBrush_.Get());
         return bodyBrush_.IsValid();
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSCROLLBAR:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return false;
     default:
         return false;
     }

@@ -62,17 +62,16 @@ CScanDlg::~CScanDlg() {
     if (MainDialog == this) MainDialog = nullptr;
 }
 
+const CScanDlg::SkinnedButton CScanDlg::kSkinnedButtons[] = {
+    {&CScanDlg::ok_, IDC_OK_BUTTON},     {&CScanDlg::cancel_, IDCANCEL},
+    {&CScanDlg::scan_, IDC_SCAN},        {&CScanDlg::download_, IDC_DOWNLOAD},
+    {&CScanDlg::closeX_, IDC_CLOSE_X},   {&CScanDlg::downloadLink_, IDC_DLINK},
+    {&CScanDlg::utilityLink_, IDC_ULINK}, {&CScanDlg::logo_, IDC_LOGO},
+};
+
 void CScanDlg::BindControls() {
-    HWND d = hwnd_;
-    ok_.Attach(d, IDC_OK_BUTTON);
-    cancel_.Attach(d, IDCANCEL);
-    scan_.Attach(d, IDC_SCAN);
-    download_.Attach(d, IDC_DOWNLOAD);
-    closeX_.Attach(d, IDC_CLOSE_X);
-    downloadLink_.Attach(d, IDC_DLINK);
-    utilityLink_.Attach(d, IDC_ULINK);
-    logo_.Attach(d, IDC_LOGO);
-    familyLine_.Attach(d, IDC_FAMILY_LINE);
+    for (const SkinnedButton& skinned : kSkinnedButtons) (this->*skinned.button).Attach(hwnd_, skinned.id);
+    familyLine_.Attach(hwnd_, IDC_FAMILY_LINE);
     // The status line changes for every entry of a scan: no child-window
     // search each time.
     statusLine_ = Item(IDC_STATUS_LINE);
@@ -124,14 +123,8 @@ void CScanDlg::ShapeFromBackground() {
 }
 
 void CScanDlg::SkinButtons() {
-    ok_.LoadFacesFromText(IDC_OK_BUTTON, hwnd_);
-    cancel_.LoadFacesFromText(IDCANCEL, hwnd_);
-    scan_.LoadFacesFromText(IDC_SCAN, hwnd_);
-    download_.LoadFacesFromText(IDC_DOWNLOAD, hwnd_);
-    closeX_.LoadFacesFromText(IDC_CLOSE_X, hwnd_);
-    utilityLink_.LoadFacesFromText(IDC_ULINK, hwnd_);
-    downloadLink_.LoadFacesFromText(IDC_DLINK, hwnd_);
-    logo_.LoadFacesFromText(IDC_LOGO, hwnd_);
+    for (const SkinnedButton& skinned : kSkinnedButtons)
+        (this->*skinned.button).LoadFacesFromText(skinned.id, hwnd_);
 }
 
 bool CScanDlg::OnInitDialog() {
@@ -315,7 +308,6 @@ bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         return true;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         // Asked on every repaint of every static: the id travels with the
         // control's own handle, no child-window search needed.
         if (message == WM_CTLCOLORSTATIC &&
@@ -323,13 +315,6 @@ bool CScanDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             return false;  // default brush
         *result = reinterpret_cast<LRESULT>(SharedLook.DialogBrush());
         return SharedLook.DialogBrush() != NULL;
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSCROLLBAR:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return false;  // default brush
     case WM_LBUTTONDOWN:
         // A captionless window is dragged by pretending the click hit a caption.
         PostMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, lParam);

@@ -56,4 +56,11 @@ private:
     CExButton utilityLink_;
     CExButton logo_;
     CColorStatic familyLine_;
+
+    // Each skinned button with the control it takes over.
+    struct SkinnedButton {
+        CExButton CScanDlg::*button;
+        int id;
+    };
+    static const SkinnedButton kSkinnedButtons[];
 };
