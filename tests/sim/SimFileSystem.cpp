@@ -885,22 +885,25 @@ int32_t SimFileSystem::FileSeek(int fd, int32_t offset, int origin) {
     return static_cast<int32_t>(target);
 }
 
+namespace {
+
+// A descriptor this file system opened; else errno tells EBADF.
+bool Known(const SimState& state, int fd) {
+    if (state.descriptors.count(fd)) return true;
+    errno = EBADF;
+    return false;
+}
+
+}  // namespace
+
 int SimFileSystem::FileRead(int fd, void* buffer, uint32_t count) {
-    if (state_.Injected(FaultKind::Read)) return -1;
-    if (!state_.descriptors.count(fd)) {
-        errno = EBADF;
-        return -1;
-    }
+    if (state_.Injected(FaultKind::Read) || !Known(state_, fd)) return -1;
     ssize_t got = read(fd, buffer, count);
     return got < 0 ? -1 : static_cast<int>(got);
 }
 
 int SimFileSystem::FileWrite(int fd, const void* buffer, uint32_t count) {
-    if (state_.Injected(FaultKind::Write)) return -1;
-    if (!state_.descriptors.count(fd)) {
-        errno = EBADF;
-        return -1;
-    }
+    if (state_.Injected(FaultKind::Write) || !Known(state_, fd)) return -1;
     ssize_t put = write(fd, buffer, count);
     return put < 0 ? -1 : static_cast<int>(put);
 }
