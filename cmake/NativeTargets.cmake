@@ -3,12 +3,19 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# The rules of Windows over this system's files (platform/host), beneath the
+# simulated Windows and the offline drives alike.
+file(GLOB HOST_SOURCES CONFIGURE_DEPENDS platform/host/*.cpp)
+add_library(platform_host STATIC ${HOST_SOURCES})
+target_link_libraries(platform_host PUBLIC cordafix_core)
+target_compile_options(platform_host PRIVATE ${PRODUCT_FLAGS})
+
 # The simulated Windows (tests/sim) ships in no product: the tests, the fuzz
 # targets and the benchmark link it.
 file(GLOB SIM_SOURCES CONFIGURE_DEPENDS tests/sim/*.cpp)
 add_library(platform_sim STATIC ${SIM_SOURCES})
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(platform_sim PUBLIC cordafix_core)
+target_link_libraries(platform_sim PUBLIC platform_host cordafix_core)
 # The fuzzers chase new coverage in the program's code, not in the simulated Windows.
 if(CORDAFIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_compile_options(platform_sim PRIVATE -fno-sanitize=fuzzer-no-link)

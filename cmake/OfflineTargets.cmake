@@ -16,7 +16,7 @@ endif()
 file(GLOB OFFLINE_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/offline/*.cpp platform/ntfs/*.cpp)
 add_library(platform_offline STATIC ${OFFLINE_PLATFORM_SOURCES})
 target_include_directories(platform_offline PUBLIC ${HIVEX_INCLUDE_DIR} ${NTFS3G_INCLUDE_DIR})
-target_link_libraries(platform_offline PUBLIC cordafix_core ${HIVEX_LIBRARY} ${NTFS3G_LIBRARY})
+target_link_libraries(platform_offline PUBLIC platform_host cordafix_core ${HIVEX_LIBRARY} ${NTFS3G_LIBRARY})
 target_compile_options(platform_offline PRIVATE ${PRODUCT_FLAGS})
 
 file(GLOB OFFLINE_SOURCES CONFIGURE_DEPENDS offline/*.cpp)

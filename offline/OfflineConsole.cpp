@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Shared.h"
+#include "platform/host/TextCodes.h"
 
 namespace {
 
@@ -50,19 +51,6 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
 }
 
-// The length of the UTF-8 sequence at text[at], 0 when there is none.
-size_t Utf8Length(const std::string& text, size_t at) {
-    uint8_t lead = static_cast<uint8_t>(text[at]);
-    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return 0;
-    return length;
-}
-
 void AppendEscaped(const std::string& text, size_t at, size_t length, std::string* out) {
     for (size_t k = 0; k < length; ++k) {
         char code[8];
@@ -82,7 +70,7 @@ std::string Printable(const std::string& text) {
             ++at;
             continue;
         }
-        size_t length = c >= 0x80 ? Utf8Length(text, at) : 0;
+        size_t length = c >= 0x80 ? Utf8SequenceLength(text, at) : 0;
         // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
         bool control = length == 0 || (length == 2 && c == 0xC2 && static_cast<uint8_t>(text[at + 1]) < 0xA0);
         if (control) AppendEscaped(text, at, length == 0 ? 1 : length, &out);

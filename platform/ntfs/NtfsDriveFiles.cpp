@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/host/Win32Answers.h"
 #include "platform/ntfs/NtfsDriveState.h"
 #include "platform/ntfs/NtfsDrives.h"
 #include "platform/ntfs/NtfsVolume.h"
@@ -132,9 +133,8 @@ int32_t NtfsDrives::FileSeek(int fd, int32_t offset, int origin) {
         if (!OpenData(*descriptor, &inode, &data)) return -1;
         base = data->data_size;
     }
-    int64_t target = base + offset;
-    if ((origin != kSeekSet && origin != kSeekCur && origin != kSeekEnd) || target < 0 || target > 0x7FFFFFFF)
-        return Fail(EINVAL);
+    int64_t target = SeekTarget(origin, base, offset);
+    if (target < 0) return Fail(EINVAL);
     descriptor->position = target;
     return static_cast<int32_t>(target);
 }

@@ -9,7 +9,8 @@
 
 #include "platform/ntfs/NtfsDriveState.h"
 #include "platform/ntfs/NtfsVolume.h"
-#include "platform/offline/WindowsNames.h"
+#include "platform/host/Win32Answers.h"
+#include "platform/host/WindowsNames.h"
 
 namespace {
 

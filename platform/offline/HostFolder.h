@@ -19,25 +19,7 @@
 #include <utility>
 #include <vector>
 
-// One owned descriptor, closed once.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    int Release();
-    void Reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
+#include "platform/host/UniqueFd.h"
 
 // A folder's identity, to tell whether another descriptor is the same folder.
 typedef std::pair<dev_t, ino_t> FolderId;

@@ -15,7 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/offline/WindowsNames.h"
+#include "platform/host/Win32Answers.h"
+#include "platform/host/WindowsNames.h"
 
 namespace {
 
@@ -23,18 +24,6 @@ const int32_t kErrorNoMoreFiles = 18;
 const int32_t kErrorInvalidParameter = 87;
 // How ntfs-3g shows a file's DOS attributes.
 const char kNtfsAttributes[] = "system.ntfs_attrib_be";
-
-std::string Upper(const std::string& text) {
-    std::string result = text;
-    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
-std::string ParentOf(const std::string& host) {
-    size_t slash = host.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return "/";
-    return host.substr(0, slash);
-}
 
 bool SameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -78,7 +67,7 @@ bool OfflineFileSystem::Refuse(int32_t error) {
 // 2 when the file's folder exists, 3 when it does not, as Windows answers.
 uint32_t OfflineFileSystem::MissingError(const std::string& host) {
     struct stat info;
-    bool folder = !host.empty() && stat(ParentOf(host).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    bool folder = !host.empty() && stat(ParentOfHostPath(host).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     *lastError_ = folder ? kErrorFileNotFound : kErrorPathNotFound;
     return *lastError_;
 }
@@ -150,7 +139,7 @@ std::string OfflineFileSystem::VanishedDrives() const {
 }
 
 void OfflineFileSystem::SetEnvironment(const std::string& name, const std::string& value) {
-    environment_[Upper(name)] = value;
+    environment_[UpperCase(name)] = value;
 }
 
 // --- paths ---------------------------------------------------------------------
@@ -195,7 +184,7 @@ std::string OfflineFileSystem::Resolve(const char* windowsPath, const Drive** dr
 
 void OfflineFileSystem::MarkGone(const std::string& host) {
     gone_.insert(host);
-    goneFolders_.insert(ParentOf(host));
+    goneFolders_.insert(ParentOfHostPath(host));
 }
 
 bool OfflineFileSystem::Look(const std::string& host, struct stat* info) const {
@@ -276,7 +265,7 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
             continue;
         }
         found.push_back(MakeItem(item->d_name, entry));
-        keys.push_back(Upper(item->d_name));
+        keys.push_back(UpperCase(item->d_name));
     }
     closedir(dir);
     // Listed as NTFS lists a folder: by the names' upper-case form.
@@ -469,24 +458,13 @@ uint32_t OfflineFileSystem::ExpandEnvironment(const char* source, char* buffer, 
         Refuse(kErrorInvalidParameter);
         return 0;
     }
-    std::string result;
-    for (const char* at = source; *at;) {
-        const char* open = strchr(at, '%');
-        const char* close = open ? strchr(open + 1, '%') : nullptr;
-        if (close == nullptr) {
-            result += at;
-            break;
-        }
-        result.append(at, open);
-        auto known = environment_.find(Upper(std::string(open + 1, close)));
-        // An unknown name stays as it was written, percent signs and all.
-        if (close > open + 1 && known != environment_.end()) result += known->second;
-        else result.append(open, close + 1);
-        at = close + 1;
-    }
-    uint32_t needed = static_cast<uint32_t>(result.size() + 1);
-    if (buffer && size >= needed) memcpy(buffer, result.c_str(), needed);
-    return needed;
+    auto lookup = [this](const std::string& name, std::string* value) {
+        auto known = environment_.find(name);
+        if (known == environment_.end()) return false;
+        *value = known->second;
+        return true;
+    };
+    return ExpandEnvironmentAnswer(source, lookup, buffer, size);
 }
 
 // --- descriptors --------------------------------------------------------------------
@@ -530,15 +508,14 @@ int32_t OfflineFileSystem::FileLength(int fd) {
 }
 
 int32_t OfflineFileSystem::FileSeek(int fd, int32_t offset, int origin) {
-    int whence = origin == kSeekSet ? SEEK_SET : origin == kSeekCur ? SEEK_CUR : origin == kSeekEnd ? SEEK_END : -1;
-    if (!descriptors_.count(fd) || whence < 0) {
-        errno = descriptors_.count(fd) ? EINVAL : EBADF;
+    if (!descriptors_.count(fd)) {
+        errno = EBADF;
         return -1;
     }
-    off_t base = whence == SEEK_SET ? 0 : lseek(fd, 0, whence);
+    off_t base = origin == kSeekCur ? lseek(fd, 0, SEEK_CUR) : origin == kSeekEnd ? lseek(fd, 0, SEEK_END) : 0;
     if (base < 0) return -1;
-    off_t target = base + offset;
-    if (target < 0 || target > 0x7FFFFFFF) {
+    int64_t target = SeekTarget(origin, base, offset);
+    if (target < 0) {
         errno = EINVAL;
         return -1;
     }

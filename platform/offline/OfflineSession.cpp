@@ -4,6 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/host/TextCodes.h"
 
 volatile sig_atomic_t OfflineSession::stopRequested = 0;
 
@@ -91,51 +95,15 @@ void OfflineSession::EndProgram(uint32_t exitCode) {
     std::exit(static_cast<int>(exitCode));
 }
 
-namespace {
-
-// Appends one code point as UTF-8; false when it does not fit.
-bool PutUtf8(uint32_t code, char* buffer, int size, int* used) {
-    char bytes[4];
-    int length = 0;
-    if (code < 0x80) {
-        bytes[length++] = static_cast<char>(code);
-    } else if (code < 0x800) {
-        bytes[length++] = static_cast<char>(0xC0 | (code >> 6));
-        bytes[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        bytes[length++] = static_cast<char>(0xE0 | (code >> 12));
-        bytes[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        bytes[length++] = static_cast<char>(0xF0 | (code >> 18));
-        bytes[length++] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        bytes[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    if (*used + length > size) return false;
-    for (int i = 0; i < length; ++i) buffer[(*used)++] = bytes[i];
-    return true;
-}
-
-}  // namespace
-
 int OfflineSession::WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) {
     if (wide == nullptr || buffer == nullptr || size <= 0) return 0;
+    size_t count = wideCount < 0 ? 0 : static_cast<size_t>(wideCount);
     if (wideCount < 0) {
-        wideCount = 0;
-        while (wide[wideCount] != 0) ++wideCount;
-        ++wideCount;  // the zero is converted too, as the system does
+        while (wide[count] != 0) ++count;
+        ++count;  // the zero is converted too, as the system does
     }
-    int used = 0;
-    for (int i = 0; i < wideCount; ++i) {
-        uint32_t code = wide[i];
-        bool high = code >= 0xD800 && code < 0xDC00;
-        if (high && i + 1 < wideCount && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = '?';  // a lone surrogate
-        }
-        if (!PutUtf8(code, buffer, size, &used)) return 0;
-    }
-    return used;
+    std::string text = Utf16ToUtf8(wide, count);
+    if (text.size() > static_cast<size_t>(size)) return 0;
+    memcpy(buffer, text.data(), text.size());
+    return static_cast<int>(text.size());
 }

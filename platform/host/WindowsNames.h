@@ -1,10 +1,18 @@
-// How Windows matches and hands out names, for the offline drives (host
-// folders and NTFS volumes alike).
+// How Windows matches and hands out names, for the implementations that
+// emulate it over this system: the offline drives (host folders and NTFS
+// volumes alike) and the simulated Windows of the tests.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The text in upper case (ASCII letters; other bytes as they are).
+std::string UpperCase(const std::string& text);
+// Equal but for the case of ASCII letters, as Windows compares names.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+// The folder holding a path of this system ("/a/b" gives "/a", "/a" gives "/").
+std::string ParentOfHostPath(const std::string& hostPath);
 
 // The index (0 for A:) of the drive a Windows path "X:..." names; -1 for none.
 int DriveIndexOf(const std::string& windowsPath);
@@ -24,6 +32,3 @@ bool EveryName(const std::string& namePattern);
 // it into a path to another file, and short enough for a listing's entry.
 bool Addressable(const char* name);
 
-// The buffer rule of GetTempPathA and its kin: the length without the zero
-// when it fits, else the size needed including the zero.
-uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size);

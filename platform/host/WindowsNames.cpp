@@ -1,4 +1,4 @@
-#include "platform/offline/WindowsNames.h"
+#include "platform/host/WindowsNames.h"
 
 #include <fnmatch.h>
 
@@ -6,6 +6,25 @@
 #include <cstring>
 
 #include "platform/FileSystem.h"
+
+std::string UpperCase(const std::string& text) {
+    std::string result = text;
+    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+std::string ParentOfHostPath(const std::string& hostPath) {
+    size_t slash = hostPath.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return hostPath.substr(0, slash);
+}
 
 int DriveIndexOf(const std::string& windowsPath) {
     if (windowsPath.size() < 2 || windowsPath[1] != ':' || !isalpha(static_cast<unsigned char>(windowsPath[0])))
@@ -55,10 +74,3 @@ bool Addressable(const char* name) {
     return strchr(name, '\\') == nullptr && strlen(name) < sizeof(FindEntry::name);
 }
 
-uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
-    if (buffer && size > text.size()) {
-        memcpy(buffer, text.c_str(), text.size() + 1);
-        return static_cast<uint32_t>(text.size());
-    }
-    return static_cast<uint32_t>(text.size() + 1);
-}

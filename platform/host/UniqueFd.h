@@ -1,0 +1,22 @@
+// One owned descriptor of this (POSIX) system, closed once: the scoped handle
+// of the implementations that emulate Windows over host files.
+#pragma once
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    int Release();
+    void Reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
