@@ -17,6 +17,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/host/TextCodes.h"
+#include "platform/host/Win32Answers.h"
 #include "sim/SimState.h"
 
 using namespace simdetail;
@@ -26,7 +28,7 @@ namespace {
 // The order in which Windows file systems (and Wine) list a folder: by the
 // upper-case form, then byte order to keep names differing only in case stable.
 bool ListedBefore(const std::string& a, const std::string& b) {
-    std::string ua = Upper(a), ub = Upper(b);
+    std::string ua = UpperCase(a), ub = UpperCase(b);
     if (ua != ub) return ua < ub;
     return a < b;
 }
@@ -55,59 +57,9 @@ std::vector<std::string> ListFolder(const std::string& host) {
     return names;
 }
 
-std::string ParentOf(const std::string& host) {
-    size_t slash = host.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return "/";
-    return host.substr(0, slash);
-}
-
-// Windows wildcard matching: '*' any run, '?' one character, no case.
-bool GlobMatch(const char* pattern, const char* name) {
-    while (*pattern) {
-        if (*pattern == '*') {
-            while (*pattern == '*') ++pattern;
-            if (!*pattern) return true;
-            for (const char* n = name; *n; ++n)
-                if (GlobMatch(pattern, n)) return true;
-            return GlobMatch(pattern, name + strlen(name));
-        }
-        if (!*name) return false;
-        if (*pattern != '?' &&
-            toupper(static_cast<unsigned char>(*pattern)) != toupper(static_cast<unsigned char>(*name)))
-            return false;
-        ++pattern;
-        ++name;
-    }
-    return *name == 0;
-}
-
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-    if (GlobMatch(pattern.c_str(), name.c_str())) return true;
-    // "x*.*" also matches names without any dot, as on Windows.
-    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-        name.find('.') == std::string::npos)
-        return GlobMatch(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str());
-    return false;
-}
-
-bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
-
 bool IsShortNameChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return u > 32 && !strchr("\"*+,/:;<=>?[\\]|", c);
-}
-
-// Host names are UTF-8. A multi-byte character stands for one outside the
-// simulated ANSI code page: the 8-bit calls list it as "?", and short names
-// take "_" for it. Gives the length of such a character at text[at], else 0.
-size_t WideCharacterLength(const std::string& text, size_t at) {
-    unsigned char lead = static_cast<unsigned char>(text[at]);
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
-    return length;
 }
 
 bool HasHighBytes(const std::string& text) {
@@ -116,11 +68,13 @@ bool HasHighBytes(const std::string& text) {
     return false;
 }
 
-// A host name as the 8-bit find calls list it.
+// A host name as the 8-bit find calls list it. Host names are UTF-8; a
+// multi-byte character stands for one outside the simulated ANSI code page,
+// listed as "?" (and taken as "_" in short names).
 std::string ListedName(const std::string& hostName) {
     std::string listed;
     for (size_t i = 0; i < hostName.size();) {
-        size_t wide = WideCharacterLength(hostName, i);
+        size_t wide = Utf8SequenceLength(hostName, i);
         listed += wide != 0 ? '?' : hostName[i];
         i += wide != 0 ? wide : 1;
     }
@@ -153,7 +107,7 @@ bool IsLegal83(const std::string& name) {
 std::string ShortNameCharacters(const std::string& part) {
     std::string result;
     for (size_t i = 0; i < part.size();) {
-        size_t wide = WideCharacterLength(part, i);
+        size_t wide = Utf8SequenceLength(part, i);
         if (wide != 0) {
             result += '_';
             i += wide;
@@ -197,7 +151,7 @@ std::vector<std::string> ShortNamesOf(const std::string& folder, const std::vect
         if (next < longOnes.size() && longOnes[next] == i) {
             ++next;
         } else {
-            inUse.insert(Upper(names[i]));
+            inUse.insert(UpperCase(names[i]));
         }
     }
     std::map<std::string, std::string>& givenHere = state.givenShortNames[folder];
@@ -249,11 +203,11 @@ std::string MatchComponent(const std::string& folder, const std::string& compone
     if (lstat(exact.c_str(), &info) == 0) return component;
     std::vector<std::string> names = ListFolder(folder);
     for (const std::string& name : names)
-        if (SameText(name, component)) return name;
+        if (SameTextIgnoringCase(name, component)) return name;
     if (state.shortNames && component.find('~') != std::string::npos) {
         std::vector<std::string> shortNames = ShortNamesOf(folder, names, state);
         for (size_t i = 0; i < names.size(); ++i)
-            if (!shortNames[i].empty() && SameText(shortNames[i], component)) return names[i];
+            if (!shortNames[i].empty() && SameTextIgnoringCase(shortNames[i], component)) return names[i];
     }
     return component;
 }
@@ -329,7 +283,7 @@ bool SimFileSystem::WriteFile(const std::string& windowsPath, const std::string&
     std::string host = HostPath(windowsPath);
     if (host.empty()) return false;
     std::error_code ignored;
-    std::filesystem::create_directories(ParentOf(host), ignored);
+    std::filesystem::create_directories(ParentOfHostPath(host), ignored);
     FILE* file = fopen(host.c_str(), "wb");
     if (!file) return false;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -379,7 +333,7 @@ void SimFileSystem::SetWindowsDirectory(const std::string& path) { state_.window
 void SimFileSystem::SetSystemDirectory(const std::string& path) { state_.systemDirectory = path; }
 void SimFileSystem::SetTempPath(const std::string& path) { state_.tempPath = path; }
 void SimFileSystem::SetEnvironment(const std::string& name, const std::string& value) {
-    state_.environment[Upper(name)] = {name, value};
+    state_.environment[UpperCase(name)] = {name, value};
 }
 
 int SimFileSystem::OpenDescriptorCount() const {
@@ -462,15 +416,16 @@ bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& 
 std::vector<FindEntry> MatchingEntries(SimState& state, const std::string& folder, const std::string& namePattern,
                                        bool driveRoot) {
     const std::map<std::string, uint32_t>& stored = state.attributes;
+    std::string wildcard = WildcardPattern(namePattern);
     std::vector<FindEntry> entries;
     if (!driveRoot) {
-        if (WildcardMatch(namePattern, ".")) AddEntry(stored, folder, ".", "", &entries);
-        if (WildcardMatch(namePattern, "..")) AddEntry(stored, ParentOf(folder), "..", "", &entries);
+        if (NameMatches(wildcard, ".")) AddEntry(stored, folder, ".", "", &entries);
+        if (NameMatches(wildcard, "..")) AddEntry(stored, ParentOfHostPath(folder), "..", "", &entries);
     }
     std::vector<std::string> names = ListFolder(folder);
     std::vector<std::string> shortNames = ShortNamesOf(folder, names, state);
     for (size_t i = 0; i < names.size(); ++i)
-        if (WildcardMatch(namePattern, names[i]))
+        if (NameMatches(wildcard, names[i].c_str()))
             AddEntry(stored, folder + "/" + names[i], names[i], shortNames[i], &entries);
     return entries;
 }
@@ -498,7 +453,7 @@ SearchHandle SimFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
     } else if (!namePattern.empty()) {
         std::string host = HostPath(text);
         std::string name = host.substr(host.find_last_of('/') + 1);
-        std::string shortName = ShortComponent(ParentOf(host), name, state_);
+        std::string shortName = ShortComponent(ParentOfHostPath(host), name, state_);
         AddEntry(state_.attributes, host, name, shortName == name ? "" : shortName, &search.entries);
     }
     if (search.entries.empty()) {
@@ -535,7 +490,7 @@ uint32_t SimFileSystem::GetAttributes(const char* path) {
     std::string host = HostPath(path ? path : "");
     HostEntry entry;
     if (!ReadHostEntry(host, &entry)) {
-        state_.lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        state_.lastError = IsFolder(ParentOfHostPath(host)) ? kErrorFileNotFound : kErrorPathNotFound;
         return kInvalidAttributes;
     }
     return AttributesOf(state_.attributes, host, entry);
@@ -546,7 +501,7 @@ bool SimFileSystem::SetAttributes(const char* path, uint32_t attributes) {
     std::string host = HostPath(path ? path : "");
     struct stat info;
     if (!StatPath(host, &info)) {
-        state_.lastError = IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+        state_.lastError = IsFolder(ParentOfHostPath(host)) ? kErrorFileNotFound : kErrorPathNotFound;
         return false;
     }
     if (state_.deniedAttributes.count(host)) {
@@ -568,7 +523,7 @@ namespace {
 
 // The error a missing path gives: 2 when its folder exists, 3 when not.
 int32_t MissingError(const std::string& host) {
-    return IsFolder(ParentOf(host)) ? kErrorFileNotFound : kErrorPathNotFound;
+    return IsFolder(ParentOfHostPath(host)) ? kErrorFileNotFound : kErrorPathNotFound;
 }
 
 bool IsReadOnlyFile(const struct stat& info) {
@@ -623,7 +578,7 @@ int32_t SimState::MoveRefusal(const std::string& source, const std::string& targ
     struct stat info;
     if (!StatPath(source, &info)) return source.empty() ? kErrorPathNotFound : MissingError(source);
     if (locked.count(source)) return kErrorSharingViolation;
-    if (target.empty() || !IsFolder(ParentOf(target))) return kErrorPathNotFound;
+    if (target.empty() || !IsFolder(ParentOfHostPath(target))) return kErrorPathNotFound;
     struct stat existing;
     if (!StatPath(target, &existing)) return kErrorSuccess;
     if (existing.st_ino == info.st_ino && existing.st_dev == info.st_dev) return kErrorSuccess;  // same file
@@ -656,7 +611,7 @@ bool SimFileSystem::MovePathEx(const char* from, const char* to, uint32_t flags)
     // A new name that differs only in case names the same file; the move
     // then gives it the new spelling, as NTFS does.
     std::vector<std::string> parts = SplitComponents(to);
-    if (!target.empty() && !parts.empty() && target == source) target = ParentOf(target) + "/" + TrimComponent(parts.back());
+    if (!target.empty() && !parts.empty() && target == source) target = ParentOfHostPath(target) + "/" + TrimComponent(parts.back());
     int32_t error = state_.MoveRefusal(source, target, (flags & kMoveReplaceExisting) != 0);
     if (error == kErrorSuccess && !MoveHost(source, target)) error = kErrorAccessDenied;
     if (error != kErrorSuccess) {
@@ -685,7 +640,7 @@ bool SimFileSystem::CopyPath(const char* from, const char* to, bool failIfExists
         state_.lastError = kErrorAccessDenied;
         return false;
     }
-    if (target.empty() || !IsFolder(ParentOf(target))) {
+    if (target.empty() || !IsFolder(ParentOfHostPath(target))) {
         state_.lastError = kErrorPathNotFound;
         return false;
     }
@@ -719,20 +674,6 @@ bool SimFileSystem::CopyPath(const char* from, const char* to, bool failIfExists
     return true;
 }
 
-namespace {
-
-// The buffer rule of GetTempPathA and its kin: the length without the zero
-// when it fits, else the size needed including the zero.
-uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
-    if (buffer && size > text.size()) {
-        memcpy(buffer, text.c_str(), text.size() + 1);
-        return static_cast<uint32_t>(text.size());
-    }
-    return static_cast<uint32_t>(text.size() + 1);
-}
-
-}  // namespace
-
 uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t size) {
     if (state_.Injected(FaultKind::ShortPath)) return 0;
     std::string text = longPath ? longPath : "";
@@ -758,7 +699,7 @@ uint32_t SimFileSystem::ShortPath(const char* longPath, char* buffer, uint32_t s
         position = end;
         if (component == "." || component == "..") {
             result += component;
-            folder = component == ".." ? ParentOf(folder) : folder;
+            folder = component == ".." ? ParentOfHostPath(folder) : folder;
             continue;
         }
         std::string onDisk = MatchComponent(folder, TrimComponent(component), state_);
@@ -783,33 +724,14 @@ uint32_t SimFileSystem::ExpandEnvironment(const char* source, char* buffer, uint
         state_.lastError = kErrorInvalidParameter;
         return 0;
     }
-    std::string text = source;
-    std::string result;
-    size_t position = 0;
-    while (position < text.size()) {
-        size_t open = text.find('%', position);
-        size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
-        if (close == std::string::npos) {
-            result += text.substr(position);
-            break;
-        }
-        result += text.substr(position, open - position);
-        std::string name = text.substr(open + 1, close - open - 1);
-        std::string upper = Upper(name);
-        auto found = state_.environment.find(upper);
-        if (found != state_.environment.end()) {
-            result += found->second.second;
-        } else if (!name.empty() && (upper == "SYSTEMROOT" || upper == "WINDIR")) {
-            result += state_.windowsDirectory;
-        } else {
-            // Unknown names stay as written, percent signs included.
-            result += text.substr(open, close - open + 1);
-        }
-        position = close + 1;
-    }
-    uint32_t needed = static_cast<uint32_t>(result.size() + 1);
-    if (buffer && size >= needed) memcpy(buffer, result.c_str(), needed);
-    return needed;
+    auto lookup = [this](const std::string& name, std::string* value) {
+        auto found = state_.environment.find(name);
+        if (found != state_.environment.end()) *value = found->second.second;
+        else if (name == "SYSTEMROOT" || name == "WINDIR") *value = state_.windowsDirectory;
+        else return false;
+        return true;
+    };
+    return ExpandEnvironmentAnswer(source, lookup, buffer, size);
 }
 
 // --- descriptor calls -----------------------------------------------------------
@@ -872,12 +794,9 @@ int32_t SimFileSystem::FileSeek(int fd, int32_t offset, int origin) {
         struct stat info;
         if (fstat(fd, &info) != 0) return -1;
         base = info.st_size;
-    } else if (origin != kSeekSet) {
-        errno = EINVAL;
-        return -1;
     }
-    int64_t target = base + offset;
-    if (target < 0 || target > 0x7FFFFFFF) {
+    int64_t target = SeekTarget(origin, base, offset);
+    if (target < 0) {
         errno = EINVAL;
         return -1;
     }

@@ -113,7 +113,7 @@ void WriteProcessObject(Writer& out, const std::vector<Instance>& instances) {
 }
 
 bool NamesProcessObject(const std::string& valueName) {
-    return valueName == std::to_string(kProcessObjectIndex) || SameText(valueName, "Global");
+    return valueName == std::to_string(kProcessObjectIndex) || SameTextIgnoringCase(valueName, "Global");
 }
 
 }  // namespace

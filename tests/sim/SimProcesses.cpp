@@ -32,7 +32,7 @@ const struct {
 
 // LoadLibraryA adds ".DLL" to a name without an extension.
 std::string LibraryKey(const std::string& name) {
-    std::string key = Upper(name);
+    std::string key = UpperCase(name);
     if (key.find('.') == std::string::npos) key += ".DLL";
     return key;
 }
@@ -89,7 +89,7 @@ void SimProcesses::EndProcess(uint32_t id) {
     if (!process || process->exited) return;
     process->exited = true;
     for (const SimProcess& other : state_.processes)
-        if (!other.exited && SameText(other.path, process->path)) return;
+        if (!other.exited && SameTextIgnoringCase(other.path, process->path)) return;
     files_.UnlockFile(process->path);
 }
 
@@ -127,7 +127,7 @@ void SimProcesses::RefuseStop(const std::string& name) {
 void SimProcesses::RemoveService(const std::string& name) {
     auto& services = state_.services;
     for (auto it = services.begin(); it != services.end(); ++it) {
-        if (SameText(it->name, name)) {
+        if (SameTextIgnoringCase(it->name, name)) {
             services.erase(it);
             return;
         }
@@ -136,7 +136,7 @@ void SimProcesses::RemoveService(const std::string& name) {
 
 int SimProcesses::StopRequests(const std::string& name) const {
     for (const SimService& service : state_.services)
-        if (SameText(service.name, name)) return service.stopRequests;
+        if (SameTextIgnoringCase(service.name, name)) return service.stopRequests;
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/host/Win32Answers.h"
 #include "sim/SimPerfData.h"
 #include "sim/SimState.h"
 
@@ -151,10 +152,7 @@ int32_t SimRegistry::KeyEnumValue(RegKey key, uint32_t index, char* name, uint32
     if (index >= open.node->values.size()) return kErrorNoMoreItems;
     const std::string& valueName = open.node->values[index].name;
     if (!name || !nameLength) return kErrorInvalidParameter;
-    if (valueName.size() >= *nameLength) return kErrorMoreData;
-    memcpy(name, valueName.c_str(), valueName.size() + 1);
-    *nameLength = static_cast<uint32_t>(valueName.size());
-    return kErrorSuccess;
+    return AnswerValueName(valueName, name, nameLength);
 }
 
 int32_t SimRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
@@ -177,19 +175,13 @@ int32_t SimRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* type,
     }
     if (data && !size) return kErrorInvalidParameter;
     uint32_t length = static_cast<uint32_t>(bytes->size());
-    if (data && *size < length) {
-        // The performance data never tell the size they need: what they leave
-        // in the size is not defined.
-        if (key != kHkeyPerformanceData)
-            *size = length;
-        else if (state_.performanceSizeScripted)
-            *size = state_.performanceSizeOnMoreData;
-        return kErrorMoreData;
-    }
-    if (data && length) memcpy(data, bytes->data(), length);
-    if (size) *size = length;
-    if (type) *type = valueType;
-    return kErrorSuccess;
+    uint32_t given = size ? *size : 0;
+    int32_t answer = AnswerValueData(bytes->data(), length, valueType, type, data, size);
+    // The performance data never tell the size they need: what they leave
+    // in the size is not defined.
+    if (answer == kErrorMoreData && key == kHkeyPerformanceData)
+        *size = state_.performanceSizeScripted ? state_.performanceSizeOnMoreData : given;
+    return answer;
 }
 
 int32_t SimRegistry::KeySetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
@@ -211,7 +203,7 @@ int32_t SimRegistry::KeyDeleteValue(RegKey key, const char* name) {
     if (!state_.Allows(open, kKeySetValue)) return kErrorAccessDenied;
     auto& values = open.node->values;
     for (auto it = values.begin(); it != values.end(); ++it) {
-        if (SameText(it->name, name ? name : "")) {
+        if (SameTextIgnoringCase(it->name, name ? name : "")) {
             values.erase(it);  // later values move up one index, as on Windows
             return kErrorSuccess;
         }

@@ -121,7 +121,7 @@ bool SimSession::TokenOpenOwn(uint32_t, TokenHandle* token) {
 
 bool SimSession::PrivilegeLookup(const char* name, uint64_t* luid) {
     for (const auto& privilege : kPrivileges) {
-        if (name && SameText(name, privilege.name)) {
+        if (name && SameTextIgnoringCase(name, privilege.name)) {
             *luid = privilege.luid;
             return true;
         }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/host/WindowsNames.h"
 #include "sim/SimFaults.h"
 
 namespace simdetail {
@@ -28,20 +29,6 @@ const int32_t kErrorNoSuchPrivilege = 1313;
 const uint32_t kKeySetValue = 0x0002;
 const uint32_t kKeyCreateSubKey = 0x0004;
 const uint32_t kKeyQueryValue = 0x0001;
-
-inline std::string Upper(const std::string& text) {
-    std::string result = text;
-    for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
-// Equal but for letter case; no copies, as the registry compares long names often.
-inline bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -74,12 +61,12 @@ struct RegNode {
 
     std::shared_ptr<RegNode> Child(const std::string& childName) const {
         for (const auto& child : children)
-            if (SameText(child->name, childName)) return child;
+            if (SameTextIgnoringCase(child->name, childName)) return child;
         return nullptr;
     }
     RegValue* Value(const std::string& valueName) {
         for (auto& value : values)
-            if (SameText(value.name, valueName)) return &value;
+            if (SameTextIgnoringCase(value.name, valueName)) return &value;
         return nullptr;
     }
 };
@@ -207,7 +194,7 @@ struct SimState {
     }
     SimService* Service(const std::string& name) {
         for (auto& service : services)
-            if (SameText(service.name, name)) return &service;
+            if (SameTextIgnoringCase(service.name, name)) return &service;
         return nullptr;
     }
     bool NineX() const { return version.platformId == 1 && !versionFails; }
