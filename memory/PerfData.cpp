@@ -5,25 +5,13 @@
 #include <cstring>
 
 #include "common/Shared.h"
+#include "memory/PerfLayout.h"
 #include "platform/LittleEndian.h"
 
 namespace {
 
-// Sizes and field offsets of the published layout (the same in 32-bit and
-// 64-bit programs: the name pointers are 32-bit fields in both).
-const uint64_t kBlockHeaderLengthAt = 24;
-const uint64_t kObjectSize = 64;
-const uint64_t kObjectDefinitionLengthAt = 4;
-const uint64_t kObjectHeaderLengthAt = 8;
-const uint64_t kObjectNumCountersAt = 32;
-const uint64_t kObjectNumInstancesAt = 40;
-const uint64_t kCounterDefinitionSize = 40;  // taken as fixed; ByteLength is not consulted
-const uint64_t kCounterNameIndexAt = 4;
-const uint64_t kCounterOffsetAt = 36;
-const uint64_t kInstanceSize = 24;
-const uint64_t kInstanceNameOffsetAt = 16;
-const uint64_t kInstanceNameLengthAt = 20;
-const uint64_t kCounterBlockSize = 4;
+using namespace perf;
+
 const size_t kLongestName = 16;
 const int kConvertedNameSize = static_cast<int>(kPathSize);
 

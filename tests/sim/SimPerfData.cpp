@@ -2,17 +2,18 @@
 
 #include <cstring>
 
+#include "memory/PerfLayout.h"
+#include "platform/LittleEndian.h"
 #include "sim/SimState.h"
 
 namespace simdetail {
 
 namespace {
 
-const uint32_t kDataBlockSize = 88;
-const uint32_t kObjectSize = 64;
-const uint32_t kCounterDefinitionSize = 40;
-const uint32_t kInstanceSize = 24;
-const uint32_t kCounterBlockSize = 216;
+using namespace perf;
+
+// Each instance's counters: room for all of kCounters.
+const uint32_t kCounterBlockLength = 216;
 
 struct CounterSpec {
     uint32_t nameIndex;
@@ -22,10 +23,11 @@ struct CounterSpec {
 };
 
 // ID Process is not the first definition, as on the real systems.
+const uint32_t kIdProcessCounterOffset = 40;
 const CounterSpec kCounters[] = {
     {6, "% Processor Time", 8, 8},
     {684, "Elapsed Time", 8, 16},
-    {kIdProcessCounterIndex, "ID Process", 4, 40},
+    {kIdProcessCounterIndex, "ID Process", 4, kIdProcessCounterOffset},
     {1410, "Creating Process ID", 4, 44},
 };
 
@@ -34,9 +36,7 @@ public:
     size_t Size() const { return bytes_.size(); }
     void Pad(size_t length) { bytes_.resize(bytes_.size() + length, 0); }
     void AlignTo8() { Pad((8 - bytes_.size() % 8) % 8); }
-    void Put32(size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
+    void Put32(size_t at, uint32_t value) { WriteLe32(&bytes_[at], value); }
     void Add32(uint32_t value) {
         Pad(4);
         Put32(bytes_.size() - 4, value);
@@ -63,53 +63,53 @@ void WriteDataBlockHeader(Writer& out) {
     out.Pad(kDataBlockSize);
     out.Put32(0, 'P' | ('E' << 16));  // the signature: four wide characters
     out.Put32(4, 'R' | ('F' << 16));
-    out.Put32(8, 1);   // little endian
-    out.Put32(12, 1);  // version
-    out.Put32(16, 1);  // revision
-    out.Put32(84, kDataBlockSize);  // system name offset
+    out.Put32(kBlockLittleEndianAt, 1);
+    out.Put32(kBlockVersionAt, 1);
+    out.Put32(kBlockRevisionAt, 1);
+    out.Put32(kBlockSystemNameOffsetAt, kDataBlockSize);
     out.AddWide("SIMPC");
-    out.Put32(80, static_cast<uint32_t>(out.Size() - kDataBlockSize));
+    out.Put32(kBlockSystemNameLengthAt, static_cast<uint32_t>(out.Size() - kDataBlockSize));
     out.AlignTo8();
-    out.Put32(24, static_cast<uint32_t>(out.Size()));  // header length
+    out.Put32(kBlockHeaderLengthAt, static_cast<uint32_t>(out.Size()));
 }
 
 void WriteInstance(Writer& out, const Instance& instance) {
     size_t start = out.Size();
     out.Pad(kInstanceSize);
-    out.Put32(start + 12, 0xFFFFFFFFu);  // no unique id
-    out.Put32(start + 16, kInstanceSize);
+    out.Put32(start + kInstanceUniqueIdAt, 0xFFFFFFFFu);  // none
+    out.Put32(start + kInstanceNameOffsetAt, kInstanceSize);
     out.AddWide(instance.name);
-    out.Put32(start + 20, static_cast<uint32_t>((instance.name.size() + 1) * 2));
+    out.Put32(start + kInstanceNameLengthAt, static_cast<uint32_t>((instance.name.size() + 1) * 2));
     out.AlignTo8();
-    out.Put32(start, static_cast<uint32_t>(out.Size() - start));
+    out.Put32(start + kInstanceByteLengthAt, static_cast<uint32_t>(out.Size() - start));
     size_t block = out.Size();
-    out.Pad(kCounterBlockSize);
-    out.Put32(block, kCounterBlockSize);
-    out.Put32(block + 40, instance.processId);
+    out.Pad(kCounterBlockLength);
+    out.Put32(block + kCounterBlockLengthAt, kCounterBlockLength);
+    out.Put32(block + kIdProcessCounterOffset, instance.processId);
 }
 
 void WriteProcessObject(Writer& out, const std::vector<Instance>& instances) {
     size_t start = out.Size();
     out.Pad(kObjectSize);
     uint32_t counterCount = sizeof kCounters / sizeof kCounters[0];
-    out.Put32(start + 4, kObjectSize + counterCount * kCounterDefinitionSize);
-    out.Put32(start + 8, kObjectSize);
-    out.Put32(start + 12, kProcessObjectIndex);
-    out.Put32(start + 20, kProcessObjectIndex + 1);
-    out.Put32(start + 28, 100);  // novice detail level
-    out.Put32(start + 32, counterCount);
-    out.Put32(start + 40, static_cast<uint32_t>(instances.size()));
+    out.Put32(start + kObjectDefinitionLengthAt, kObjectSize + counterCount * kCounterDefinitionSize);
+    out.Put32(start + kObjectHeaderLengthAt, kObjectSize);
+    out.Put32(start + kObjectNameIndexAt, kProcessObjectIndex);
+    out.Put32(start + kObjectHelpIndexAt, kProcessObjectIndex + 1);
+    out.Put32(start + kObjectDetailLevelAt, 100);  // novice
+    out.Put32(start + kObjectNumCountersAt, counterCount);
+    out.Put32(start + kObjectNumInstancesAt, static_cast<uint32_t>(instances.size()));
     for (const CounterSpec& counter : kCounters) {
         size_t at = out.Size();
         out.Pad(kCounterDefinitionSize);
-        out.Put32(at, kCounterDefinitionSize);
-        out.Put32(at + 4, counter.nameIndex);
-        out.Put32(at + 12, counter.nameIndex + 1);
-        out.Put32(at + 32, counter.size);
-        out.Put32(at + 36, counter.offset);
+        out.Put32(at + kCounterByteLengthAt, kCounterDefinitionSize);
+        out.Put32(at + kCounterNameIndexAt, counter.nameIndex);
+        out.Put32(at + kCounterHelpIndexAt, counter.nameIndex + 1);
+        out.Put32(at + kCounterSizeAt, counter.size);
+        out.Put32(at + kCounterOffsetAt, counter.offset);
     }
     for (const Instance& instance : instances) WriteInstance(out, instance);
-    out.Put32(start, static_cast<uint32_t>(out.Size() - start));
+    out.Put32(start + kObjectTotalLengthAt, static_cast<uint32_t>(out.Size() - start));
 }
 
 bool NamesProcessObject(const std::string& valueName) {
@@ -145,12 +145,12 @@ std::vector<uint8_t> BuildPerformanceData(const SimState& state, const std::stri
             if (!process.exited) instances.push_back({process.id, process.instanceName});
         instances.push_back({0, "_Total"});
         WriteProcessObject(out, instances);
-        out.Put32(28, 1);  // one object
-        out.Put32(32, kProcessObjectIndex);
+        out.Put32(kBlockObjectCountAt, 1);
+        out.Put32(kBlockDefaultObjectAt, kProcessObjectIndex);
     } else {
-        out.Put32(32, 0xFFFFFFFFu);  // no default object
+        out.Put32(kBlockDefaultObjectAt, 0xFFFFFFFFu);  // none
     }
-    out.Put32(20, static_cast<uint32_t>(out.Size()));
+    out.Put32(kBlockTotalLengthAt, static_cast<uint32_t>(out.Size()));
     return out.Take();
 }
 
