@@ -1,6 +1,7 @@
 // Processes and services of a Windows volume that is not running: there are
 // none. No library loads, no service manager opens and nothing can be
-// opened, terminated or stopped, so the memory pass finds nothing.
+// opened, terminated or stopped, so the memory pass finds nothing. Every
+// call fails, its last error saying that what was asked for is not there.
 #pragma once
 
 #include <cstdint>
@@ -11,26 +12,38 @@ class OfflineProcesses : public Processes {
 public:
     explicit OfflineProcesses(uint32_t* lastError) : lastError_(lastError) {}
 
-    LibraryHandle LibraryLoad(const char* name) override;
-    ProcAddress ProcedureFind(LibraryHandle library, const char* name) override;
-    SnapshotHandle CallCreateToolhelp32Snapshot(ProcAddress function, uint32_t flags,
-                                                uint32_t processId) override;
-    bool CallProcess32First(ProcAddress function, SnapshotHandle snapshot, ToolhelpEntry* entry) override;
-    bool CallProcess32Next(ProcAddress function, SnapshotHandle snapshot, ToolhelpEntry* entry) override;
-    bool CallEnumProcesses(ProcAddress function, uint32_t* ids, uint32_t bytes, uint32_t* bytesReturned) override;
-    uint32_t CallGetModuleFileNameExA(ProcAddress function, ProcessHandle process, char* buffer,
-                                      uint32_t size) override;
-    ProcessHandle ProcessOpen(uint32_t access, uint32_t processId) override;
-    bool ProcessTerminate(ProcessHandle process, uint32_t exitCode) override;
-    ServiceHandle ServiceManagerOpen(uint32_t access) override;
-    ServiceHandle ServiceOpen(ServiceHandle manager, const char* name, uint32_t access) override;
-    bool ServiceControl(ServiceHandle service, uint32_t control, ServiceStatus* status) override;
-    bool ServiceQueryStatus(ServiceHandle service, ServiceStatus* status) override;
-    bool ServiceClose(ServiceHandle handle) override;
+    LibraryHandle LibraryLoad(const char*) override { return Refuse(kErrorModNotFound, 0); }
+    ProcAddress ProcedureFind(LibraryHandle, const char*) override { return Refuse(kErrorProcNotFound, 0); }
+    SnapshotHandle CallCreateToolhelp32Snapshot(ProcAddress, uint32_t, uint32_t) override {
+        return Refuse(kErrorInvalidParameter, kNoSnapshot);
+    }
+    bool CallProcess32First(ProcAddress, SnapshotHandle, ToolhelpEntry*) override { return NoHandle(); }
+    bool CallProcess32Next(ProcAddress, SnapshotHandle, ToolhelpEntry*) override { return NoHandle(); }
+    bool CallEnumProcesses(ProcAddress, uint32_t*, uint32_t, uint32_t*) override {
+        return Refuse(kErrorInvalidParameter, false);
+    }
+    uint32_t CallGetModuleFileNameExA(ProcAddress, ProcessHandle, char*, uint32_t) override {
+        return Refuse(kErrorInvalidHandle, 0);
+    }
+    ProcessHandle ProcessOpen(uint32_t, uint32_t) override { return Refuse(kErrorInvalidParameter, 0); }
+    bool ProcessTerminate(ProcessHandle, uint32_t) override { return NoHandle(); }
+    ServiceHandle ServiceManagerOpen(uint32_t) override { return Refuse(kErrorServiceManagerUnavailable, 0); }
+    ServiceHandle ServiceOpen(ServiceHandle, const char*, uint32_t) override { return Refuse(kErrorInvalidHandle, 0); }
+    bool ServiceControl(ServiceHandle, uint32_t, ServiceStatus*) override { return NoHandle(); }
+    bool ServiceQueryStatus(ServiceHandle, ServiceStatus*) override { return NoHandle(); }
+    bool ServiceClose(ServiceHandle) override { return NoHandle(); }
 
 private:
-    // Every call fails; the last error says the thing asked for is not there.
-    bool Refuse(int32_t error);
+    static const int32_t kErrorModNotFound = 126;
+    static const int32_t kErrorInvalidParameter = 87;
+    static const int32_t kErrorServiceManagerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
+
+    template <typename Answer>
+    Answer Refuse(int32_t error, Answer answer) {
+        *lastError_ = static_cast<uint32_t>(error);
+        return answer;
+    }
+    bool NoHandle() { return Refuse(kErrorInvalidHandle, false); }
 
     uint32_t* lastError_;
 };
