@@ -16,6 +16,10 @@
 // these drives, so a delayed deletion is refused rather than promised, and
 // nothing is written, copied or moved (the registry's hive files are
 // rewritten by OfflineHive through a HiveFolder).
+//
+// The calls take the FileSystem interface's arguments and give its results,
+// as NtfsDrives' do: OfflineDrives, the one FileSystem of an offline scan,
+// hands each of them the paths of its own drives.
 #pragma once
 
 #include <sys/stat.h>
@@ -33,10 +37,10 @@
 #include "platform/FileSystem.h"
 #include "platform/offline/HostFolder.h"
 
-class OfflineFileSystem : public FileSystem {
+class OfflineFileSystem {
 public:
     explicit OfflineFileSystem(uint32_t* lastError);
-    ~OfflineFileSystem() override;
+    ~OfflineFileSystem();
     OfflineFileSystem(const OfflineFileSystem&) = delete;
     OfflineFileSystem& operator=(const OfflineFileSystem&) = delete;
 
@@ -73,28 +77,28 @@ public:
     // Told why a change was refused where the scan's own lines cannot say it.
     std::function<void(const std::string& message)> onNotice;
 
-    uint32_t DriveType(const char* root) override;
-    SearchHandle FindFirst(const char* pattern, FindEntry* entry) override;
-    bool FindNext(SearchHandle search, FindEntry* entry) override;
-    void FindEnd(SearchHandle search) override;
-    uint32_t GetAttributes(const char* path) override;
-    bool SetAttributes(const char* path, uint32_t attributes) override;
-    bool DeletePath(const char* path) override;
-    bool MovePath(const char* from, const char* to) override;
-    bool MovePathEx(const char* from, const char* to, uint32_t flags) override;
-    bool CopyPath(const char* from, const char* to, bool failIfExists) override;
-    uint32_t ShortPath(const char* longPath, char* buffer, uint32_t size) override;
-    uint32_t TempPath(char* buffer, uint32_t size) override;
-    uint32_t SystemDirectory(char* buffer, uint32_t size) override;
-    uint32_t WindowsDirectory(char* buffer, uint32_t size) override;
-    uint32_t ExpandEnvironment(const char* source, char* buffer, uint32_t size) override;
-    int FileOpen(const char* path, int flags, int permission) override;
-    int32_t FileLength(int fd) override;
-    int32_t FileSeek(int fd, int32_t offset, int origin) override;
-    int FileRead(int fd, void* buffer, uint32_t count) override;
-    int FileWrite(int fd, const void* buffer, uint32_t count) override;
-    int FileClose(int fd) override;
-    int FileAccess(const char* path, int mode) override;
+    uint32_t DriveType(const char* root);
+    SearchHandle FindFirst(const char* pattern, FindEntry* entry);
+    bool FindNext(SearchHandle search, FindEntry* entry);
+    void FindEnd(SearchHandle search);
+    uint32_t GetAttributes(const char* path);
+    bool SetAttributes(const char* path, uint32_t attributes);
+    bool DeletePath(const char* path);
+    bool MovePath(const char* from, const char* to);
+    bool MovePathEx(const char* from, const char* to, uint32_t flags);
+    bool CopyPath(const char* from, const char* to, bool failIfExists);
+    uint32_t ShortPath(const char* longPath, char* buffer, uint32_t size);
+    uint32_t TempPath(char* buffer, uint32_t size);
+    uint32_t SystemDirectory(char* buffer, uint32_t size);
+    uint32_t WindowsDirectory(char* buffer, uint32_t size);
+    uint32_t ExpandEnvironment(const char* source, char* buffer, uint32_t size);
+    int FileOpen(const char* path, int flags, int permission);
+    int32_t FileLength(int fd);
+    int32_t FileSeek(int fd, int32_t offset, int origin);
+    int FileRead(int fd, void* buffer, uint32_t count);
+    int FileWrite(int fd, const void* buffer, uint32_t count);
+    int FileClose(int fd);
+    int FileAccess(const char* path, int mode);
 
 private:
     struct Drive {
