@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/FileSystem.h"
@@ -24,6 +25,18 @@ std::string ParentOfHostPath(const std::string& hostPath) {
     size_t slash = hostPath.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return "/";
     return hostPath.substr(0, slash);
+}
+
+std::vector<std::string> SplitNames(const std::string& text, const char* separators) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(separators, start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
 }
 
 int DriveIndexOf(const std::string& windowsPath) {
@@ -72,5 +85,21 @@ bool EveryName(const std::string& namePattern) { return namePattern == "*" || na
 
 bool Addressable(const char* name) {
     return strchr(name, '\\') == nullptr && strlen(name) < sizeof(FindEntry::name);
+}
+
+void SplitFindPattern(const std::string& pattern, std::string* windowsFolder, std::string* namePattern) {
+    size_t cut = pattern.find_last_of("\\/");
+    *windowsFolder = cut == std::string::npos ? "" : pattern.substr(0, cut + 1);
+    *namePattern = cut == std::string::npos ? "" : pattern.substr(cut + 1);
+}
+
+void FillFindEntry(const std::string& name, const char* shortName, uint32_t attributes, uint64_t size,
+                   FindEntry* entry) {
+    memset(entry, 0, sizeof *entry);
+    snprintf(entry->name, sizeof entry->name, "%s", name.c_str());
+    snprintf(entry->shortName, sizeof entry->shortName, "%s", shortName);
+    entry->attributes = attributes;
+    entry->sizeHigh = static_cast<uint32_t>(size >> 32);
+    entry->sizeLow = static_cast<uint32_t>(size);
 }
 

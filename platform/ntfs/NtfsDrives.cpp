@@ -320,12 +320,7 @@ bool NtfsDrives::NextMatch(Search* search, FindEntry* entry) {
         const Item& item = items[search->next++];
         if (search->only != 0 && (item.reference != search->only || item.name == "." || item.name == "..")) continue;
         if (!search->namePattern.empty() && !NameMatches(search->namePattern, item.name.c_str())) continue;
-        memset(entry, 0, sizeof *entry);
-        memcpy(entry->name, item.name.c_str(), item.name.size() + 1);  // Addressable: it fits
-        memcpy(entry->shortName, item.shortName, sizeof entry->shortName);
-        entry->attributes = item.attributes;
-        entry->sizeHigh = static_cast<uint32_t>(item.size >> 32);
-        entry->sizeLow = static_cast<uint32_t>(item.size);
+        FillFindEntry(item.name, item.shortName, item.attributes, item.size, entry);  // the name fits: Addressable
         return true;
     }
     return false;
@@ -333,16 +328,16 @@ bool NtfsDrives::NextMatch(Search* search, FindEntry* entry) {
 
 SearchHandle NtfsDrives::FindFirst(const char* pattern, FindEntry* entry) {
     std::string text = pattern ? pattern : "";
-    size_t cut = text.find_last_of("\\/");
-    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
+    std::string windowsFolder, namePattern;
+    SplitFindPattern(text, &windowsFolder, &namePattern);
     Place folder;
-    if (cut == std::string::npos || !Resolve(text.substr(0, cut + 1), &folder) || !folder.Exists() ||
-        !folder.IsFolder() || folder.IsLink()) {
+    if (windowsFolder.empty() || !Resolve(windowsFolder, &folder) || !folder.Exists() || !folder.IsFolder() ||
+        folder.IsLink()) {
         Refuse(kErrorPathNotFound);
         return kNoSearch;
     }
     std::unique_ptr<Search> search(new Search);
-    search->listing = ListFolder(folder.volume, folder.reference, folder.isRoot, text.substr(0, cut + 1));
+    search->listing = ListFolder(folder.volume, folder.reference, folder.isRoot, windowsFolder);
     if (!search->listing) {
         Refuse(kErrorPathNotFound);
         return kNoSearch;

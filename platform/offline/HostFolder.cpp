@@ -11,6 +11,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/host/WindowsNames.h"
+
 namespace {
 
 const int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -18,17 +20,7 @@ const int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 const int kDeepestFolder = 4096;
 const int kNameAttempts = 16;
 
-std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
+std::vector<std::string> Components(const std::string& path) { return SplitNames(path, "/"); }
 
 std::string RandomPart() {
     uint8_t bytes[8];

@@ -291,11 +291,7 @@ bool OfflineFileSystem::NextMatch(Search* search, FindEntry* entry) {
         const Item& item = items[search->next++];
         if (!search->namePattern.empty() && !NameMatches(search->namePattern, item.name.c_str())) continue;
         if (search->mayHoldGone && Gone(search->listing->folder + "/" + item.name)) continue;
-        memset(entry, 0, sizeof *entry);
-        memcpy(entry->name, item.name.c_str(), item.name.size() + 1);  // shorter than the field: Addressable
-        entry->attributes = item.attributes;
-        entry->sizeHigh = static_cast<uint32_t>(item.size >> 32);
-        entry->sizeLow = static_cast<uint32_t>(item.size);
+        FillFindEntry(item.name, "", item.attributes, item.size, entry);  // the name fits: Addressable
         if (onFindEntry) onFindEntry(search->pattern.c_str(), *entry);
         return true;
     }
@@ -304,9 +300,8 @@ bool OfflineFileSystem::NextMatch(Search* search, FindEntry* entry) {
 
 SearchHandle OfflineFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
     std::string text = pattern ? pattern : "";
-    size_t cut = text.find_last_of("\\/");
-    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
-    std::string windowsFolder = cut == std::string::npos ? "" : text.substr(0, cut + 1);
+    std::string windowsFolder, namePattern;
+    SplitFindPattern(text, &windowsFolder, &namePattern);
     std::vector<std::string> components;
     const Drive* drive = DriveOf(windowsFolder, &components);
     std::string folder = drive ? Resolve(windowsFolder.c_str()) : "";

@@ -7,27 +7,16 @@
 #include <filesystem>
 
 #include "offline/EmptyHive.h"
+#include "platform/host/WindowsNames.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> KeyParts(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 // The node at keyPath, made on the way when create is set; 0 when missing.
 hive_node_h Walk(hive_h* hive, const std::string& keyPath, bool create) {
     hive_node_h node = hivex_root(hive);
-    for (const std::string& part : KeyParts(keyPath)) {
+    for (const std::string& part : SplitNames(keyPath, "\\")) {
         hive_node_h child = hivex_node_get_child(hive, node, part.c_str());
         if (child == 0 && create) child = hivex_node_add_child(hive, node, part.c_str());
         if (child == 0) return 0;

@@ -396,17 +396,9 @@ bool AddEntry(const std::map<std::string, uint32_t>& stored, const std::string& 
     HostEntry found;
     if (!ReadHostEntry(host, &found)) return false;
     FindEntry entry;
-    memset(&entry, 0, sizeof entry);
-    if (HasHighBytes(name)) {
-        snprintf(entry.name, sizeof entry.name, "%s", ListedName(name).c_str());
-    } else {
-        snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
-    }
-    snprintf(entry.shortName, sizeof entry.shortName, "%s", shortName.c_str());
-    entry.attributes = AttributesOf(stored, host, found);
     uint64_t size = S_ISDIR(found.info.st_mode) ? 0 : static_cast<uint64_t>(found.info.st_size);
-    entry.sizeHigh = static_cast<uint32_t>(size >> 32);
-    entry.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+    FillFindEntry(HasHighBytes(name) ? ListedName(name) : name, shortName.c_str(), AttributesOf(stored, host, found),
+                  size, &entry);
     entries->push_back(entry);
     return true;
 }
@@ -434,9 +426,8 @@ std::vector<FindEntry> MatchingEntries(SimState& state, const std::string& folde
 
 SearchHandle SimFileSystem::FindFirst(const char* pattern, FindEntry* entry) {
     std::string text = pattern ? pattern : "";
-    size_t cut = text.find_last_of("\\/");
-    std::string windowsFolder = cut == std::string::npos ? "" : text.substr(0, cut + 1);
-    std::string namePattern = cut == std::string::npos ? "" : text.substr(cut + 1);
+    std::string windowsFolder, namePattern;
+    SplitFindPattern(text, &windowsFolder, &namePattern);
     std::string folder = HostPath(windowsFolder);
     if (!IsFolder(folder)) {
         state_.lastError = kErrorPathNotFound;

@@ -32,20 +32,7 @@ const uint32_t kKeyQueryValue = 0x0001;
 
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-inline std::vector<std::string> SplitComponents(const std::string& rest) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (char c : rest) {
-        if (IsSeparator(c)) {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) parts.push_back(current);
-    return parts;
-}
+inline std::vector<std::string> SplitComponents(const std::string& rest) { return SplitNames(rest, "\\/"); }
 
 struct RegValue {
     std::string name;
