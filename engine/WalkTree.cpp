@@ -163,19 +163,26 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
     return kGoOn;
 }
 
-int FilePass(const char* pattern) {
+typedef int (*EntryVisitor)(const Listing& listing, const FindEntry& entry);
+
+// Hands each entry that findPattern lists to visit (the listing named after
+// pattern) until one answers other than kGoOn; that answer, or kGoOn when
+// the whole listing was visited or nothing could be listed.
+int VisitListing(const char* findPattern, const char* pattern, EntryVisitor visit) {
     FindEntry entry;
-    SearchHandle search = SysFiles().FindFirst(pattern, &entry);
+    SearchHandle search = SysFiles().FindFirst(findPattern, &entry);
     if (search == kNoSearch) return kGoOn;
     Listing listing;
     BeginListing(&listing, pattern);
     int outcome;
     do {
-        outcome = VisitFileEntry(listing, entry);
+        outcome = visit(listing, entry);
     } while (outcome == kGoOn && SysFiles().FindNext(search, &entry));
     SysFiles().FindEnd(search);
     return outcome;
 }
+
+int FilePass(const char* pattern) { return VisitListing(pattern, pattern, VisitFileEntry); }
 
 // The pattern that lists a folder's subfolders: cut after its last "." and
 // "*" appended (C:\Windows\*.* stays as it is).
@@ -203,16 +210,7 @@ int VisitFolderEntry(const Listing& listing, const FindEntry& entry) {
 int FolderPass(const char* pattern) {
     char folderPattern[kPathSize];
     if (!FolderPassPattern(pattern, folderPattern)) return Shared.FilesScanned;
-    FindEntry entry;
-    SearchHandle search = SysFiles().FindFirst(folderPattern, &entry);
-    if (search == kNoSearch) return Shared.FilesScanned;
-    Listing listing;
-    BeginListing(&listing, pattern);
-    int outcome;
-    do {
-        outcome = VisitFolderEntry(listing, entry);
-    } while (outcome == kGoOn && SysFiles().FindNext(search, &entry));
-    SysFiles().FindEnd(search);
+    int outcome = VisitListing(folderPattern, pattern, VisitFolderEntry);
     return outcome == kGoOn ? Shared.FilesScanned : outcome;
 }
 
