@@ -40,10 +40,8 @@ void MakeTable(FuzzInput* control, AttachmentRecord* table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = FuzzSim();
+    MemoryDiskSim& sim = FreshFuzzSim();
     UnscramblePatterns();  // only the first call changes the table
-    ClearProcessState();
-    sim.Clear();
     sim.logLines.clear();
     Shared.MainWindowHandle = sim.mainWindow;
     FuzzInput control(data, size < kControlSize ? size : kControlSize);

@@ -62,9 +62,7 @@ int Match(const SignatureRecord* table, int64_t listedLength) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = FuzzSim();
-    ClearProcessState();
-    sim.Clear();
+    MemoryDiskSim& sim = FreshFuzzSim();
     sim.PutFile(kPath, data, size);
 
     int listed = Match(SignatureTable, static_cast<int64_t>(size));

@@ -113,9 +113,7 @@ std::set<uint32_t> MatchingIds(const Bytes& list, const Bytes& block, const std:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = FuzzSim();
-    ClearProcessState();
-    sim.Clear();
+    MemoryDiskSim& sim = FreshFuzzSim();
     sim.ClearProcesses();
     sim.terminated.clear();
     sim.sleeps.clear();

@@ -41,10 +41,8 @@ bool KeepsEveryByte(const std::string& script, const std::string& old) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryDiskSim& sim = FuzzSim();
+    MemoryDiskSim& sim = FreshFuzzSim();
     sim.SetVersion(1, 4, 10);  // a 9x system, which keeps the script
-    ClearProcessState();
-    sim.Clear();
     if (size > 0) sim.PutFile(kScript, data, size);
 
     FUZZ_CHECK(AddRenameScriptEntry("NUL", kSource));

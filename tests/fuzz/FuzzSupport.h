@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "common/Shared.h"
 #include "sim/SimPlatform.h"
 
 // A broken rule is a crash to the fuzzer: it keeps the input that broke it.
@@ -203,5 +204,13 @@ private:
 inline MemoryDiskSim& FuzzSim() {
     static MemoryDiskSim sim;
     static PlatformScope seam(sim.Parts());
+    return sim;
+}
+
+// The same, emptied, with the state of a new process: where each input starts.
+inline MemoryDiskSim& FreshFuzzSim() {
+    MemoryDiskSim& sim = FuzzSim();
+    ClearProcessState();
+    sim.Clear();
     return sim;
 }
