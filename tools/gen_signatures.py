@@ -18,35 +18,17 @@ of it can match such a record (see tools/samplegen). The distances leave room
 for a program of up to about 120 KB with its debugging sections.
 """
 
+import os
 import random
 import sys
 
 SEED = 20011208
 
-NAMES = [
-    "W32/Drovak.Trojan", "W32/Drovak.Da.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Fc.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Fg.Trojan", "W32/Drovak.Kg.Trojan", "W32/Drovak.Kh.Trojan",
-    "W32/Drovak.Cy.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Lb.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Az.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Bc.Trojan",
-    "W32/Drovak.Bb.Trojan", "W32/Drovak.Trojan", "W32/Drovak.P.Trojan", "W32/Drovak.V.Trojan",
-    "W32/Drovak.T.Trojan", "W32/Drovak.Ay.Trojan", "W32/Drovak.V.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Mu.Trojan", "W32/Drovak.Mv.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Zg.Trojan", "W32/Drovak.Zj.Trojan",
-    "W32/Drovak.Yd.Trojan", "W32/Drovak.Zi.Trojan", "W32/Drovak.Zb.Trojan", "W32/Drovak.Acy.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Uu.Trojan", "W32/Drovak.Vo.Trojan", "W32/Drovak.Wb.Trojan",
-    "W32/Drovak.Wc.Trojan", "W32/Drovak.Nb.Trojan", "W32/Drovak.Na.Trojan", "W32/Drovak.Oa.Trojan",
-    "W32/Drovak.Qa.Trojan", "W32/Drovak.Qg.Trojan", "W32/Drovak.Rx.Trojan", "W32/Drovak.Acx.Trojan",
-    "W32/Drovak.Zh.Trojan", "W32/Drovak.Wl.Trojan", "W32/Drovak.Ahv.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Wk.Trojan", "W32/Drovak.Zk.Trojan", "W32/Drovak.Wn.Trojan", "W32/Drovak.Zf.Trojan",
-    "W32/Drovak.Aib.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Yb.Trojan", "W32/Drovak.Wh.Trojan",
-    "W32/Drovak.Wi.Trojan", "W32/Drovak.Trojan", "W32/Drovak.Amb.Trojan", "W32/Drovak.Trojan",
-    "W32/Drovak.Rg.Trojan", "W32/Drovak.Vk.Trojan", "W32/Drovak.Vq.Trojan", "W32/Drovak.Xo.Trojan",
-    "W32/Drovak.Xp.Trojan",
-]
+# The detection name of each record, in table order, one a line; the unit
+# tests check the built table against the same list.
+NAMES_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signature_names.txt")
+with open(NAMES_FILE) as names_file:
+    NAMES = [line.strip() for line in names_file if line.strip()]
 
 FIXED = {
     0: (101617, bytes.fromhex("9ca7bc7054e15dcb24dbc046f3b8757b10ee526a"),
