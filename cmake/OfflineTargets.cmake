@@ -46,3 +46,10 @@ add_executable(contract_tests_ntfs ${CONTRACT_SOURCES} tests/contract/ntfs/main_
 target_include_directories(contract_tests_ntfs PRIVATE tests)
 target_link_libraries(contract_tests_ntfs PRIVATE platform_offline GTest::gtest)
 add_test(NAME contract_ntfs COMMAND contract_tests_ntfs)
+
+# The contract cases that apply to a mounted volume, on a drive that is a
+# folder of this system behind the offline scanner's drives.
+add_executable(contract_tests_offline ${CONTRACT_SOURCES} tests/contract/offline/main_offline.cpp)
+target_include_directories(contract_tests_offline PRIVATE tests)
+target_link_libraries(contract_tests_offline PRIVATE platform_offline GTest::gtest)
+add_test(NAME contract_offline COMMAND contract_tests_offline)

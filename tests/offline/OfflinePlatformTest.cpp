@@ -5,16 +5,10 @@
 
 #include "common/Shared.h"
 #include "memory/ProcessChecks.h"
+#include "offline/SilentOutput.h"
 #include "platform/offline/OfflinePlatform.h"
 
 namespace {
-
-class SilentOutput : public OfflineOutput {
-public:
-    void LogLine(const char*) override {}
-    void StatusText(const char*) override {}
-    void Notice(const char*, const char*) override {}
-};
 
 TEST(OfflinePlatformTest, NoProcessIsListedSoTheMemoryCheckFindsNothing) {
     SilentOutput output;

@@ -7,6 +7,7 @@
 
 #include "contract/ContractEnv.h"
 #include "offline/NtfsTestImage.h"
+#include "offline/SilentOutput.h"
 #include "platform/Platform.h"
 #include "platform/ntfs/NtfsDrives.h"
 #include "platform/ntfs/NtfsVolume.h"
@@ -17,13 +18,6 @@
 #include "platform/offline/OfflineSession.h"
 
 namespace {
-
-class NoOutput : public OfflineOutput {
-public:
-    void LogLine(const char*) override {}
-    void StatusText(const char*) override {}
-    void Notice(const char*, const char*) override {}
-};
 
 // Sets up files through the library itself, never through the calls under test.
 class NtfsEnv : public ContractEnv {
@@ -97,7 +91,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     uint32_t lastError = 0;
-    NoOutput output;
+    SilentOutput output;
     OfflineFileSystem folders(&lastError);
     NtfsDrives drives(&lastError);
     drives.MapDrive('D', &volume);
