@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "contract/ContractEnv.h"
+#include "contract/offline/VolumeEnv.h"
 #include "offline/NtfsTestImage.h"
 #include "offline/SilentOutput.h"
 #include "platform/Platform.h"
@@ -20,14 +20,11 @@
 namespace {
 
 // Sets up files through the library itself, never through the calls under test.
-class NtfsEnv : public ContractEnv {
+class NtfsEnv : public VolumeEnv {
 public:
     NtfsEnv(NtfsVolume& volume, NtfsDrives& drives, OfflineFileSystem& folders)
-        : volume_(volume.Handle()), drives_(drives), folders_(folders) {}
+        : VolumeEnv(folders), volume_(volume.Handle()), drives_(drives) {}
 
-    std::string Drive() override { return "D:"; }
-    bool IsWine() override { return false; }
-    bool IsNtFamily() override { return true; }
     std::string HostMadeFolder() override { return "D:\\hostmade"; }
     bool MakeFolder(const std::string& path) override { return Changed(NtfsMakeFolder(volume_, Inside(path))); }
     bool WriteFile(const std::string& path, const std::string& bytes) override {
@@ -35,15 +32,6 @@ public:
     }
     std::string ReadFile(const std::string& path) override { return NtfsReadFile(volume_, Inside(path)); }
     bool Exists(const std::string& path) override { return NtfsExists(volume_, Inside(path)); }
-    // Nothing runs from a volume that is not running.
-    bool HoldOpen(const std::string&) override { return false; }
-    void Release() override {}
-    void SetVariable(const std::string& name, const std::string& value) override {
-        folders_.SetEnvironment(name, value);
-    }
-    void PostToThread(uint32_t, uintptr_t, intptr_t) override {}
-    uint32_t StartProgram(const std::string&, Guard) override { return 0; }
-    bool StartService(const std::string&, bool) override { return false; }
 
     // What Windows lets a program make there, made as the sim's runner does.
     bool MakeHostEntries() {
@@ -62,7 +50,6 @@ private:
 
     ntfs_volume* volume_;
     NtfsDrives& drives_;
-    OfflineFileSystem& folders_;
 };
 
 NtfsEnv* installed = nullptr;

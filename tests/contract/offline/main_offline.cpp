@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "contract/ContractEnv.h"
+#include "contract/offline/VolumeEnv.h"
 #include "offline/SilentOutput.h"
 #include "platform/host/WindowsNames.h"
 #include "platform/offline/OfflinePlatform.h"
@@ -45,13 +45,10 @@ std::string Filter() {
 }
 
 // Sets up files on the host folder itself, never through the calls under test.
-class FolderEnv : public ContractEnv {
+class FolderEnv : public VolumeEnv {
 public:
-    FolderEnv(const std::string& root, OfflineFileSystem& folders) : root_(root), folders_(folders) {}
+    FolderEnv(const std::string& root, OfflineFileSystem& folders) : VolumeEnv(folders), root_(root) {}
 
-    std::string Drive() override { return "D:"; }
-    bool IsWine() override { return false; }
-    bool IsNtFamily() override { return true; }
     std::string HostMadeFolder() override { return ""; }
     bool MakeFolder(const std::string& path) override {
         std::error_code error;
@@ -73,14 +70,6 @@ public:
         struct stat info;
         return lstat(Host(path).c_str(), &info) == 0;
     }
-    bool HoldOpen(const std::string&) override { return false; }
-    void Release() override {}
-    void SetVariable(const std::string& name, const std::string& value) override {
-        folders_.SetEnvironment(name, value);
-    }
-    void PostToThread(uint32_t, uintptr_t, intptr_t) override {}
-    uint32_t StartProgram(const std::string&, Guard) override { return 0; }
-    bool StartService(const std::string&, bool) override { return false; }
 
 private:
     std::string Host(const std::string& path) const {
@@ -90,7 +79,6 @@ private:
     }
 
     std::string root_;
-    OfflineFileSystem& folders_;
 };
 
 FolderEnv* installed = nullptr;
