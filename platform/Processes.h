@@ -32,11 +32,6 @@ const uint32_t kServiceStartPending = 2;
 const uint32_t kServiceStopPending = 3;
 const uint32_t kServiceRunning = 4;
 
-const int32_t kErrorProcNotFound = 127;
-const int32_t kErrorServiceDoesNotExist = 1060;
-const int32_t kErrorInvalidServiceControl = 1052;
-const int32_t kErrorServiceNotActive = 1062;
-
 // What the cleaner reads of a tool-help process entry. The Win32 side hands
 // the system its own entry structure, whose size differs between a 32-bit
 // (296 bytes) and a 64-bit (304 bytes) program.

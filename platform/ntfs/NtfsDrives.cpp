@@ -14,11 +14,6 @@
 
 namespace {
 
-const int32_t kErrorNoMoreFiles = 18;
-const int32_t kErrorNotSameDevice = 17;
-const int32_t kErrorFileExists = 80;
-const int32_t kErrorInvalidParameter = 87;
-const int32_t kErrorAlreadyExists = 183;
 // What FindFirstFile shows of a file's attributes; and what SetFileAttributes may change.
 const uint32_t kShownAttributes = 0x7FA7;
 const uint32_t kSettableAttributes = 0x3127;

@@ -3,12 +3,6 @@
 #include "platform/ntfs/NtfsDrives.h"
 #include "platform/offline/OfflineFileSystem.h"
 
-namespace {
-
-const int32_t kErrorNotSameDevice = 17;
-
-}  // namespace
-
 bool OfflineDrives::OnVolume(const char* path) const { return volumes_->Serves(path); }
 
 uint32_t OfflineDrives::DriveType(const char* root) {

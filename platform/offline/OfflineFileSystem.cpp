@@ -20,8 +20,6 @@
 
 namespace {
 
-const int32_t kErrorNoMoreFiles = 18;
-const int32_t kErrorInvalidParameter = 87;
 // How ntfs-3g shows a file's DOS attributes.
 const char kNtfsAttributes[] = "system.ntfs_attrib_be";
 

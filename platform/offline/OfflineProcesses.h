@@ -34,10 +34,6 @@ public:
     bool ServiceClose(ServiceHandle) override { return NoHandle(); }
 
 private:
-    static const int32_t kErrorModNotFound = 126;
-    static const int32_t kErrorInvalidParameter = 87;
-    static const int32_t kErrorServiceManagerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
-
     template <typename Answer>
     Answer Refuse(int32_t error, Answer answer) {
         *lastError_ = static_cast<uint32_t>(error);

@@ -9,11 +9,6 @@
 
 namespace {
 
-const int32_t kErrorWriteFault = 29;
-const int32_t kErrorInvalidParameter = 87;
-const int32_t kErrorBadPathname = 161;
-const int32_t kErrorBadDatabase = 1009;
-const int32_t kErrorKeyDeleted = 1018;
 // Data longer than this live in chains of big-data cells that a rewrite of
 // the key's values would not reproduce; such a key is left as it is.
 const size_t kLargestRewrittenValue = 16344;

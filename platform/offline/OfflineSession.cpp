@@ -13,8 +13,6 @@ volatile sig_atomic_t OfflineSession::stopRequested = 0;
 
 namespace {
 
-const int32_t kErrorCallNotImplemented = 120;
-
 // "No" where the buttons offer it, else "Cancel", else "OK": never the
 // answer that restarts or goes on with something.
 int CautiousAnswer(int style) {

@@ -11,9 +11,6 @@ using namespace simdetail;
 
 namespace {
 
-const int32_t kErrorModNotFound = 126;
-const int32_t kErrorPartialCopy = 299;
-const int32_t kErrorCallNotImplemented = 120;
 const LibraryHandle kFirstLibrary = 0x7100;
 const ProcAddress kFirstFunction = 0x8000;
 

@@ -19,13 +19,6 @@
 
 namespace simdetail {
 
-const int32_t kErrorNoMoreFiles = 18;
-const int32_t kErrorFileExists = 80;
-const int32_t kErrorInvalidParameter = 87;
-const int32_t kErrorInsufficientBuffer = 122;
-const int32_t kErrorAlreadyExists = 183;
-const int32_t kErrorKeyDeleted = 1018;
-const int32_t kErrorNoSuchPrivilege = 1313;
 const uint32_t kKeySetValue = 0x0002;
 const uint32_t kKeyCreateSubKey = 0x0004;
 const uint32_t kKeyQueryValue = 0x0001;
