@@ -127,14 +127,6 @@ std::string Failure(const char* what, const std::string& path) {
 
 }  // namespace
 
-uint32_t HiveHeaderChecksum(const uint8_t* baseBlock) {
-    uint32_t sum = 0;
-    for (size_t at = 0; at < kChecksum; at += 4) sum ^= Word(baseBlock, at);
-    if (sum == 0xFFFFFFFFu) return 0xFFFFFFFEu;
-    if (sum == 0) return 1;
-    return sum;
-}
-
 HiveState CheckHiveFile(const std::string& path, std::string* detail) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info;

@@ -12,13 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/offline/HiveImage.h"
+
 typedef struct hive_h hive_h;
-
-const size_t kHiveBaseBlockSize = 4096;
-
-// The base block's checksum: the exclusive-or of its first 127 32-bit words,
-// with 0xFFFFFFFF stored as 0xFFFFFFFE and 0 as 1.
-uint32_t HiveHeaderChecksum(const uint8_t* baseBlock);
 
 // What the base block says about a hive file, before any reader relies on it.
 enum class HiveState {
