@@ -44,6 +44,29 @@ json RegistryJson(const OfflineReport& report) {
     return {{std::string(removed) + "Values", values}, {std::string(removed) + "Keys", keys}, {"notWritten", failed}};
 }
 
+// Per hive: "clean", "recovered" (from which logs, how many log entries
+// or dirty pages each) or "not used" (why).
+json HivesJson(const OfflineReport& report) {
+    json hives = json::array();
+    for (const HiveOutcome& hive : report.hives) {
+        const HiveRecovery& state = hive.state;
+        json entry = {{"name", hive.name}, {"path", hive.path}};
+        if (state.outcome == HiveRecovery::kClean) entry["state"] = "clean";
+        if (state.outcome == HiveRecovery::kUnusable) entry["state"] = "not used";
+        if (state.outcome == HiveRecovery::kUnusable) entry["why"] = state.problem;
+        if (state.outcome == HiveRecovery::kRecovered) {
+            json logs = json::array();
+            for (const HiveLogUse& log : state.logs)
+                logs.push_back({{"name", log.name}, {state.newFormat ? "logEntries" : "dirtyPages", log.applied}});
+            entry["state"] = "recovered";
+            entry["logs"] = logs;
+            if (!state.baseBlockFrom.empty()) entry["baseBlockFrom"] = state.baseBlockFrom;
+        }
+        hives.push_back(entry);
+    }
+    return hives;
+}
+
 json ReportJson(const OfflineReport& report) {
     json drives = json::object();
     for (const auto& drive : report.drives) drives[std::string(1, drive.first) + ":"] = drive.second;
@@ -56,6 +79,7 @@ json ReportJson(const OfflineReport& report) {
         {"dryRun", report.dryRun},
         {"detections", DetectionsJson(report)},
         {"registry", RegistryJson(report)},
+        {"hives", HivesJson(report)},
         {"hiveBackups", report.hiveBackups},
         {"counters",
          {{"filesScanned", report.filesScanned},

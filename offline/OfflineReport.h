@@ -7,6 +7,13 @@
 #include "offline/OfflineConsole.h"
 #include "platform/offline/OfflineRegistry.h"
 
+// How one hive was found (its state without its bytes).
+struct HiveOutcome {
+    std::string name;
+    std::string path;
+    HiveRecovery state;
+};
+
 struct OfflineReport {
     std::string volume;
     std::vector<std::pair<char, std::string>> drives;  // letter, host folder
@@ -14,6 +21,7 @@ struct OfflineReport {
     std::string action;  // "delete", "rename", "leave alone"
     std::vector<Detection> detections;
     std::vector<OfflineRegistry::Change> registryChanges;
+    std::vector<HiveOutcome> hives;
     std::vector<std::string> hiveBackups;
     std::vector<std::string> messages;
     int filesScanned = 0, filesInfected = 0, filesRemoved = 0, filesRenamed = 0;

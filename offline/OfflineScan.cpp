@@ -123,7 +123,9 @@ void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const 
     console.Say("%s", OfflineVersionLine().c_str());
     console.Say("C: %s (Windows folder %s)", options.volume.c_str(), layout.windowsPath.c_str());
     for (const auto& drive : options.drives) console.Say("%c: %s", drive.first, drive.second.c_str());
-    for (const auto& hive : hives) console.Say("Registry hive %s: %s", hive->Name().c_str(), hive->Path().c_str());
+    for (const auto& hive : hives)
+        console.Say("Registry hive %s: %s (%s)", hive->Name().c_str(), hive->Path().c_str(),
+                    HiveStateText(hive->State()).c_str());
     if (options.dryRun) console.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");
 }
 
@@ -185,8 +187,11 @@ void WriteReport(const OfflineOptions& options, const OfflinePlatform& platform,
     report.action = "delete";
     report.detections = console.Detections();
     report.registryChanges = platform.registry.Changes();
-    for (const auto& hive : hives)
+    for (const auto& hive : hives) {
+        HiveOutcome outcome = {hive->Name(), hive->Path(), hive->State()};
+        report.hives.push_back(outcome);
         if (!hive->BackupPath().empty()) report.hiveBackups.push_back(hive->BackupPath());
+    }
     report.messages = console.Messages();
     report.filesScanned = FilesScanned;
     report.filesInfected = FilesInfected;

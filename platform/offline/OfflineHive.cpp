@@ -1,7 +1,9 @@
 #include "platform/offline/OfflineHive.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <hivex.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,73 +14,55 @@
 
 namespace {
 
-// Base block fields (little-endian 32-bit words at these offsets).
-const size_t kPrimarySequence = 0x04;
-const size_t kSecondarySequence = 0x08;
-const size_t kMajorVersion = 0x14;
-const size_t kMinorVersion = 0x18;
-const size_t kFileType = 0x1C;
-const size_t kFileFormat = 0x20;
-const size_t kBinsSize = 0x28;
-const size_t kChecksum = 0x1FC;
-const uint32_t kHighestMinorVersion = 6;
+// No hive or log this tool reads is larger: far above any real one.
+const uint64_t kLargestHiveFile = kHiveBaseBlockSize + kHiveLargestBins;
+// Seconds from 1601 (FILETIME's start) to 1970, and FILETIME's units per second.
+const uint64_t kFiletimeEpoch = 11644473600ull;
+const uint64_t kFiletimeUnits = 10000000ull;
 
-uint32_t Word(const uint8_t* bytes, size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+uint64_t FiletimeNow() { return (static_cast<uint64_t>(time(nullptr)) + kFiletimeEpoch) * kFiletimeUnits; }
+
+std::string FileNameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool ReadAt(int fd, void* buffer, size_t count, off_t at) {
-    return pread(fd, buffer, count, at) == static_cast<ssize_t>(count);
+// A descriptor's whole content; null, or why it cannot be had.
+const char* ReadDescriptor(int fd, HiveBytes* bytes) {
+    struct stat info;
+    if (fstat(fd, &info) != 0) return strerror(errno);
+    if (!S_ISREG(info.st_mode)) return "not a regular file";
+    if (static_cast<uint64_t>(info.st_size) > kLargestHiveFile) return "larger than any hive this tool reads";
+    bytes->resize(static_cast<size_t>(info.st_size));
+    for (size_t done = 0; done < bytes->size();) {
+        ssize_t got = pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+        if (got <= 0) return got < 0 ? strerror(errno) : "shorter than it was";
+        done += static_cast<size_t>(got);
+    }
+    return nullptr;
 }
 
-std::string Describe(const char* what, const std::string& path) { return path + ": " + what; }
-
-HiveState CheckBaseBlock(int fd, off_t fileSize, const std::string& path, std::string* detail) {
-    uint8_t block[kHiveBaseBlockSize];
-    if (fileSize < static_cast<off_t>(kHiveBaseBlockSize) || !ReadAt(fd, block, sizeof block, 0)) {
-        *detail = Describe("shorter than a hive's base block", path);
-        return fileSize < static_cast<off_t>(kHiveBaseBlockSize) ? HiveState::kTruncated : HiveState::kUnreadable;
-    }
-    if (memcmp(block, "regf", 4) != 0) {
-        *detail = Describe("not a registry hive (no regf signature)", path);
-        return HiveState::kNotAHive;
-    }
-    if (Word(block, kChecksum) != HiveHeaderChecksum(block)) {
-        *detail = Describe("damaged hive (the base block's checksum is wrong)", path);
-        return HiveState::kDamaged;
-    }
-    if (Word(block, kFileType) != 0) {
-        *detail = Describe("a transaction log, not a primary hive file", path);
-        return HiveState::kNotAHive;
-    }
-    if (Word(block, kMajorVersion) != 1 || Word(block, kMinorVersion) > kHighestMinorVersion ||
-        Word(block, kFileFormat) != 1) {
-        *detail = Describe("a hive format version this tool does not know", path);
-        return HiveState::kUnsupported;
-    }
-    uint32_t binsSize = Word(block, kBinsSize);
-    if (binsSize == 0 || binsSize % kHiveBaseBlockSize != 0) {
-        *detail = Describe("damaged hive (impossible size of its bins)", path);
-        return HiveState::kDamaged;
-    }
-    if (static_cast<off_t>(kHiveBaseBlockSize) + binsSize > fileSize) {
-        *detail = Describe("truncated hive (shorter than its base block says)", path);
-        return HiveState::kTruncated;
-    }
-    char bin[4];
-    if (!ReadAt(fd, bin, sizeof bin, kHiveBaseBlockSize) || memcmp(bin, "hbin", 4) != 0) {
-        *detail = Describe("damaged hive (no hive bin after the base block)", path);
-        return HiveState::kDamaged;
-    }
-    if (Word(block, kPrimarySequence) != Word(block, kSecondarySequence)) {
-        *detail = Describe("not closed cleanly: some of its changes wait in its transaction logs, "
-                           "which this tool does not apply",
-                           path);
-        return HiveState::kNotClosedCleanly;
-    }
-    return HiveState::kSound;
+// A regular file's whole content; links are not followed and a special
+// file is refused before it can block.
+bool ReadWholeFile(const std::string& path, HiveBytes* bytes, std::string* error) {
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const char* problem = fd < 0 ? strerror(errno) : ReadDescriptor(fd, bytes);
+    if (problem != nullptr) *error = path + ": " + problem;
+    if (fd >= 0) close(fd);
+    return problem == nullptr;
 }
+
+bool WriteAll(int fd, const HiveBytes& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+std::string MemoryFilePath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool SyncPath(const std::string& path, int flags) {
     int fd = open(path.c_str(), flags | O_CLOEXEC);
@@ -127,19 +111,6 @@ std::string Failure(const char* what, const std::string& path) {
 
 }  // namespace
 
-HiveState CheckHiveFile(const std::string& path, std::string* detail) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info;
-    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        *detail = path + ": " + (fd < 0 ? strerror(errno) : "not a regular file");
-        if (fd >= 0) close(fd);
-        return HiveState::kUnreadable;
-    }
-    HiveState state = CheckBaseBlock(fd, info.st_size, path, detail);
-    close(fd);
-    return state;
-}
-
 bool CanMakeFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
@@ -153,24 +124,65 @@ OfflineHive::OfflineHive(const std::string& name, const std::string& path, bool 
 
 OfflineHive::~OfflineHive() {
     if (handle_ != nullptr) hivex_close(handle_);
+    if (memoryFile_ >= 0) close(memoryFile_);
 }
 
 std::string OfflineHive::NewFilePath(const std::string& hivePath) { return hivePath + ".cordafix-new"; }
 
-bool OfflineHive::Open(std::string* error) {
-    if (CheckHiveFile(path_, error) != HiveState::kSound) return false;
-    // Loaded into memory (not mapped), so renaming a new file over it later
-    // cannot pull the content from under the reader.
-    handle_ = hivex_open(path_.c_str(), HIVEX_OPEN_WRITE);
-    if (handle_ == nullptr) {
-        *error = path_ + ": damaged hive (" + strerror(errno) + ")";
+// The logs beside the hive file: <name>.LOG, .LOG1, .LOG2 in any case.
+bool OfflineHive::ReadLogs(std::vector<HiveLogFile>* logs, std::string* error) {
+    std::string folder = FolderOf(path_), name = FileNameOf(path_);
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        *error = Failure("list the folder of", path_);
         return false;
     }
-    if (hivex_root(handle_) == 0) {
-        *error = path_ + ": damaged hive (no root key)";
+    bool read = true;
+    while (dirent* entry = readdir(listing)) {
+        HiveLogRole role = HiveLogRoleOf(name, entry->d_name);
+        if (role == HiveLogRole::kNone) continue;
+        for (const HiveLogFile& log : *logs)
+            if (log.role == role) {
+                *error = folder + ": two logs named " + log.name + " but for case";
+                read = false;
+            }
+        std::string path = folder + "/" + entry->d_name;
+        logs->push_back({role, entry->d_name, HiveBytes()});
+        logPaths_.push_back(path);
+        read = read && ReadWholeFile(path, &logs->back().bytes, error);
+    }
+    closedir(listing);
+    return read;
+}
+
+bool OfflineHive::Open(std::string* error) {
+    HiveBytes primary;
+    std::vector<HiveLogFile> logs;
+    if (!ReadWholeFile(path_, &primary, error) || !ReadLogs(&logs, error)) return false;
+    state_ = PrepareHive(std::move(primary), logs);
+    if (state_.outcome == HiveRecovery::kUnusable) {
+        *error = path_ + ": " + state_.problem;
+        return false;
+    }
+    image_.swap(state_.image);
+    sequence_ = HiveRead32(image_.data(), kHivePrimarySequence);
+    memoryFile_ = memfd_create("cordafix-hive", MFD_CLOEXEC);
+    if (memoryFile_ < 0 || !Load()) {
+        *error = path_ + ": cannot load the hive into memory (" + strerror(errno) + ")";
         return false;
     }
     return true;
+}
+
+// hivex reads the hive from a file in memory: what it reads is exactly what
+// was checked, and nothing it does reaches the volume.
+bool OfflineHive::Load() {
+    if (handle_ != nullptr) hivex_close(handle_);
+    handle_ = nullptr;
+    if (ftruncate(memoryFile_, 0) != 0 || lseek(memoryFile_, 0, SEEK_SET) != 0 || !WriteAll(memoryFile_, image_))
+        return false;
+    handle_ = hivex_open(MemoryFilePath(memoryFile_).c_str(), HIVEX_OPEN_WRITE);
+    return handle_ != nullptr;
 }
 
 bool OfflineHive::CanWriteBeside(std::string* error) const {
@@ -180,6 +192,8 @@ bool OfflineHive::CanWriteBeside(std::string* error) const {
     return false;
 }
 
+// The original hive file and its logs, byte for byte: <hive>.cordafix-<time>.bak
+// and the logs as <that name>.LOG1 and so on, a set that can be put back as it was.
 bool OfflineHive::KeepBackup(std::string* error) {
     char stamp[32];
     time_t now = time(nullptr);
@@ -191,10 +205,18 @@ bool OfflineHive::KeepBackup(std::string* error) {
         snprintf(suffix, sizeof suffix, attempt == 1 ? ".cordafix-%s.bak" : ".cordafix-%s-%d.bak", stamp, attempt);
         std::string candidate = path_ + suffix;
         struct stat existing;
-        if (lstat(candidate.c_str(), &existing) == 0) continue;
-        // A second name for the same file costs nothing; where the file
-        // system has no hard links, a full copy does the same.
-        if (link(path_.c_str(), candidate.c_str()) == 0 || CopyWhole(path_, candidate)) {
+        bool taken = lstat(candidate.c_str(), &existing) == 0;
+        for (const std::string& log : logPaths_)
+            taken = taken || lstat((candidate + FileNameOf(log).substr(FileNameOf(path_).size())).c_str(), &existing) == 0;
+        if (taken) continue;
+        // A second name for the hive file costs nothing (the new hive takes
+        // its name, the old file is never written again); where the file
+        // system has no hard links, a full copy does the same. Windows
+        // writes its logs in place, so they are copied.
+        bool kept = link(path_.c_str(), candidate.c_str()) == 0 || CopyWhole(path_, candidate);
+        for (const std::string& log : logPaths_)
+            kept = kept && CopyWhole(log, candidate + FileNameOf(log).substr(FileNameOf(path_).size()));
+        if (kept) {
             backupPath_ = candidate;
             return true;
         }
@@ -205,25 +227,14 @@ bool OfflineHive::KeepBackup(std::string* error) {
     return false;
 }
 
-bool OfflineHive::Reload() {
-    if (handle_ != nullptr) hivex_close(handle_);
-    handle_ = hivex_open(path_.c_str(), HIVEX_OPEN_WRITE);
-    return handle_ != nullptr;
-}
-
-bool OfflineHive::Commit(std::string* error) {
-    if (dryRun_) return true;
-    if (handle_ == nullptr) {
-        *error = path_ + ": the hive could not be read again after a failed write";
-        return false;
-    }
+bool OfflineHive::WriteInPlace(const HiveBytes& bytes, std::string* error) {
     std::string newPath = NewFilePath(path_);
-    std::string detail;
+    int fd = open(newPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool written = fd >= 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    if (fd >= 0 && close(fd) != 0) written = false;
     bool done = false;
-    if (hivex_commit(handle_, newPath.c_str(), 0) != 0 || !SyncPath(newPath, O_RDONLY)) {
+    if (!written) {
         *error = Failure("write the new hive", newPath);
-    } else if (CheckHiveFile(newPath, &detail) != HiveState::kSound) {
-        *error = "the new hive did not come out whole: " + detail;
     } else if (backupPath_.empty() && !KeepBackup(error)) {
         // error filled
     } else {
@@ -232,11 +243,38 @@ bool OfflineHive::Commit(std::string* error) {
         done = rename(newPath.c_str(), path_.c_str()) == 0;
         if (!done) *error = Failure("put the new hive in place of", path_);
     }
-    if (done) {
-        SyncPath(FolderOf(path_), O_RDONLY | O_DIRECTORY);
-        return true;
+    if (!done) {
+        unlink(newPath.c_str());
+        return false;
     }
-    unlink(newPath.c_str());
-    Reload();
-    return false;
+    SyncPath(FolderOf(path_), O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+bool OfflineHive::Commit(const std::vector<HiveEdit>& edits, std::string* error) {
+    if (dryRun_) return true;
+    if (handle_ == nullptr) {
+        *error = path_ + ": the hive could not be read again after a failed write";
+        return false;
+    }
+    HiveBytes written;
+    uint32_t sequence = 0;
+    std::string problem;
+    bool done = false;
+    if (!NextHiveSequence(state_.highestSequence, sequence_, &sequence)) {
+        *error = path_ + ": no sequence number is left above those of its logs";
+    } else if (hivex_commit(handle_, MemoryFilePath(memoryFile_).c_str(), 0) != 0 ||
+               ReadDescriptor(memoryFile_, &written) != nullptr) {
+        *error = Failure("write the new hive of", path_);
+    } else if (!FinishWrittenHive(image_, edits, sequence, FiletimeNow(), &written, &problem)) {
+        *error = path_ + ": " + problem + "; it was not put in place";
+    } else {
+        done = WriteInPlace(written, error);
+    }
+    if (done) {
+        image_.swap(written);
+        sequence_ = sequence;
+    }
+    Load();  // hivex goes on from what the hive file holds
+    return done;
 }

@@ -115,12 +115,17 @@ std::string Utf8ToUtf16(const uint8_t* text, size_t length) {
 }
 
 struct RawValue {
+    hive_value_h handle;
     std::string name;
     hive_type type;
     std::string data;
 };
 
+// Where a node or value handle's record lies in the hive bins data.
+uint32_t CellOf(uint64_t handle) { return static_cast<uint32_t>(handle - kHiveBaseBlockSize); }
+
 bool ReadValue(hive_h* hive, hive_value_h value, RawValue* raw) {
+    raw->handle = value;
     HivexText name(hivex_value_key(hive, value));
     size_t length = 0;
     HivexText data(hivex_value_value(hive, value, &raw->type, &length));
@@ -186,15 +191,16 @@ int32_t OfflineRegistry::Locate(RegKey root, const char* subKey, bool create, Op
         at = *open;
     }
     hive_h* hive = at.hive->Handle();
-    bool created = false;
+    std::vector<HiveEdit> created;
     for (; next < parts.size(); ++next) {
         errno = 0;
         hive_node_h child = hivex_node_get_child(hive, at.node, parts[next].c_str());
         if (child == 0 && errno != 0) return Fail(kErrorBadDatabase);
         if (child == 0 && create) {
+            // The first key made; those below it are new as well.
+            if (created.empty()) created.push_back({HiveEdit::kAddKey, CellOf(at.node), 0, parts[next]});
             child = hivex_node_add_child(hive, at.node, parts[next].c_str());
             if (child == 0) return Fail(kErrorAccessDenied);
-            created = true;
         }
         if (child == 0) return Fail(kErrorFileNotFound);
         at.node = child;
@@ -202,18 +208,19 @@ int32_t OfflineRegistry::Locate(RegKey root, const char* subKey, bool create, Op
         HivexText stored(hivex_node_name(hive, child));
         at.path += "\\" + (stored ? std::string(stored.get()) : parts[next]);
     }
-    if (created) {
+    if (!created.empty()) {
         std::string error;
-        if (!at.hive->Commit(&error)) return Fail(kErrorWriteFault);
+        if (!at.hive->Commit(created, &error)) return Fail(kErrorWriteFault);
     }
     *found = at;
     return kErrorSuccess;
 }
 
 int32_t OfflineRegistry::CommitChange(OfflineHive* hive, const std::string& key, const std::string& value,
-                                      bool isKey) {
+                                      const HiveEdit& edit) {
     std::string error;
-    bool written = hive->Commit(&error);
+    bool written = hive->Commit({edit}, &error);
+    bool isKey = edit.kind == HiveEdit::kRemoveKey;
     changes_.push_back({key, value, isKey, written, error});
     return written ? kErrorSuccess : Fail(kErrorWriteFault);
 }
@@ -304,7 +311,9 @@ int32_t OfflineRegistry::KeySetValue(RegKey key, const char* name, uint32_t type
     value.value = &bytes[0];
     if (hivex_node_set_value(open->hive->Handle(), open->node, &value, 0) != 0) return Fail(kErrorAccessDenied);
     std::string error;
-    return open->hive->Commit(&error) ? kErrorSuccess : Fail(kErrorWriteFault);
+    return open->hive->Commit({{HiveEdit::kSetValue, CellOf(open->node), 0, value.key}}, &error)
+               ? kErrorSuccess
+               : Fail(kErrorWriteFault);
 }
 
 int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
@@ -314,10 +323,10 @@ int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
     std::vector<RawValue> values;
     if (!ReadValues(hive, open->node, &values)) return Fail(kErrorBadDatabase);
     std::vector<hive_set_value> kept;
-    bool found = false;
+    hive_value_h removed = 0;
     for (RawValue& value : values) {
-        if (!found && SameName(value.name, name)) {
-            found = true;
+        if (removed == 0 && SameName(value.name, name)) {
+            removed = value.handle;
             continue;
         }
         if (value.data.size() > kLargestRewrittenValue) {
@@ -327,11 +336,12 @@ int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
         }
         kept.push_back({&value.name[0], value.type, value.data.size(), &value.data[0]});
     }
-    if (!found) return Fail(kErrorFileNotFound);
+    if (removed == 0) return Fail(kErrorFileNotFound);
     // The remaining values keep their order, so the ones behind the removed
     // value move up one index, as on Windows.
     if (hivex_node_set_values(hive, open->node, kept.size(), kept.data(), 0) != 0) return Fail(kErrorAccessDenied);
-    return CommitChange(open->hive, open->path, name ? name : "", false);
+    return CommitChange(open->hive, open->path, name ? name : "",
+                        {HiveEdit::kRemoveValue, CellOf(open->node), CellOf(removed), ""});
 }
 
 int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
@@ -342,7 +352,7 @@ int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
     if (target.node == hivex_root(hive) || hivex_node_nr_children(hive, target.node) != 0)
         return Fail(kErrorAccessDenied);
     if (hivex_node_delete_child(hive, target.node) != 0) return Fail(kErrorAccessDenied);
-    int32_t result = CommitChange(target.hive, target.path, "", true);
+    int32_t result = CommitChange(target.hive, target.path, "", {HiveEdit::kRemoveKey, CellOf(target.node), 0, ""});
     if (result == kErrorSuccess) {
         for (auto& open : keys_)
             if (open.second.hive == target.hive && open.second.node == target.node) open.second.deleted = true;

@@ -55,7 +55,7 @@ private:
     int32_t Locate(RegKey root, const char* subKey, bool create, OpenKey* found);
     int32_t Resolve(RegKey key, OpenKey** open);
     RegKey Remember(const OpenKey& key);
-    int32_t CommitChange(OfflineHive* hive, const std::string& key, const std::string& value, bool isKey);
+    int32_t CommitChange(OfflineHive* hive, const std::string& key, const std::string& value, const HiveEdit& edit);
     int32_t Fail(int32_t error);
 
     uint32_t* lastError_;

@@ -10,6 +10,29 @@
 
 namespace {
 
+void List(hive_h* hive, hive_node_h node, const std::string& path, std::vector<std::string>* lines) {
+    lines->push_back(path);
+    hive_value_h* values = hivex_node_values(hive, node);
+    for (size_t i = 0; values && values[i]; ++i) {
+        char* name = hivex_value_key(hive, values[i]);
+        hive_type type;
+        size_t length;
+        char* data = hivex_value_value(hive, values[i], &type, &length);
+        lines->push_back(path + "\t" + (name ? name : "?") + "\t" + std::to_string(type) + "\t" +
+                         (data ? std::string(data, length) : "?"));
+        free(name);
+        free(data);
+    }
+    free(values);
+    hive_node_h* children = hivex_node_children(hive, node);
+    for (size_t i = 0; children && children[i]; ++i) {
+        char* name = hivex_node_name(hive, children[i]);
+        List(hive, children[i], path + "\\" + (name ? name : "?"), lines);
+        free(name);
+    }
+    free(children);
+}
+
 // A temporary folder of its own, removed with what it holds.
 struct ScratchFolder {
     std::string path;
@@ -71,6 +94,16 @@ std::string ValueThroughHivex(const HiveBytes& image, const std::vector<std::str
     free(bytes);
     hivex_close(hive);
     return data;
+}
+
+std::vector<std::string> ListThroughHivex(const HiveBytes& image) {
+    ScratchFolder scratch;
+    std::string path = scratch.path + "/hive";
+    std::vector<std::string> lines;
+    hive_h* hive = WriteBytes(path, image) ? hivex_open(path.c_str(), 0) : nullptr;
+    if (hive != nullptr) List(hive, hivex_root(hive), "", &lines);
+    if (hive != nullptr) hivex_close(hive);
+    return lines;
 }
 
 void MakeDirty(HiveBytes* image) {

@@ -19,6 +19,9 @@ HiveBytes RealHive(const std::string& name);
 HiveBytes HiveMadeWith(const std::function<bool(hive_h*)>& change, const HiveBytes& start = HiveBytes());
 // The value's data read through hivex from image; "(none)" when it has no such value.
 std::string ValueThroughHivex(const HiveBytes& image, const std::vector<std::string>& keyPath, const char* value);
+// Every key and every value of image read through hivex, a line each: the
+// key's path, and the value's name, type and data.
+std::vector<std::string> ListThroughHivex(const HiveBytes& image);
 // As a write that began and did not end leaves a base block.
 void MakeDirty(HiveBytes* image);
 
