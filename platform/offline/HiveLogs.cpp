@@ -93,7 +93,7 @@ bool NextEntry(const HiveBytes& log, const Entry& entry, size_t* next) {
 }
 
 // Why the entry must not be applied; null when it may.
-const char* EntryDefect(const HiveBytes& log, const Entry& entry) {
+const char* EntryDefect(const HiveBytes& log, const Entry& entry, uint64_t largestBins) {
     size_t next;
     if (!NextEntry(log, entry, &next)) return "its size runs past the end of the log";
     const uint8_t* bytes = &log[entry.at];
@@ -101,7 +101,7 @@ const char* EntryDefect(const HiveBytes& log, const Entry& entry) {
         HiveRead64(bytes, kEntryHash1))
         return "wrong Hash-1";
     if (Marvin32(bytes, kEntryHashedHeader, kHiveLogEntrySeed) != HiveRead64(bytes, kEntryHash2)) return "wrong Hash-2";
-    if (entry.binsSize == 0 || entry.binsSize % kHiveBinAlignment != 0 || entry.binsSize > kHiveLargestBins)
+    if (entry.binsSize == 0 || entry.binsSize % kHiveBinAlignment != 0 || entry.binsSize > largestBins)
         return "impossible size of the hive bins data";
     uint64_t data = kEntryHeaderSize + static_cast<uint64_t>(kPageReferenceSize) * entry.pageCount;
     if (data > entry.size) return "more page references than the entry holds";
@@ -117,6 +117,7 @@ const char* EntryDefect(const HiveBytes& log, const Entry& entry) {
 
 // The hive as the recovery changes it.
 struct Recovering {
+    uint64_t largestBins;
     HiveBytes image;
     uint32_t binsSize = 0;
     uint32_t sequence = 0;
@@ -160,7 +161,7 @@ HiveLogUse ApplyLog(const Log& log, uint32_t first, Recovering* hive) {
     uint32_t expected = first;
     Entry entry;
     for (size_t at = kHiveSectorSize; EntryAt(bytes, at, &entry) && entry.sequence == expected; at += entry.size) {
-        if (const char* defect = EntryDefect(bytes, entry)) {
+        if (const char* defect = EntryDefect(bytes, entry, hive->largestBins)) {
             use.stop = "entry " + std::to_string(entry.sequence) + ": " + defect;
             break;
         }
@@ -268,7 +269,8 @@ bool ApplyRun(const uint8_t* pages, uint64_t start, size_t length, uint64_t* bin
 bool ApplyDirtyPages(const Log& log, Recovering* hive, HiveLogUse* use) {
     const HiveBytes& bytes = log.file->bytes;
     uint32_t clustering = HiveRead32(bytes.data(), kHiveClustering), binsSize;
-    if (clustering == 0 || clustering > kLargestClustering || !HiveBinsSizeOf(bytes.data(), &binsSize)) {
+    if (clustering == 0 || clustering > kLargestClustering || !HiveBinsSizeOf(bytes.data(), &binsSize) ||
+        binsSize > hive->largestBins) {
         use->stop = "impossible sizes in its base block";
         return false;
     }
@@ -394,7 +396,7 @@ uint32_t HiveRecovery::Applied() const {
     return applied;
 }
 
-HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& files) {
+HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& files, uint64_t largestBins) {
     HiveRecovery result;
     if (primary.size() < kHiveBaseBlockSize) {
         result.problem = "shorter than a hive's base block";
@@ -415,7 +417,7 @@ HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& file
 
     bool intact = HiveBaseBlockIntact(primary.data());
     uint32_t binsSize = 0;
-    if (intact && !HiveBinsSizeOf(primary.data(), &binsSize)) {
+    if (intact && (!HiveBinsSizeOf(primary.data(), &binsSize) || binsSize > largestBins)) {
         result.problem = "damaged hive (impossible size of its bins)";
         return result;
     }
@@ -436,6 +438,7 @@ HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& file
     // A damaged base block gives no size: the log's base block and entries do.
     uint64_t timestamp = PrimaryTimestamp(primary, intact);
     Recovering hive;
+    hive.largestBins = largestBins;
     hive.image.swap(primary);
     if (intact) {
         hive.flags = HiveRead32(hive.image.data(), kHiveFlags);

@@ -67,5 +67,7 @@ struct HiveRecovery {
 };
 
 // Recovers the hive whose file holds primary (whole, as read) with its logs
-// (any of .LOG, .LOG1, .LOG2, as read; missing ones left out).
-HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& logs);
+// (any of .LOG, .LOG1, .LOG2, as read; missing ones left out). A hive whose
+// bins would grow past largestBins is not recovered.
+HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& logs,
+                         uint64_t largestBins = kHiveLargestBins);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs (tests/fuzz/corpus/<target>/seed-*) from
 the inputs the unit tests use. The PE samples come from the sample generator,
-the performance-data blocks from the simulated Windows (perf_data_seeds beside it):
+the performance-data blocks from the simulated Windows (perf_data_seeds beside it),
+the hives and logs from hivex (hive_seeds beside it):
 
     python3 tests/fuzz/make_seeds.py build/native/make_samples
 
@@ -209,10 +210,21 @@ def perf_data_seeds(make_samples):
         subprocess.run([writer, folder], check=True)
 
 
+# --- hives and their transaction logs ------------------------------------------------
+
+def hive_seeds(make_samples):
+    if make_samples:
+        writer = os.path.join(os.path.dirname(make_samples), "hive_seeds")
+        for target in ("hive_logs",):
+            os.makedirs(os.path.join(CORPUS, target), exist_ok=True)
+        subprocess.run([writer, CORPUS], check=True)
+
+
 def main():
     make_samples = sys.argv[1] if len(sys.argv) > 1 else None
     pe_seeds(make_samples)
     perf_data_seeds(make_samples)
+    hive_seeds(make_samples)
     hosts_seeds()
     rename_seeds()
     autostart_seeds()
