@@ -31,6 +31,7 @@ cordafix_fuzz_target(autostart tests/fuzz/FuzzAutostart.cpp)
 cordafix_fuzz_target(shorten_path tests/fuzz/FuzzShortenPath.cpp)
 cordafix_fuzz_target(perf_data tests/fuzz/FuzzPerfData.cpp)
 cordafix_fuzz_target(hive_logs tests/fuzz/FuzzHiveLogs.cpp platform_offline)
+cordafix_fuzz_target(offline_registry tests/fuzz/FuzzOfflineRegistry.cpp platform_offline)
 # The performance-data seeds come from the simulated Windows' own blocks, the
 # hive seeds from small hives made with hivex (tests/fuzz/make_seeds.py runs these).
 if(NOT CORDAFIX_LIBFUZZER)

@@ -1,6 +1,7 @@
-// Writes the seed inputs of the hive targets (seed-* in <corpus>/hive_logs)
-// from small hives made with hivex and logs of both formats, kept small:
-// the new format's pages cover only the 512-byte stretches that changed.
+// Writes the seed inputs of the hive targets (seed-* in <corpus>/hive_logs
+// and <corpus>/offline_registry) from small hives made with hivex and logs
+// of both formats, kept small: the new format's pages cover only the
+// 512-byte stretches that changed.
 // tests/fuzz/make_seeds.py runs it.
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,27 @@ hive_set_value Binary(const char* name, std::string& data) {
     return {const_cast<char*>(name), hive_t_REG_BINARY, data.size(), &data[0]};
 }
 
+bool WriteRegistrySeed(const std::string& folder, const char* name, uint8_t key, uint8_t value, uint8_t flags,
+                       const HiveBytes& hive) {
+    HiveBytes input = {key, value, flags};
+    input.insert(input.end(), hive.begin(), hive.end());
+    return !hive.empty() && WriteBytes(folder + "/seed-" + name, input);
+}
+
+// A Run key with values of several sizes (one near the largest a cell holds)
+// beside keys with subkeys.
+HiveBytes RegistryHive() {
+    return HiveMadeWith([](hive_h* hive) {
+        std::string tool = "C:\\Windows\\tool.exe", word = "1234", big(16000, 'b');
+        hive_set_value values[] = {Binary("tool", tool), Binary("word", word), Binary("big", big)};
+        hive_node_h node = hivex_root(hive);
+        for (const char* name : {"Microsoft", "Windows", "CurrentVersion", "Run"}) node = node ? hivex_node_add_child(hive, node, name) : 0;
+        hive_node_h services = hivex_node_add_child(hive, hivex_root(hive), "Services");
+        for (const char* name : {"alpha", "beta", "gamma"}) hivex_node_add_child(hive, services, name);
+        return node && services && hivex_node_set_values(hive, node, 3, values, 0) == 0;
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,5 +103,11 @@ int main(int argc, char** argv) {
                    Write(logs, "entries-damaged-base-block", 7, damaged, log2, log1) &&
                    Write(logs, "dirty-vector", 4, primary, DirtyVectorLog(before, small), HiveBytes()) &&
                    Write(logs, "clean-with-logs", 7, clean, log1, log2);
+    std::string registry = std::string(argv[1]) + "/offline_registry";
+    HiveBytes hive = RegistryHive();
+    written = written && WriteRegistrySeed(registry, "remove-run-value", 3, 0, 0, hive) &&
+              WriteRegistrySeed(registry, "remove-beside-a-large-value", 3, 1, 0, hive) &&
+              WriteRegistrySeed(registry, "remove-service-key", 6, 0, 1, hive) &&
+              WriteRegistrySeed(registry, "remove-from-recovered", 0, 0, 0, grown);
     return written ? 0 : 1;
 }

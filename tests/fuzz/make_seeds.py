@@ -215,7 +215,7 @@ def perf_data_seeds(make_samples):
 def hive_seeds(make_samples):
     if make_samples:
         writer = os.path.join(os.path.dirname(make_samples), "hive_seeds")
-        for target in ("hive_logs",):
+        for target in ("hive_logs", "offline_registry"):
             os.makedirs(os.path.join(CORPUS, target), exist_ok=True)
         subprocess.run([writer, CORPUS], check=True)
 
