@@ -39,8 +39,18 @@ std::vector<std::string> SplitKeyPath(const char* path) {
     return parts;
 }
 
-bool IsTextType(hive_type type) {
-    return type == hive_t_REG_SZ || type == hive_t_REG_EXPAND_SZ || type == hive_t_REG_MULTI_SZ;
+bool IsTextType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
+
+// A value's type is any 32-bit number, most of them beyond hive_type's
+// names: it passes to and from hivex byte for byte, never as that enum.
+static_assert(sizeof(hive_type) == sizeof(uint32_t), "hivex keeps a value's type in 32 bits");
+hive_set_value SetValue(const char* name, uint32_t type, std::string& data) {
+    hive_set_value value;
+    value.key = const_cast<char*>(name);
+    memcpy(&value.t, &type, sizeof type);
+    value.len = data.size();
+    value.value = &data[0];
+    return value;
 }
 
 void AppendUtf8(uint32_t code, std::string* out) {
@@ -117,7 +127,7 @@ std::string Utf8ToUtf16(const uint8_t* text, size_t length) {
 struct RawValue {
     hive_value_h handle;
     std::string name;
-    hive_type type;
+    uint32_t type;
     std::string data;
 };
 
@@ -128,8 +138,10 @@ bool ReadValue(hive_h* hive, hive_value_h value, RawValue* raw) {
     raw->handle = value;
     HivexText name(hivex_value_key(hive, value));
     size_t length = 0;
-    HivexText data(hivex_value_value(hive, value, &raw->type, &length));
+    hive_type type;
+    HivexText data(hivex_value_value(hive, value, &type, &length));
     if (!name || !data) return false;
+    memcpy(&raw->type, &type, sizeof raw->type);
     raw->name = name.get();
     raw->data.assign(data.get(), length);
     return true;
@@ -291,7 +303,7 @@ int32_t OfflineRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* t
         }
         if (data && length) memcpy(data, bytes.data(), length);
         if (size) *size = length;
-        if (type) *type = static_cast<uint32_t>(value.type);
+        if (type) *type = value.type;
         return kErrorSuccess;
     }
     return Fail(kErrorFileNotFound);
@@ -301,14 +313,9 @@ int32_t OfflineRegistry::KeySetValue(RegKey key, const char* name, uint32_t type
                                      uint32_t size) {
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
-    hive_type hiveType = static_cast<hive_type>(type);
-    std::string bytes = IsTextType(hiveType) ? Utf8ToUtf16(data, size)
-                                             : std::string(reinterpret_cast<const char*>(data), data ? size : 0);
-    hive_set_value value;
-    value.key = const_cast<char*>(name ? name : "");
-    value.t = hiveType;
-    value.len = bytes.size();
-    value.value = &bytes[0];
+    std::string bytes = IsTextType(type) ? Utf8ToUtf16(data, size)
+                                         : std::string(reinterpret_cast<const char*>(data), data ? size : 0);
+    hive_set_value value = SetValue(name ? name : "", type, bytes);
     if (hivex_node_set_value(open->hive->Handle(), open->node, &value, 0) != 0) return Fail(kErrorAccessDenied);
     std::string error;
     return open->hive->Commit({{HiveEdit::kSetValue, CellOf(open->node), 0, value.key}}, &error)
@@ -334,7 +341,7 @@ int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
                                 "the key holds a value too large to rewrite safely: " + value.name});
             return Fail(kErrorAccessDenied);
         }
-        kept.push_back({&value.name[0], value.type, value.data.size(), &value.data[0]});
+        kept.push_back(SetValue(value.name.c_str(), value.type, value.data));
     }
     if (removed == 0) return Fail(kErrorFileNotFound);
     // The remaining values keep their order, so the ones behind the removed
