@@ -17,8 +17,14 @@
 #                        the status text set and painted for every entry
 #   program under Wine   cordafix.exe itself, SCAN pressed, timed until OK
 #   cordafix-offline     the rescue-system scanner, the corpus as drive C:
-#                        (--force --dry-run, so the samples stay), timed as a
-#                        whole process
+#                        (--dry-run, so the samples stay) with real hives in
+#                        its Windows\System32\config (tests/data/real-hives: the
+#                        clean SYSTEM hive of 73,456 values, and the user hive
+#                        not closed cleanly with its two logs as SOFTWARE, so
+#                        that each run recovers it), timed as a whole process
+#   hive recovery        the user hive brought up to date from its two logs
+#                        in memory, and the structural walk of the result
+#                        (bench_hives; files read beforehand)
 #
 # The corpus (about BENCH_FILES files, built once per run in a temporary
 # folder that is removed at the end): the PE files of the Wine installation
@@ -80,7 +86,7 @@ if [ -f "$build/native/CMakeCache.txt" ] &&
     rm -rf "$build/native"
 fi
 cmake -S "$repo" -B "$build/native" >/dev/null
-cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine cordafix-offline >/dev/null
+cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_hives cordafix-offline >/dev/null
 bin=$build/native/bench
 offline_bin=$build/native/cordafix-offline
 # Where 32-bit programs cannot start, the program under Wine is the 64-bit
@@ -140,6 +146,14 @@ mkdir -p "$corpus/documents"
 "$bin/bench_corpus" plant "$corpus" >"$work/planted.txt" 2>"$work/plant.log" || { cat "$work/plant.log" >&2; exit 1; }
 "$bin/bench_corpus" rules "$work/records.yar" "$work/records.ldb" 2>/dev/null
 planted=$(wc -l <"$work/planted.txt")
+# The real hives: SYSTEM, and the user hive with its logs as SOFTWARE.
+config=$corpus/Windows/System32/config hives=$work/hives real=$repo/tests/data/real-hives
+mkdir -p "$config" "$hives"
+xz -dc "$real/SYSTEM-clean.xz" >"$config/SYSTEM"
+for suffix in "" .LOG1 .LOG2; do
+    xz -dc "$real/NTUSER-dirty.DAT$suffix.xz" >"$hives/NTUSER.DAT$suffix"
+    cp "$hives/NTUSER.DAT$suffix" "$config/SOFTWARE$suffix"
+done
 pe_files=$(( (${#dlls[@]} + ${#exes[@]}) * copies ))
 corpus_bytes=$(du -sb "$corpus" | cut -f1)
 
@@ -157,11 +171,12 @@ note() { echo "$2" >>"$work/times/$1"; }
 seconds_of() { field seconds "$1"; }
 
 # cordafix-offline on the corpus, the whole process timed: "files=N seconds=S";
-# its detections (as host paths) go to $1.
+# its detections (as host paths) go to $1. Fails when it did not recover SOFTWARE.
 offline_scan() {
     local out t0
     t0=$(now)
-    out=$("$offline_bin" --force --dry-run "$corpus" 2>/dev/null) || true
+    out=$("$offline_bin" --dry-run "$corpus" 2>/dev/null) || true
+    grep -q '^Registry hive SOFTWARE: .*(recovered from its transaction logs' <<<"$out" || return 1
     sed -n 's/^C:\\\(.*\)     W32\/Drovak[^ ]* removed$/\1/p' <<<"$out" | tr '\\' / | sed "s|^|$corpus/|" >"$1"
     echo "files=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$out")" \
          "seconds=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
@@ -174,7 +189,11 @@ for ((round = 0; round < repeats; round++)); do
     open=$("$bin/bench_floors" open "$corpus" 1) && note open "$(seconds_of "$open")"
     engine=$("$bin/bench_engine" sim "$corpus" 1 "$work/engine-found.txt") && note engine "$(seconds_of "$engine")"
     thin=$("$bin/bench_engine" thin "$corpus" 1 "$work/thin-found.txt") && note thin "$(seconds_of "$thin")"
-    offline=$(offline_scan "$work/offline-found.txt") && note offline "$(seconds_of "$offline")"
+    offline=$(offline_scan "$work/offline-found.txt") ||
+        { echo "run.sh: cordafix-offline did not recover SOFTWARE from its logs" >&2; exit 1; }
+    note offline "$(seconds_of "$offline")"
+    hive=$("$bin/bench_hives" "$hives/NTUSER.DAT" "$hives/NTUSER.DAT.LOG1" "$hives/NTUSER.DAT.LOG2") &&
+        note recover "$(field recover "$hive")" && note hivewalk "$(field walk "$hive")"
     t0=$(now)
     yara -p 1 -r "$work/records.yar" "$corpus" >"$work/yara-out.txt" 2>"$work/yara-err.txt" || true
     note yara "$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
@@ -262,7 +281,7 @@ row "two-listing floor (each folder listed twice)" walk2
 row "open-and-read floor (open, 1 KiB, close)" open
 row "engine (native, simulated Windows)" engine
 row "engine (native, thin host calls)" thin
-row "cordafix-offline (whole process, dry run)" offline
+row "cordafix-offline (dry run, real hives)" offline
 row "YARA $(yara --version) (-p 1, exact rules)" yara
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" clam
 row "required-work floor under Wine (probe, C: and D:)" probe
@@ -275,6 +294,17 @@ ratio "cordafix-offline / walk-only floor (aim 1.5)" offline walk
 ratio "YARA / engine" yara engine
 ratio "clamscan / engine" clam engine
 ratio "Program under Wine / required-work floor under Wine (aim 1.1)" program probe
+echo
+seconds_row() {  # name key
+    local figures
+    figures=$(stats "$2")
+    [ -n "$figures" ] || return 0
+    awk -v name="$1" -v f="$figures" -v runs="$(wc -l <"$work/times/$2")" 'BEGIN {
+        split(f, s, " "); printf "%-60s %4d runs  median %8.4f s  fastest %8.4f s\n", name, runs, s[1], s[2] }'
+}
+echo "Hives, in memory ($(field entries "$hive") log entries, $(field keys "$hive") keys, $(field values "$hive") values):"
+seconds_row "  recovery of the real user hive from its two logs" recover
+seconds_row "  structural walk of the recovered hive" hivewalk
 for floor in walk walk2 open; do
     awk -v f="$(stats "$floor")" -v n="$floor" 'BEGIN { split(f, s, " ")
         if (s[2] < 0.5) printf "note: the %s floor took %.3f s in its fastest run, below half a second: raise BENCH_FILES\n", n, s[2] }'
