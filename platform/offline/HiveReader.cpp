@@ -15,6 +15,7 @@ const uint32_t kSizeMask = 0x7FFFFFFFu;
 
 // Offsets in a key record (from its cell's data).
 const size_t kKeyHeader = 76;
+const uint32_t kSmallestKeyCell = 80;  // a key record with its cell's size field, whole 8 bytes
 const size_t kKeyParent = 0x10;
 const size_t kKeySubkeyCount = 0x14;
 const size_t kKeySubkeyList = 0x1C;
@@ -213,6 +214,9 @@ bool HiveReader::Subkeys(const HiveKey& key, std::vector<HiveSubkey>* subkeys, s
     subkeys->clear();
     lists->clear();
     if (key.subkeyCount == 0) return true;
+    // Every subkey takes a cell of its own: a larger count is a lie (and
+    // would have an index root name one list again and again).
+    if (key.subkeyCount > binsSize_ / kSmallestKeyCell) return Fail(problem, "more subkeys than the hive can hold", key.offset);
     const uint8_t* data;
     uint32_t length;
     if (!Cell(key.subkeyList, &data, &length) || length < 4)
