@@ -30,12 +30,11 @@ TEST(HiveRecoveryTest, RealUserHiveComesBackFromItsLogsAndTheLogsNeverApplyAgain
     EXPECT_EQ(0xE2000u, BinsSize(recovery.image));  // grown from 0xBE000
     std::string problem;
     EXPECT_TRUE(WalkHive(recovery.image, &problem)) << problem;
-    const std::vector<std::string> metrics = {"Control Panel", "Desktop", "WindowMetrics"};
-    const std::vector<std::string> oneDrive = {"Software", "Microsoft", "OneDrive"};
-    EXPECT_EQ(std::string("\x60\0\0\0", 4), ValueThroughHivex(primary, metrics, "AppliedDPI"));
-    EXPECT_EQ(std::string("\xC0\0\0\0", 4), ValueThroughHivex(recovery.image, metrics, "AppliedDPI"));
-    EXPECT_EQ("(none)", ValueThroughHivex(primary, oneDrive, "StandaloneUpdaterSafeMode"));
-    EXPECT_EQ(std::string(4, '\0'), ValueThroughHivex(recovery.image, oneDrive, "StandaloneUpdaterSafeMode"));
+    const char metrics[] = "\\Control Panel\\Desktop\\WindowMetrics", oneDrive[] = "\\Software\\Microsoft\\OneDrive";
+    EXPECT_EQ(std::string("\x60\0\0\0", 4), ValueOf(primary, metrics, "AppliedDPI"));
+    EXPECT_EQ(std::string("\xC0\0\0\0", 4), ValueOf(recovery.image, metrics, "AppliedDPI"));
+    EXPECT_EQ("(none)", ValueOf(primary, oneDrive, "StandaloneUpdaterSafeMode"));
+    EXPECT_EQ(std::string(4, '\0'), ValueOf(recovery.image, oneDrive, "StandaloneUpdaterSafeMode"));
 
     // Written back closed cleanly and numbered above every entry: loading it
     // with the logs left behind changes nothing, not even once it is dirty again.

@@ -1,109 +1,93 @@
 #include "offline/HiveTestSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "offline/EmptyHive.h"
 #include "platform/offline/HiveLogs.h"
 
 namespace {
 
+std::string Text(char* text) {
+    std::string copy = text ? text : "?";
+    free(text);
+    return copy;
+}
+
 void List(hive_h* hive, hive_node_h node, const std::string& path, std::vector<std::string>* lines) {
     lines->push_back(path);
     hive_value_h* values = hivex_node_values(hive, node);
     for (size_t i = 0; values && values[i]; ++i) {
-        char* name = hivex_value_key(hive, values[i]);
         hive_type type;
         size_t length;
         char* data = hivex_value_value(hive, values[i], &type, &length);
-        lines->push_back(path + "\t" + (name ? name : "?") + "\t" + std::to_string(type) + "\t" +
+        lines->push_back(path + "\t" + Text(hivex_value_key(hive, values[i])) + "\t" + std::to_string(type) + "\t" +
                          (data ? std::string(data, length) : "?"));
-        free(name);
         free(data);
     }
     free(values);
     hive_node_h* children = hivex_node_children(hive, node);
-    for (size_t i = 0; children && children[i]; ++i) {
-        char* name = hivex_node_name(hive, children[i]);
-        List(hive, children[i], path + "\\" + (name ? name : "?"), lines);
-        free(name);
-    }
+    for (size_t i = 0; children && children[i]; ++i)
+        List(hive, children[i], path + "\\" + Text(hivex_node_name(hive, children[i])), lines);
     free(children);
 }
 
-// A temporary folder of its own, removed with what it holds.
-struct ScratchFolder {
-    std::string path;
-    ScratchFolder() {
+// A file of its own in a temporary folder, removed with it.
+struct ScratchFile {
+    std::string folder, path;
+    ScratchFile() {
         char name[] = "/tmp/cordafix-hive-XXXXXX";
-        path = mkdtemp(name) ? name : "";
+        folder = mkdtemp(name) ? name : "/nonexistent";
+        path = folder + "/hive";
     }
-    ~ScratchFolder() { std::filesystem::remove_all(path); }
+    ~ScratchFile() { std::filesystem::remove_all(folder); }
 };
 
 }  // namespace
 
 HiveBytes ReadBytes(const std::string& path) {
-    HiveBytes bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    uint8_t block[65536];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + got);
-    fclose(file);
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return HiveBytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool WriteBytes(const std::string& path, const HiveBytes& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    bool written = file != nullptr && fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return file != nullptr && fclose(file) == 0 && written;
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return file.good();
 }
 
 HiveBytes RealHive(const std::string& name) {
-    ScratchFolder scratch;
-    std::string path = scratch.path + "/hive";
-    std::string command = "xz -dc '" CORDAFIX_TEST_DATA "/real-hives/" + name + ".xz' > '" + path + "'";
-    return system(command.c_str()) == 0 ? ReadBytes(path) : HiveBytes();
+    ScratchFile scratch;
+    std::string command = "xz -dc '" CORDAFIX_TEST_DATA "/real-hives/" + name + ".xz' > " + scratch.path;
+    return system(command.c_str()) == 0 ? ReadBytes(scratch.path) : HiveBytes();
 }
 
 HiveBytes HiveMadeWith(const std::function<bool(hive_h*)>& change, const HiveBytes& start) {
-    ScratchFolder scratch;
-    std::string path = scratch.path + "/hive";
-    if (!(start.empty() ? WriteEmptyHive(path) : WriteBytes(path, start))) return HiveBytes();
-    hive_h* hive = hivex_open(path.c_str(), HIVEX_OPEN_WRITE);
+    ScratchFile scratch;
+    if (!(start.empty() ? WriteEmptyHive(scratch.path) : WriteBytes(scratch.path, start))) return HiveBytes();
+    hive_h* hive = hivex_open(scratch.path.c_str(), HIVEX_OPEN_WRITE);
     bool changed = hive != nullptr && change(hive) && hivex_commit(hive, nullptr, 0) == 0;
     if (hive != nullptr) hivex_close(hive);
-    return changed ? ReadBytes(path) : HiveBytes();
-}
-
-std::string ValueThroughHivex(const HiveBytes& image, const std::vector<std::string>& keyPath, const char* value) {
-    ScratchFolder scratch;
-    std::string path = scratch.path + "/hive", data = "(none)";
-    hive_h* hive = WriteBytes(path, image) ? hivex_open(path.c_str(), 0) : nullptr;
-    if (hive == nullptr) return "(no hive)";
-    hive_node_h node = hivex_root(hive);
-    for (const std::string& name : keyPath) node = node ? hivex_node_get_child(hive, node, name.c_str()) : 0;
-    hive_value_h found = node ? hivex_node_get_value(hive, node, value) : 0;
-    hive_type type;
-    size_t length;
-    char* bytes = found ? hivex_value_value(hive, found, &type, &length) : nullptr;
-    if (bytes != nullptr) data.assign(bytes, length);
-    free(bytes);
-    hivex_close(hive);
-    return data;
+    return changed ? ReadBytes(scratch.path) : HiveBytes();
 }
 
 std::vector<std::string> ListThroughHivex(const HiveBytes& image) {
-    ScratchFolder scratch;
-    std::string path = scratch.path + "/hive";
+    ScratchFile scratch;
     std::vector<std::string> lines;
-    hive_h* hive = WriteBytes(path, image) ? hivex_open(path.c_str(), 0) : nullptr;
+    hive_h* hive = WriteBytes(scratch.path, image) ? hivex_open(scratch.path.c_str(), 0) : nullptr;
     if (hive != nullptr) List(hive, hivex_root(hive), "", &lines);
     if (hive != nullptr) hivex_close(hive);
     return lines;
+}
+
+std::string ValueOf(const HiveBytes& image, const std::string& key, const std::string& value) {
+    std::string start = key + "\t" + value + "\t";
+    for (const std::string& line : ListThroughHivex(image))
+        if (line.compare(0, start.size(), start) == 0) return line.substr(line.find('\t', start.size()) + 1);
+    return "(none)";
 }
 
 void MakeDirty(HiveBytes* image) {
@@ -120,11 +104,13 @@ HiveBytes LogHeader(const HiveBytes& hive, uint32_t type, uint32_t sequence) {
     return log;
 }
 
-std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after) {
+std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after, size_t stretch) {
     std::vector<LogPage> pages;
-    for (size_t at = kHiveBaseBlockSize; at < after.size(); at += kHiveBinAlignment) {
-        bool same = at + kHiveBinAlignment <= before.size() && memcmp(&before[at], &after[at], kHiveBinAlignment) == 0;
-        if (!same) pages.push_back({uint32_t(at - kHiveBaseBlockSize), HiveBytes(&after[at], &after[at] + kHiveBinAlignment)});
+    HiveBytes zeros(stretch, 0);
+    for (size_t at = kHiveBaseBlockSize; at < after.size(); at += stretch) {
+        const uint8_t* old = at + stretch <= before.size() ? &before[at] : zeros.data();
+        if (memcmp(old, &after[at], stretch) != 0)
+            pages.push_back({uint32_t(at - kHiveBaseBlockSize), HiveBytes(&after[at], &after[at] + stretch)});
     }
     return pages;
 }
@@ -148,14 +134,12 @@ void AppendLogEntry(HiveBytes* log, uint32_t sequence, uint32_t binsSize, const 
 }
 
 HiveBytes DirtyVectorLog(const HiveBytes& before, const HiveBytes& after) {
-    HiveBytes log = LogHeader(after, kHiveTypeLog, HiveRead32(after.data(), kHivePrimarySequence));
-    HiveWrite64(log.data(), kHiveTimestamp, HiveRead64(before.data(), kHiveTimestamp));
-    HiveWrite32(log.data(), kHiveChecksum, HiveHeaderChecksum(log.data()));
-    size_t bits = (after.size() - kHiveBaseBlockSize) / 512;
-    HiveBytes vector(4 + bits / 8), pages;
+    HiveBytes log = LogHeader(after, kHiveTypeLog, HiveRead32(after.data(), kHivePrimarySequence)), pages;
+    HiveBytes vector(4 + (after.size() - kHiveBaseBlockSize) / 512 / 8);
     memcpy(vector.data(), "DIRT", 4);
     for (const LogPage& page : ChangedPages(before, after)) {
-        for (size_t bit = page.offset / 512; bit < (page.offset + page.bytes.size()) / 512; ++bit) vector[4 + bit / 8] |= 1 << bit % 8;
+        for (size_t bit = page.offset / 512; bit < (page.offset + page.bytes.size()) / 512; ++bit)
+            vector[4 + bit / 8] |= uint8_t(1 << bit % 8);
         pages.insert(pages.end(), page.bytes.begin(), page.bytes.end());
     }
     vector.resize((vector.size() + 511) / 512 * 512);

@@ -14,26 +14,23 @@ HiveBytes ReadBytes(const std::string& path);
 bool WriteBytes(const std::string& path, const HiveBytes& bytes);
 // A file of tests/data/real-hives (its name without ".xz"), decompressed.
 HiveBytes RealHive(const std::string& name);
-// start (an empty hive when empty) changed by change through hivex and
-// written by it; empty when a call failed.
+// start (an empty hive when empty) changed through hivex; empty when a call failed.
 HiveBytes HiveMadeWith(const std::function<bool(hive_h*)>& change, const HiveBytes& start = HiveBytes());
-// The value's data read through hivex from image; "(none)" when it has no such value.
-std::string ValueThroughHivex(const HiveBytes& image, const std::vector<std::string>& keyPath, const char* value);
-// Every key and every value of image read through hivex, a line each: the
-// key's path, and the value's name, type and data.
+// Every key ("\A\B") and value ("\A\B<tab>name<tab>type<tab>data") of image, read through hivex.
 std::vector<std::string> ListThroughHivex(const HiveBytes& image);
+// The data of value in key (as the listing spells it); "(none)" when it has none.
+std::string ValueOf(const HiveBytes& image, const std::string& key, const std::string& value);
 // As a write that began and did not end leaves a base block.
 void MakeDirty(HiveBytes* image);
 
-// A log's first sector: hive's base block copied with the log's file type
-// and both sequence numbers set to sequence.
+// A log's first sector: hive's base block with the log's file type and sequence number.
 HiveBytes LogHeader(const HiveBytes& hive, uint32_t type, uint32_t sequence);
 struct LogPage {
     uint32_t offset;  // in the bins data
     HiveBytes bytes;
 };
-// The 4 KiB pages of after's bins data that differ from before's.
-std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after);
+// The stretches (4 KiB by default) of after's bins that differ from before's, which is zero past its end.
+std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after, size_t stretch = 4096);
 // A new-format log entry at the end of log, its hashes right.
 void AppendLogEntry(HiveBytes* log, uint32_t sequence, uint32_t binsSize, const std::vector<LogPage>& pages);
 // An old-format log that turns before into after.

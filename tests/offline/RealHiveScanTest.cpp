@@ -81,9 +81,8 @@ TEST(RealHiveScan, AChangeOnlyTheLogHoldsIsRecoveredRepairedAndNeverUndone) {
     EXPECT_NE(std::string::npos, outcome.out.find("(recovered from its transaction logs: 1 log entries from software.log1)"))
         << outcome.out;
     HiveBytes written = ReadBytes(volume.HivePath("SOFTWARE"));
-    const std::vector<std::string> run = {"Microsoft", "Windows", "CurrentVersion", "Run"};
-    EXPECT_EQ("(none)", ValueThroughHivex(written, run, "tool"));
-    EXPECT_NE("(none)", ValueThroughHivex(written, run, "other"));
+    EXPECT_EQ("(none)", ValueOf(written, "\\Microsoft\\Windows\\CurrentVersion\\Run", "tool"));
+    EXPECT_NE("(none)", ValueOf(written, "\\Microsoft\\Windows\\CurrentVersion\\Run", "other"));
     // Windows loading it with the log left beside it finds it closed cleanly and applies nothing.
     HiveRecovery reload = RecoverHive(written, {{HiveLogRole::kLog1, "software.log1", log}});
     EXPECT_EQ(HiveRecovery::kClean, reload.outcome);
