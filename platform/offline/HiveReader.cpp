@@ -52,8 +52,13 @@ void AppendUtf8(uint32_t code, std::string* out) {
     } else if (code < 0x800) {
         *out += static_cast<char>(0xC0 | (code >> 6));
         *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
         *out += static_cast<char>(0xE0 | (code >> 12));
+        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | (code >> 18));
+        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
         *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         *out += static_cast<char>(0x80 | (code & 0x3F));
     }
@@ -63,7 +68,12 @@ void AppendUtf8(uint32_t code, std::string* out) {
 
 std::string HiveNameText(const HiveName& name) {
     std::string text;
-    for (char16_t unit : name) AppendUtf8(unit, &text);
+    for (size_t i = 0; i < name.size(); ++i) {
+        uint32_t code = name[i];
+        bool pair = code >= 0xD800 && code < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000;
+        if (pair) code = 0x10000 + ((code - 0xD800) << 10) + (name[++i] - 0xDC00);
+        AppendUtf8(code, &text);
+    }
     return text;
 }
 
