@@ -25,6 +25,10 @@
 #   hive recovery        the user hive brought up to date from its two logs
 #                        in memory, and the structural walk of the result
 #                        (bench_hives; files read beforehand)
+#   Run values           cordafix-offline (dry run) on a small volume whose Run
+#                        key holds 500, then 5,000 values beside the one that
+#                        launches its infected program: the autostart cleaning
+#                        should grow with the values, not with their square
 #
 # The corpus (about BENCH_FILES files, built once per run in a temporary
 # folder that is removed at the end): the PE files of the Wine installation
@@ -86,7 +90,8 @@ if [ -f "$build/native/CMakeCache.txt" ] &&
     rm -rf "$build/native"
 fi
 cmake -S "$repo" -B "$build/native" >/dev/null
-cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_hives cordafix-offline >/dev/null
+cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_hives bench_run_values \
+    cordafix-offline >/dev/null
 bin=$build/native/bench
 offline_bin=$build/native/cordafix-offline
 # Where 32-bit programs cannot start, the program under Wine is the 64-bit
@@ -229,6 +234,16 @@ if [ "$with_wine" = 1 ]; then
     done
 fi
 
+say "Run values: $repeats runs each"
+for count in 500 5000; do
+    "$bin/bench_run_values" "$work/run$count" "$count"
+    for ((round = 0; round < repeats; round++)); do
+        t0=$(now)
+        "$offline_bin" --dry-run "$work/run$count" >/dev/null 2>&1 || true
+        note "run$count" "$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
+    done
+done
+
 # --- report ------------------------------------------------------------------
 # "median minimum" of a row's runs (empty when it has none).
 stats() {
@@ -305,6 +320,15 @@ seconds_row() {  # name key
 echo "Hives, in memory ($(field entries "$hive") log entries, $(field keys "$hive") keys, $(field values "$hive") values):"
 seconds_row "  recovery of the real user hive from its two logs" recover
 seconds_row "  structural walk of the recovered hive" hivewalk
+echo
+echo "Autostart cleaning (cordafix-offline, dry run, one infected file), median / fastest in s:"
+for count in 500 5000; do
+    awk -v n="$count" -v f="$(stats "run$count")" 'BEGIN { split(f, s, " ")
+        printf "  %5d Run values      %9.3f %9.3f\n", n, s[1], s[2] }'
+done
+awk -v a="$(stats run5000)" -v b="$(stats run500)" 'BEGIN { split(a, x, " "); split(b, y, " ")
+    printf "  5,000 / 500 values      %6.2fx (median)  %6.2fx (fastest runs); linear would be at most 10x\n",
+        x[1] / y[1], x[2] / y[2] }'
 for floor in walk walk2 open; do
     awk -v f="$(stats "$floor")" -v n="$floor" 'BEGIN { split(f, s, " ")
         if (s[2] < 0.5) printf "note: the %s floor took %.3f s in its fastest run, below half a second: raise BENCH_FILES\n", n, s[2] }'

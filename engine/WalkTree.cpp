@@ -16,6 +16,7 @@ const FileCheckerEntry* ActiveFileCheckerList = FileCheckerList;
 char ProgramFilesPattern[kPathSize];
 int32_t ProgramFilesPending;
 int32_t ProgramFilesVisited;
+void (*OnPathTooLong)(const char* folder, const char* name, bool isFolder) = nullptr;
 
 namespace {
 
@@ -134,6 +135,12 @@ void BeginListing(Listing* listing, const char* pattern) {
     listing->hasFolder = FolderOfPattern(pattern, listing->folder);
 }
 
+void TellTooLong(const char* folder, const FindEntry& entry, bool isFolder) {
+    const char* name = ReachableName(entry);  // a short name is known to be terminated
+    bool terminated = name != entry.name || memchr(entry.name, '\0', sizeof entry.name) != nullptr;
+    if (OnPathTooLong != nullptr && terminated) OnPathTooLong(folder, name, isFolder);
+}
+
 // One entry of the file pass: status line for every entry, checkers for files.
 int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
     if (CancelledAfterPump()) return kCancelled;
@@ -152,6 +159,8 @@ int VisitFileEntry(const Listing& listing, const FindEntry& entry) {
             // A file link is counted, but what it leads to is never opened or changed.
             if (!IsReparsePoint(entry)) RunFileCheckers(path, entry);
         }
+    } else if (MemoryPassActive == 0 && !IsFolder(entry)) {
+        TellTooLong(listing.folder, entry, false);
     }
     if (CancelledAfterPump()) return kCancelled;
     return kGoOn;
@@ -185,7 +194,10 @@ int VisitFolderEntry(const Listing& listing, const FindEntry& entry) {
     if (!IsFolder(entry) || IsDotEntry(entry.name) || IsReparsePoint(entry)) return kGoOn;
     if (!listing.hasFolder) return kMalformed;
     char subPattern[kPathSize];
-    if (!JoinPath(subPattern, listing.folder, ReachableName(entry), "\\*.*")) return kGoOn;
+    if (!JoinPath(subPattern, listing.folder, ReachableName(entry), "\\*.*")) {
+        TellTooLong(listing.folder, entry, true);
+        return kGoOn;
+    }
     if (strstr(subPattern, "\\Program Files\\") != nullptr) ProgramFilesVisited = 1;
     if (WalkTree(subPattern) == kMalformed) return kMalformed;
     return kGoOn;

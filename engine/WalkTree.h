@@ -35,6 +35,12 @@ extern int32_t ProgramFilesVisited;
 // 260 bytes are passed over: a path cut short could name another file.
 int WalkTree(const char* pattern);
 
+// Told of each entry passed over for its length: its folder (as in the
+// pattern, "C:\Windows\"), its name, and whether it is a folder (then
+// nothing below it was looked at either). Null, as in the program, whose
+// window has no place for it: nothing is told.
+extern void (*OnPathTooLong)(const char* folder, const char* name, bool isFolder);
+
 // Handles at most one queued window message. Escape (on any message) asks
 // whether to terminate; WM_QUIT and WM_DESTROY terminate. May set ScanCancelled.
 void PumpScanMessages();

@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 
 #include "common/Shared.h"
 
@@ -49,7 +50,47 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
 }
 
+// The length of the UTF-8 sequence at text[at], 0 when there is none.
+size_t Utf8Length(const std::string& text, size_t at) {
+    uint8_t lead = static_cast<uint8_t>(text[at]);
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+void AppendEscaped(const std::string& text, size_t at, size_t length, std::string* out) {
+    for (size_t k = 0; k < length; ++k) {
+        char code[8];
+        snprintf(code, sizeof code, "\\x%02X", static_cast<uint8_t>(text[at + k]));
+        *out += code;
+    }
+}
+
 }  // namespace
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        uint8_t c = static_cast<uint8_t>(text[at]);
+        if (c == '\t' || (c >= 0x20 && c < 0x7F)) {
+            out += static_cast<char>(c);
+            ++at;
+            continue;
+        }
+        size_t length = c >= 0x80 ? Utf8Length(text, at) : 0;
+        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
+        bool control = length == 0 || (length == 2 && c == 0xC2 && static_cast<uint8_t>(text[at + 1]) < 0xA0);
+        if (control) AppendEscaped(text, at, length == 0 ? 1 : length, &out);
+        else out.append(text, at, length);
+        at += length == 0 ? 1 : length;
+    }
+    return out;
+}
 
 bool ParseResultLine(const char* line, Detection* detection) {
     std::string text = line;
@@ -81,7 +122,7 @@ void OfflineConsole::ClearProgress() {
 
 void OfflineConsole::LogLine(const char* line) {
     ClearProgress();
-    fprintf(out_, "%s\n", line);
+    fprintf(out_, "%s\n", Printable(line).c_str());
     fflush(out_);
     Detection detection;
     if (ParseResultLine(line, &detection)) detections_.push_back(detection);
@@ -93,7 +134,8 @@ void OfflineConsole::StatusText(const char* text) {
     if (now - lastDrawnMs_ < kRedrawEveryMs) return;
     lastDrawnMs_ = now;
     char line[512];
-    int length = snprintf(line, sizeof line, "Scanned %d, found %d  %s", FilesScanned, FilesInfected, text);
+    int length = snprintf(line, sizeof line, "Scanned %d, found %d  %s", FilesScanned, FilesInfected,
+                          Printable(text).c_str());
     size_t width = TerminalWidth(fileno(err_)) - 1;
     if (length > 0 && static_cast<size_t>(length) > width) line[width] = '\0';
     fprintf(err_, "\r\033[K%s", line);
@@ -106,18 +148,22 @@ void OfflineConsole::Notice(const char* caption, const char* text) {
 }
 
 void OfflineConsole::Say(const char* format, ...) {
-    ClearProgress();
-    va_list args;
+    va_list args, copy;
     va_start(args, format);
-    vfprintf(out_, format, args);
+    va_copy(copy, args);
+    int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::vector<char> text(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+    if (length > 0) vsnprintf(text.data(), text.size(), format, args);
     va_end(args);
-    fputc('\n', out_);
+    ClearProgress();
+    fprintf(out_, "%s\n", Printable(text.data()).c_str());
     fflush(out_);
 }
 
 void OfflineConsole::Warn(const std::string& message) {
     ClearProgress();
-    fprintf(err_, "cordafix-offline: %s\n", message.c_str());
+    fprintf(err_, "cordafix-offline: %s\n", Printable(message).c_str());
     fflush(err_);
     messages_.push_back(message);
 }

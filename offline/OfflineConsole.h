@@ -1,6 +1,7 @@
 // What a scan shows on the terminal, and the detections it reports.
 //
-// The program's log lines go to standard output as they come. On a
+// The program's log lines go to standard output as they come, made
+// printable (see Printable); the report keeps every text exact. On a
 // terminal, standard error carries one progress line that rewrites itself
 // (files scanned, found so far, the current path as the status line shows
 // it); anywhere else there is no progress at all.
@@ -11,6 +12,11 @@
 #include <vector>
 
 #include "platform/offline/OfflineSession.h"
+
+// text as the terminal may show it: control characters (C0 but the tab, DEL,
+// C1) and bytes that are no UTF-8 become \xNN, so that names from the volume
+// can neither move the cursor nor start a line of their own.
+std::string Printable(const std::string& text);
 
 // One infected file (or hosts file) as its result line told it.
 struct Detection {

@@ -22,8 +22,9 @@ const char kOfflineUsage[] =
     "  -h, --help                 show this text\n"
     "  -V, --version              show the version\n"
     "\n"
-    "Exit status: 0 nothing found; 1 everything found was removed; 2 something found was left\n"
-    "(always so after a dry run that found something); 3 could not run, nothing was changed;\n"
+    "Exit status: 0 nothing found; 1 everything found was removed; 2 something found was left, or\n"
+    "something could not be checked (always so after a dry run that found something); 3 could not\n"
+    "run, nothing was changed (no Windows volume, mounted read-only, Windows hibernated);\n"
     "130 interrupted.\n";
 
 std::string OfflineVersionLine() {

@@ -5,13 +5,17 @@
 #include <vector>
 
 #include "offline/OfflineConsole.h"
+#include "platform/offline/HostFolder.h"
+#include "platform/offline/OfflineHive.h"
 #include "platform/offline/OfflineRegistry.h"
 
-// How one hive was found (its state without its bytes).
-struct HiveOutcome {
-    std::string name;
+// One hive as the scan used it.
+struct HiveReport {
+    std::string name;  // "SOFTWARE"
     std::string path;
-    HiveRecovery state;
+    HiveUse use = HiveUse::kNotUsed;
+    std::string reason;  // why it was not used
+    HiveRecovery recovery;
 };
 
 struct OfflineReport {
@@ -20,9 +24,11 @@ struct OfflineReport {
     bool dryRun = false;
     std::string action;  // "delete", "rename", "leave alone"
     std::vector<Detection> detections;
+    std::vector<HiveReport> hives;
     std::vector<OfflineRegistry::Change> registryChanges;
-    std::vector<HiveOutcome> hives;
+    std::vector<OfflineRegistry::Unread> registryNotRead;
     std::vector<std::string> hiveBackups;
+    std::vector<std::string> notChecked;  // paths too long (or unnamable) to check
     std::vector<std::string> messages;
     int filesScanned = 0, filesInfected = 0, filesRemoved = 0, filesRenamed = 0;
     bool interrupted = false;
@@ -30,8 +36,12 @@ struct OfflineReport {
     int exitStatus = 0;
 };
 
-// Writes the report to path (a new file renamed into place); false with a
-// message when it cannot.
-bool WriteOfflineReport(const OfflineReport& report, const std::string& path, std::string* error);
+// Writes the report to path: into a new file of its folder, then renamed
+// over path. The folder is reached as named, but never through a symbolic
+// link that lies in one of volumes; false with a message when it cannot.
+bool WriteOfflineReport(const OfflineReport& report, const std::string& path, const std::vector<FolderId>& volumes,
+                        std::string* error);
 // Whether a report could be written to path at all (tried before the scan).
-bool CanWriteReport(const std::string& path, std::string* error);
+bool CanWriteReport(const std::string& path, const std::vector<FolderId>& volumes, std::string* error);
+// "clean", "recovered" or "not used".
+const char* HiveUseName(HiveUse use);

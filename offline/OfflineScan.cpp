@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
 #include "platform/offline/OfflinePlatform.h"
+#include "platform/offline/PosixHiveFolder.h"
 #include "repair/Autostart.h"
 #include "repair/ServiceKeys.h"
 
@@ -56,57 +58,23 @@ ScanServices OfflineScanServices() {
     return services;
 }
 
-bool MapDrives(const OfflineOptions& options, OfflinePlatform& platform, OfflineConsole& console) {
-    std::string error;
-    if (!platform.files.MapDrive('C', options.volume, &error)) {
-        console.Warn(error + kNothingChanged);
-        return false;
+// Files and folders the walk could not check, in the order met, each once.
+class NotChecked {
+public:
+    void Add(const std::string& path) {
+        if (seen_.insert(path).second) paths_.push_back(path);
     }
-    for (const auto& drive : options.drives) {
-        if (!platform.files.MapDrive(drive.first, drive.second, &error)) {
-            console.Warn(error + kNothingChanged);
-            return false;
-        }
-    }
-    return true;
-}
+    const std::vector<std::string>& Paths() const { return paths_; }
 
-bool CheckVolume(const OfflineOptions& options, OfflinePlatform& platform, OfflineConsole& console,
-                 VolumeLayout* layout, bool* hasRegistry) {
-    *hasRegistry = InspectVolume(platform.files, layout);
-    if (layout->nineX) {
-        console.Warn(options.volume + " holds Windows 95, 98 or Me, whose registry (SYSTEM.DAT, USER.DAT) is of "
-                     "another format: this tool cleans volumes of the NT family only" + kNothingChanged);
-        return false;
-    }
-    if (!*hasRegistry && !options.force) {
-        console.Warn(options.volume + " has no Windows\\System32\\config folder: not a Windows system volume "
-                     "(--force scans it all the same, without registry repair)" + kNothingChanged);
-        return false;
-    }
-    if (!*hasRegistry) console.Warn("no registry on " + options.volume + ": autostart values and services are not repaired");
-    platform.files.SetWindowsDirectory(layout->windowsPath);
-    platform.files.SetSystemDirectory(layout->systemPath);
-    return true;
-}
+private:
+    std::vector<std::string> paths_;
+    std::set<std::string> seen_;
+};
 
-bool OpenHives(const OfflineOptions& options, const VolumeLayout& layout, OfflinePlatform& platform,
-               OfflineConsole& console, Hives* hives) {
-    for (const char* name : kHiveNames) {
-        std::string path = platform.files.HostPath(layout.systemPath + "\\config\\" + name);
-        hives->push_back(std::unique_ptr<OfflineHive>(new OfflineHive(name, path, options.dryRun)));
-        std::string error;
-        if (!hives->back()->Open(&error)) {
-            console.Warn(error + kNothingChanged);
-            return false;
-        }
-        if (!hives->back()->CanWriteBeside(&error)) {
-            console.Warn(error + kNothingChanged + " (--dry-run reads the volume without changing it)");
-            return false;
-        }
-        platform.registry.Mount(hives->back().get());
-    }
-    return true;
+NotChecked* ActiveNotChecked = nullptr;
+
+void NoteTooLong(const char* folder, const char* name, bool isFolder) {
+    if (ActiveNotChecked != nullptr) ActiveNotChecked->Add(std::string(folder) + name + (isFolder ? "\\" : ""));
 }
 
 void StartProcessState() {
@@ -118,128 +86,288 @@ void StartProcessState() {
     MainWindowHandle = OfflineSession::kMainWindow;
 }
 
-void SayHeader(const OfflineOptions& options, const VolumeLayout& layout, const Hives& hives,
-               OfflineConsole& console) {
-    console.Say("%s", OfflineVersionLine().c_str());
-    console.Say("C: %s (Windows folder %s)", options.volume.c_str(), layout.windowsPath.c_str());
-    for (const auto& drive : options.drives) console.Say("%c: %s", drive.first, drive.second.c_str());
-    for (const auto& hive : hives)
-        console.Say("Registry hive %s: %s (%s)", hive->Name().c_str(), hive->Path().c_str(),
-                    HiveStateText(hive->State()).c_str());
-    if (options.dryRun) console.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");
-}
-
-bool SomethingWritten(const OfflineRegistry& registry) {
-    for (const auto& change : registry.Changes())
-        if (change.written) return true;
-    return false;
-}
-
-bool SomethingNotWritten(const OfflineRegistry& registry) {
-    for (const auto& change : registry.Changes())
-        if (!change.written) return true;
-    return false;
-}
-
-int ExitStatusOf(const OfflineOptions& options, const OfflinePlatform& platform, const std::string& vanished) {
-    if (ScanCancelled != 0) return kExitInterrupted;
-    bool changed = !options.dryRun && (FilesRemoved + FilesRenamed > 0 || SomethingWritten(platform.registry));
-    if (!vanished.empty()) return changed ? kExitSomethingLeft : kExitCouldNotRun;
-    if (FilesInfected == 0) return kExitNothingFound;
-    if (options.dryRun) return kExitSomethingLeft;
-    bool left = FilesRemoved + FilesRenamed < FilesInfected || SomethingNotWritten(platform.registry);
-    return left ? kExitSomethingLeft : kExitAllRemoved;
-}
-
-void SayRegistryChanges(const OfflineOptions& options, const OfflinePlatform& platform, const Hives& hives,
-                        OfflineConsole& console) {
-    const char* removed = options.dryRun ? "would be removed" : "removed";
-    for (const auto& change : platform.registry.Changes()) {
-        if (!change.written)
-            console.Warn("not written: " + change.key + (change.isKey ? "" : " value \"" + change.value + "\"") +
-                         ": " + change.error);
-        else if (change.isKey)
-            console.Say("Registry key %s: %s", removed, change.key.c_str());
-        else
-            console.Say("Registry value %s: %s \"%s\"", removed, change.key.c_str(), change.value.c_str());
-    }
-    for (const auto& hive : hives)
-        if (!hive->BackupPath().empty()) console.Say("Original hive kept as %s", hive->BackupPath().c_str());
-}
-
 const char* Meaning(int status) {
     switch (status) {
         case kExitNothingFound: return "nothing found";
         case kExitAllRemoved: return "everything found was removed";
-        case kExitSomethingLeft: return "something found was left";
+        case kExitSomethingLeft: return "something found was left, or not everything could be checked";
         case kExitInterrupted: return "interrupted";
         default: return "the scan could not be completed";
     }
 }
 
-void WriteReport(const OfflineOptions& options, const OfflinePlatform& platform, const Hives& hives,
-                 const std::string& vanished, int status, OfflineConsole& console) {
+// One run of cordafix-offline, from the options to the exit status.
+class OfflineRun {
+public:
+    OfflineRun(const OfflineOptions& options, FILE* out, FILE* err)
+        : options_(options), console_(out, err), platform_(&console_) {}
+
+    int Run(const std::function<void(OfflinePlatform&)>& beforeScan);
+
+private:
+    bool MapDrives();
+    bool CheckVolume();
+    bool MayChangeVolume();
+    bool CanReport();
+    void OpenHives();
+    void Scan(const std::function<void(OfflinePlatform&)>& beforeScan);
+    void SayHeader();
+    void SayRegistryOutcome();
+    void SayNotChecked();
+    bool SomethingLeftInRegistry() const;
+    int ExitStatus() const;
+    void WriteReport(int status);
+    // A refusal before anything changed: exit 3, or a warning in a dry run
+    // (which changes nothing anyway); false when the run stops.
+    bool Refuse(const std::string& message);
+
+    const OfflineOptions& options_;
+    OfflineConsole console_;
+    OfflinePlatform platform_;
+    VolumeLayout layout_;
+    bool hasRegistry_ = false;
+    PrivateFolder scratch_;
+    std::unique_ptr<HiveFolder> hiveFolder_;
+    Hives hives_;
+    NotChecked notChecked_;
+    size_t notReadBeforeScan_ = 0;
+    std::string vanished_;
+};
+
+bool OfflineRun::MapDrives() {
+    std::string error;
+    if (!platform_.files.MapDrive('C', options_.volume, &error)) {
+        console_.Warn(error + kNothingChanged);
+        return false;
+    }
+    for (const auto& drive : options_.drives) {
+        if (!platform_.files.MapDrive(drive.first, drive.second, &error)) {
+            console_.Warn("--drive " + std::string(1, drive.first) + ": " + error + kNothingChanged);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OfflineRun::CheckVolume() {
+    hasRegistry_ = InspectVolume(platform_.files, &layout_);
+    if (layout_.nineX) {
+        console_.Warn(options_.volume + " holds Windows 95, 98 or Me, whose registry (SYSTEM.DAT, USER.DAT) is of "
+                      "another format: this tool cleans volumes of the NT family only" + kNothingChanged);
+        return false;
+    }
+    if (!hasRegistry_ && !options_.force) {
+        console_.Warn(options_.volume + " has no Windows\\System32\\config folder: not a Windows system volume "
+                      "(--force scans it all the same, without registry repair)" + kNothingChanged);
+        return false;
+    }
+    if (!hasRegistry_)
+        console_.Warn("no registry on " + options_.volume + ": autostart values and services are not repaired");
+    platform_.files.SetWindowsDirectory(layout_.windowsPath);
+    platform_.files.SetSystemDirectory(layout_.systemPath);
+    return true;
+}
+
+bool OfflineRun::Refuse(const std::string& message) {
+    if (!options_.dryRun) {
+        console_.Warn(message + kNothingChanged);
+        return false;
+    }
+    console_.Warn(message + " (this dry run goes on; a run that changes the volume stops here)");
+    return true;
+}
+
+// A volume that must not be written: a hibernated Windows, or a read-only mount.
+bool OfflineRun::MayChangeVolume() {
+    std::string detail;
+    Hibernation hibernation = CheckHibernation(platform_.files, &detail);
+    if (hibernation == Hibernation::kHibernated &&
+        !Refuse(options_.volume + " holds a hibernated Windows session (" + detail +
+                ": hibernation or Fast Startup). When that Windows resumes it writes its saved state back over "
+                "the disk, so changes made now would be lost or would damage the file system. Start that Windows "
+                "and leave it with Restart (which shuts it down fully), or turn Fast Startup off, then scan "
+                "again. Removing the hibernation file from here discards the saved session and, on Windows 10 "
+                "and later, does not make the volume consistent"))
+        return false;
+    if (hibernation == Hibernation::kUnknown &&
+        !Refuse("cannot tell whether Windows on " + options_.volume + " is hibernated (" + detail + ")"))
+        return false;
+    std::string readOnly = platform_.files.ReadOnlyDrives();
+    if (!readOnly.empty() &&
+        !Refuse("drive(s) " + readOnly + ": mounted read-only, so nothing found could be removed. Remount "
+                "read-write (mount -o remount,rw FOLDER; ntfs-3g refuses that while Windows is hibernated), "
+                "or use --dry-run to see what would be removed"))
+        return false;
+    return true;
+}
+
+bool OfflineRun::CanReport() {
+    std::string error;
+    if (options_.reportPath.empty() || CanWriteReport(options_.reportPath, platform_.files.DriveFolders(), &error))
+        return true;
+    console_.Warn(error + kNothingChanged);
+    return false;
+}
+
+// A hive that cannot be used is left as it is; the files are cleaned all the same.
+void OfflineRun::OpenHives() {
+    std::string problem;
+    UniqueFd config = platform_.files.OpenFolder(layout_.systemPath + "\\config");
+    if (!config.Valid()) problem = layout_.configHost + ": " + strerror(errno);
+    else scratch_.Make(platform_.files.DriveFolders(), &problem);
+    hiveFolder_.reset(new PosixHiveFolder(std::move(config), layout_.configHost));
+    for (const char* name : kHiveNames) {
+        hives_.push_back(std::unique_ptr<OfflineHive>(
+            new OfflineHive(name, hiveFolder_.get(), &scratch_, options_.dryRun)));
+        OfflineHive& hive = *hives_.back();
+        platform_.registry.Mount(&hive);
+        std::string error = problem;
+        if (problem.empty() && hive.Open(&error) && hive.CanWriteBeside(&error)) continue;
+        hive.MarkNotUsed(error);
+        console_.Warn("registry hive " + std::string(name) + " not used: " + error +
+                      "; it is left as it is, and the repairs in it are not done");
+    }
+}
+
+void OfflineRun::SayHeader() {
+    console_.Say("%s", OfflineVersionLine().c_str());
+    console_.Say("C: %s (Windows folder %s)", options_.volume.c_str(), layout_.windowsPath.c_str());
+    for (const auto& drive : options_.drives) console_.Say("%c: %s", drive.first, drive.second.c_str());
+    for (const auto& hive : hives_) {
+        std::string state = HiveUseName(hive->Use());
+        if (hive->Use() == HiveUse::kNotUsed) state += ": " + hive->NotUsedReason();
+        if (hive->Use() == HiveUse::kRecovered) state = HiveRecoveryText(hive->Recovery());
+        console_.Say("Registry hive %s: %s (%s)", hive->Name().c_str(), hive->Path().c_str(), state.c_str());
+    }
+    if (options_.dryRun) console_.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");
+}
+
+void OfflineRun::Scan(const std::function<void(OfflinePlatform&)>& beforeScan) {
+    StartProcessState();
+    LoadVolumeEnvironment(platform_.files, layout_);
+    for (const auto& item : platform_.registry.NotRead())
+        console_.Warn("not read: " + item.key + (item.value.empty() ? "" : " value \"" + item.value + "\"") + ": " +
+                      item.error);
+    notReadBeforeScan_ = platform_.registry.NotRead().size();
+    SayHeader();
+    platform_.files.onNotice = [this](const std::string& message) { console_.Warn(message); };
+    platform_.files.onUnlistedEntry = [this](const std::string& folder, const char* name) {
+        notChecked_.Add(folder + name);
+    };
+    ActiveNotChecked = &notChecked_;
+    OnPathTooLong = NoteTooLong;
+    if (beforeScan) beforeScan(platform_);
+    ScanServices programServices = ActiveScanServices;
+    ActiveScanServices = OfflineScanServices();
+    ScanRun();
+    ActiveScanServices = programServices;
+    OnPathTooLong = nullptr;
+    ActiveNotChecked = nullptr;
+    vanished_ = platform_.files.VanishedDrives();
+}
+
+void OfflineRun::SayRegistryOutcome() {
+    const char* removed = options_.dryRun ? "would be removed" : "removed";
+    for (const auto& change : platform_.registry.Changes()) {
+        if (!change.written)
+            console_.Warn("not written: " + change.key + (change.isKey ? "" : " value \"" + change.value + "\"") +
+                          ": " + change.error);
+        else if (change.isKey)
+            console_.Say("Registry key %s: %s", removed, change.key.c_str());
+        else
+            console_.Say("Registry value %s: %s \"%s\"", removed, change.key.c_str(), change.value.c_str());
+    }
+    const auto& notRead = platform_.registry.NotRead();
+    for (size_t index = notReadBeforeScan_; index < notRead.size(); ++index)
+        console_.Warn("not read, so not cleaned: " + notRead[index].key +
+                      (notRead[index].value.empty() ? "" : " value \"" + notRead[index].value + "\"") + ": " +
+                      notRead[index].error);
+    for (const auto& hive : hives_) {
+        if (!hive->BackupPath().empty()) console_.Say("Original hive kept as %s", hive->BackupPath().c_str());
+        if (hive->Use() == HiveUse::kNotUsed && FilesInfected > 0)
+            console_.Warn("the repairs in registry hive " + hive->Name() + " were not done: the hive was not used (" +
+                          hive->NotUsedReason() + ")");
+    }
+}
+
+void OfflineRun::SayNotChecked() {
+    for (const std::string& path : notChecked_.Paths())
+        console_.Say("Not checked (a path of 260 bytes or more, or a backslash in a name): %s", path.c_str());
+    if (!notChecked_.Paths().empty())
+        console_.Warn(std::to_string(notChecked_.Paths().size()) +
+                      " file(s) or folder(s) could not be checked: no Windows path the program can use names them");
+}
+
+bool OfflineRun::SomethingLeftInRegistry() const {
+    for (const auto& change : platform_.registry.Changes())
+        if (!change.written) return true;
+    for (const auto& hive : hives_)
+        if (hive->Use() == HiveUse::kNotUsed) return true;
+    return platform_.registry.NotRead().size() > notReadBeforeScan_;
+}
+
+int OfflineRun::ExitStatus() const {
+    if (ScanCancelled != 0) return kExitInterrupted;
+    bool written = false;
+    for (const auto& change : platform_.registry.Changes()) written = written || change.written;
+    bool changed = !options_.dryRun && (FilesRemoved + FilesRenamed > 0 || written);
+    if (!vanished_.empty()) return changed ? kExitSomethingLeft : kExitCouldNotRun;
+    // Whatever was found: what could not be checked may hold more.
+    if (!notChecked_.Paths().empty()) return kExitSomethingLeft;
+    if (FilesInfected == 0) return kExitNothingFound;
+    if (options_.dryRun) return kExitSomethingLeft;
+    bool left = FilesRemoved + FilesRenamed < FilesInfected || SomethingLeftInRegistry();
+    return left ? kExitSomethingLeft : kExitAllRemoved;
+}
+
+void OfflineRun::WriteReport(int status) {
     OfflineReport report;
-    report.volume = options.volume;
-    report.drives.push_back({'C', options.volume});
-    for (const auto& drive : options.drives) report.drives.push_back(drive);
-    report.dryRun = options.dryRun;
+    report.volume = options_.volume;
+    report.drives.push_back({'C', options_.volume});
+    for (const auto& drive : options_.drives) report.drives.push_back(drive);
+    report.dryRun = options_.dryRun;
     report.action = "delete";
-    report.detections = console.Detections();
-    report.registryChanges = platform.registry.Changes();
-    for (const auto& hive : hives) {
-        HiveOutcome outcome = {hive->Name(), hive->Path(), hive->State()};
-        report.hives.push_back(outcome);
+    report.detections = console_.Detections();
+    for (const auto& hive : hives_) {
+        report.hives.push_back({hive->Name(), hive->Path(), hive->Use(), hive->NotUsedReason(), hive->Recovery()});
         if (!hive->BackupPath().empty()) report.hiveBackups.push_back(hive->BackupPath());
     }
-    report.messages = console.Messages();
+    report.registryChanges = platform_.registry.Changes();
+    report.registryNotRead = platform_.registry.NotRead();
+    report.notChecked = notChecked_.Paths();
+    report.messages = console_.Messages();
     report.filesScanned = FilesScanned;
     report.filesInfected = FilesInfected;
-    report.filesRemoved = options.dryRun ? 0 : FilesRemoved;
-    report.filesRenamed = options.dryRun ? 0 : FilesRenamed;
+    report.filesRemoved = options_.dryRun ? 0 : FilesRemoved;
+    report.filesRenamed = options_.dryRun ? 0 : FilesRenamed;
     report.interrupted = ScanCancelled != 0;
-    report.vanishedDrives = vanished;
+    report.vanishedDrives = vanished_;
     report.exitStatus = status;
     std::string error;
-    if (!WriteOfflineReport(report, options.reportPath, &error)) console.Warn(error);
+    if (!WriteOfflineReport(report, options_.reportPath, platform_.files.DriveFolders(), &error))
+        console_.Warn(error);
+}
+
+int OfflineRun::Run(const std::function<void(OfflinePlatform&)>& beforeScan) {
+    platform_.files.SetDryRun(options_.dryRun);
+    InstallPlatform(platform_.Parts());
+    if (!MapDrives() || !CheckVolume() || !MayChangeVolume() || !CanReport()) return kExitCouldNotRun;
+    if (hasRegistry_) OpenHives();
+    Scan(beforeScan);
+    if (!vanished_.empty())
+        console_.Warn("the folder of drive(s) " + vanished_ + ": vanished during the scan; the scan is incomplete");
+    SayRegistryOutcome();
+    SayNotChecked();
+    int status = ExitStatus();
+    console_.Say("Result: %s (exit status %d)", Meaning(status), status);
+    if (!options_.reportPath.empty()) WriteReport(status);
+    return status;
 }
 
 }  // namespace
 
 int RunOfflineScan(const OfflineOptions& options, FILE* out, FILE* err,
                    const std::function<void(OfflinePlatform&)>& beforeScan) {
-    OfflineConsole console(out, err);
-    Hives hives;
-    OfflinePlatform platform(&console);
-    platform.files.SetDryRun(options.dryRun);
-    InstallPlatform(platform.Parts());
-    VolumeLayout layout;
-    bool hasRegistry = false;
-    std::string error;
-    if (!MapDrives(options, platform, console) ||
-        !CheckVolume(options, platform, console, &layout, &hasRegistry) ||
-        (hasRegistry && !OpenHives(options, layout, platform, console, &hives)))
-        return kExitCouldNotRun;
-    if (!options.reportPath.empty() && !CanWriteReport(options.reportPath, &error)) {
-        console.Warn(error + kNothingChanged);
-        return kExitCouldNotRun;
-    }
-
-    StartProcessState();
-    LoadVolumeEnvironment(platform.files, layout);
-    SayHeader(options, layout, hives, console);
-    if (beforeScan) beforeScan(platform);
-    ScanServices programServices = ActiveScanServices;
-    ActiveScanServices = OfflineScanServices();
-    ScanRun();
-    ActiveScanServices = programServices;
-
-    std::string vanished = platform.files.VanishedDrives();
-    if (!vanished.empty())
-        console.Warn("the folder of drive(s) " + vanished + ": vanished during the scan; the scan is incomplete");
-    SayRegistryChanges(options, platform, hives, console);
-    int status = ExitStatusOf(options, platform, vanished);
-    console.Say("Result: %s (exit status %d)", Meaning(status), status);
-    if (!options.reportPath.empty()) WriteReport(options, platform, hives, vanished, status, console);
-    return status;
+    OfflineRun run(options, out, err);
+    return run.Run(beforeScan);
 }

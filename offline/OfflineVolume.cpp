@@ -1,8 +1,14 @@
 #include "offline/OfflineVolume.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -11,6 +17,7 @@
 namespace {
 
 const char* const kWindowsFolders[] = {"Windows", "WINNT"};
+const char kHibernationFile[] = "hiberfil.sys";
 
 bool IsFolder(const std::string& host) {
     struct stat info;
@@ -89,6 +96,23 @@ void LoadMachineEnvironment(OfflineFileSystem& files) {
     for (const std::string& name : names) SetFromValue(files, name.c_str(), keyPath.c_str(), name.c_str());
 }
 
+// The name in folder equal to name without regard to case; empty when none.
+std::string NameInFolder(int folder, const char* name) {
+    struct stat info;
+    if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return name;
+    std::string found;
+    int copy = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = copy < 0 ? nullptr : fdopendir(copy);
+    if (dir == nullptr && copy >= 0) close(copy);
+    while (dir != nullptr && found.empty()) {
+        dirent* entry = readdir(dir);
+        if (entry == nullptr) break;
+        if (strcasecmp(entry->d_name, name) == 0) found = entry->d_name;
+    }
+    if (dir != nullptr) closedir(dir);
+    return found;
+}
+
 }  // namespace
 
 bool InspectVolume(OfflineFileSystem& files, VolumeLayout* layout) {
@@ -122,4 +146,24 @@ void LoadVolumeEnvironment(OfflineFileSystem& files, const VolumeLayout& layout)
     const char kProfiles[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
     SetFromValue(files, "ProgramData", kProfiles, "ProgramData");
     SetFromValue(files, "ALLUSERSPROFILE", kProfiles, "ProgramData");
+}
+
+Hibernation CheckHibernation(OfflineFileSystem& files, std::string* detail) {
+    UniqueFd root = files.OpenFolder("C:\\");
+    std::string name = root.Valid() ? NameInFolder(root.Get(), kHibernationFile) : "";
+    if (name.empty()) return Hibernation::kNone;
+    struct stat info;
+    UniqueFd file = OpenRegularFile(root.Get(), name, &info);
+    // Windows makes it a plain file; anything else there is nothing it resumes from.
+    if (!file.Valid() && (errno == EINVAL || errno == ELOOP)) return Hibernation::kNone;
+    char signature[4] = {0, 0, 0, 0};
+    ssize_t got = file.Valid() ? pread(file.Get(), signature, sizeof signature, 0) : -1;
+    if (got < 0) {
+        *detail = name + ": " + strerror(errno);
+        return Hibernation::kUnknown;
+    }
+    *detail = name;
+    bool saved = got == static_cast<ssize_t>(sizeof signature) &&
+                 (strncasecmp(signature, "hibr", 4) == 0 || strncasecmp(signature, "rstr", 4) == 0);
+    return saved ? Hibernation::kHibernated : Hibernation::kNone;
 }

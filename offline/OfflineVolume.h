@@ -22,3 +22,11 @@ bool InspectVolume(OfflineFileSystem& files, VolumeLayout* layout);
 // set, and the program folders, all read from the volume's own registry
 // through the installed platform.
 void LoadVolumeEnvironment(OfflineFileSystem& files, const VolumeLayout& layout);
+
+// What the volume's hiberfil.sys says about the Windows that wrote it.
+enum class Hibernation {
+    kNone,        // no file, an empty or zeroed one, or one already resumed ("wake")
+    kHibernated,  // "hibr", "HIBR" or "RSTR": a saved session Windows resumes (or was resuming)
+    kUnknown,     // a hiberfil.sys that cannot be read
+};
+Hibernation CheckHibernation(OfflineFileSystem& files, std::string* detail);

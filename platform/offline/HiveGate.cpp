@@ -15,14 +15,12 @@ HiveRecovery PrepareHive(HiveBytes primary, const std::vector<HiveLogFile>& logs
     return recovery;
 }
 
-std::string HiveStateText(const HiveRecovery& state) {
-    if (state.outcome == HiveRecovery::kClean) return "closed cleanly";
-    if (state.outcome == HiveRecovery::kUnusable) return "not used: " + state.problem;
+std::string HiveRecoveryText(const HiveRecovery& recovery) {
     std::string text = "recovered from its transaction logs: ";
-    const char* unit = state.newFormat ? " log entries from " : " dirty pages from ";
-    for (size_t i = 0; i < state.logs.size(); ++i)
-        text += (i ? ", " : "") + std::to_string(state.logs[i].applied) + (i ? " from " : unit) + state.logs[i].name;
-    if (!state.baseBlockFrom.empty()) text += " (its damaged base block from " + state.baseBlockFrom + ")";
+    const char* unit = recovery.newFormat ? " log entries from " : " dirty pages from ";
+    for (size_t i = 0; i < recovery.logs.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(recovery.logs[i].applied) + (i ? " from " : unit) + recovery.logs[i].name;
+    if (!recovery.baseBlockFrom.empty()) text += " (its damaged base block from " + recovery.baseBlockFrom + ")";
     return text;
 }
 

@@ -17,9 +17,9 @@
 // damaged).
 HiveRecovery PrepareHive(HiveBytes primary, const std::vector<HiveLogFile>& logs);
 
-// How the hive was found, for the user: "closed cleanly", "recovered from
-// its transaction logs: 23 log entries from SYSTEM.LOG1", "not used: why".
-std::string HiveStateText(const HiveRecovery& state);
+// What a recovery did, for the user: "recovered from its transaction logs:
+// 23 log entries from SYSTEM.LOG1".
+std::string HiveRecoveryText(const HiveRecovery& recovery);
 
 // The sequence number a hive written back carries: above every one in the
 // hive and its logs (highest), and above the last one written (current);

@@ -18,10 +18,12 @@ const size_t kHiveBinAlignment = 4096;
 const size_t kHiveSectorSize = 512;     // of the transaction logs, whatever the disk's sector
 const size_t kHiveChecksummedBytes = 508;
 const uint32_t kHiveNoCell = 0xFFFFFFFFu;
-// The largest hive bins data accepted from a base block or a log: far above
-// any real hive (the largest SOFTWARE hives are a few hundred MiB), low
-// enough that a hostile size cannot exhaust the rescue system's memory.
-const uint64_t kHiveLargestBins = 1024ull * 1024 * 1024;
+// The largest hive file, and hive bins data, read or made from a base block
+// or a log: far above any real hive (system hives are seldom more than a few
+// hundred MiB) and half of what the format's 32-bit offsets reach; it bounds
+// the memory a hive can take (about twice this while a change is written).
+const uint64_t kHiveSizeLimit = 1ull << 30;
+const uint64_t kHiveLargestBins = kHiveSizeLimit - kHiveBaseBlockSize;
 
 // Fields of the base block (offsets from its start).
 const size_t kHivePrimarySequence = 0x04;

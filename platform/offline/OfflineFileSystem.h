@@ -4,11 +4,18 @@
 // resolve them.
 //
 // The scan must never reach past the mapped folders: symbolic links are
-// neither listed nor followed, folders of other file systems mounted inside
-// a drive are not listed, and nothing outside a drive's folder is changed.
-// Nothing runs from these drives, so a delayed deletion is refused rather
-// than promised. Descriptors are binary only: text-mode translation serves
-// the 9x family's restart script, and 9x volumes are not served here.
+// neither listed nor followed (a drive's own folder may not be reached
+// through one either), folders of other file systems mounted inside a drive
+// are not listed, and nothing outside a drive's folder is changed. Every
+// file is reached from the drive folder's descriptor one name at a time
+// (HostFolder.h), and only regular files are opened.
+//
+// The only changes made to a volume here are deletions, and the attribute
+// reset before them; a file with further names (hard links) keeps its
+// attributes where those names may lie outside the volume. Nothing runs from
+// these drives, so a delayed deletion is refused rather than promised, and
+// nothing is written, copied or moved (the registry's hive files are
+// rewritten by OfflineHive through a HiveFolder).
 #pragma once
 
 #include <sys/stat.h>
@@ -24,6 +31,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/offline/HostFolder.h"
 
 class OfflineFileSystem : public FileSystem {
 public:
@@ -33,8 +41,16 @@ public:
     OfflineFileSystem& operator=(const OfflineFileSystem&) = delete;
 
     // Maps a letter (C to Z) to a host folder, which counts as a fixed drive.
-    // False with a message when the folder cannot serve as one.
+    // False with a message when the folder cannot serve as one (the root of
+    // this system, no folder, or a path through a symbolic link).
     bool MapDrive(char letter, const std::string& hostFolder, std::string* error);
+    // The folder a Windows path names, opened without following links;
+    // invalid when it cannot be.
+    UniqueFd OpenFolder(const std::string& windowsPath) const;
+    // The mapped drives' folders.
+    std::vector<FolderId> DriveFolders() const;
+    // The letters of the mapped drives whose file system is mounted read-only.
+    std::string ReadOnlyDrives() const;
     // The host file a Windows path names (it need not exist); empty when no
     // drive maps the path.
     std::string HostPath(const std::string& windowsPath) const;
@@ -50,6 +66,12 @@ public:
 
     // Called for each entry a listing hands out, before the caller sees it.
     std::function<void(const char* pattern, const FindEntry& entry)> onFindEntry;
+    // Called for each file or folder a listing leaves out because a Windows
+    // path cannot name it (a name of 260 bytes or more, or with a backslash):
+    // the folder as the walk named it ("C:\Data\") and the name.
+    std::function<void(const std::string& windowsFolder, const char* name)> onUnlistedEntry;
+    // Told why a change was refused where the scan's own lines cannot say it.
+    std::function<void(const std::string& message)> onNotice;
 
     uint32_t DriveType(const char* root) override;
     SearchHandle FindFirst(const char* pattern, FindEntry* entry) override;
@@ -79,6 +101,10 @@ private:
         std::string host;  // canonical, no trailing slash
         dev_t device = 0;
         ino_t inode = 0;
+        UniqueFd root;
+        // The folder is the root of its file system: no hard link of a file
+        // on it can lead off the drive.
+        bool wholeFileSystem = false;
     };
     struct Item {
         std::string name;
@@ -110,7 +136,10 @@ private:
     bool Look(const std::string& host, struct stat* info) const;
     bool MayChange(const std::string& host, const Drive* drive) const;
     static Item MakeItem(const char* name, const struct stat& info);
-    std::shared_ptr<const Listing> ListFolder(const std::string& folder, const Drive& drive, bool driveRoot);
+    std::shared_ptr<const Listing> ListFolder(const std::string& folder, const Drive& drive,
+                                              const std::string& windowsFolder, bool driveRoot);
+    UniqueFd OpenParent(const Drive& drive, const std::string& host, std::string* leaf) const;
+    bool MayChangeAttributes(const char* path, const Drive& drive, const struct stat& info);
     bool NextMatch(Search* search, FindEntry* entry);
     bool Refuse(int32_t error);
     uint32_t MissingError(const std::string& host);

@@ -44,14 +44,17 @@ bool IsTextType(uint32_t type) { return type == kRegSz || type == kRegExpandSz |
 // A value's type is any 32-bit number, most of them beyond hive_type's
 // names: it passes to and from hivex byte for byte, never as that enum.
 static_assert(sizeof(hive_type) == sizeof(uint32_t), "hivex keeps a value's type in 32 bits");
-hive_set_value SetValue(const char* name, uint32_t type, std::string& data) {
+hive_set_value SetValue(const std::string& name, uint32_t type, std::string& data) {
     hive_set_value value;
-    value.key = const_cast<char*>(name);
+    value.key = const_cast<char*>(name.c_str());
     memcpy(&value.t, &type, sizeof type);
     value.len = data.size();
     value.value = &data[0];
     return value;
 }
+
+// Where a node or value handle's record lies in the hive bins data.
+uint32_t CellOf(uint64_t handle) { return static_cast<uint32_t>(handle - kHiveBaseBlockSize); }
 
 void AppendUtf8(uint32_t code, std::string* out) {
     if (code < 0x80) {
@@ -124,48 +127,24 @@ std::string Utf8ToUtf16(const uint8_t* text, size_t length) {
     return out;
 }
 
-struct RawValue {
-    hive_value_h handle;
-    std::string name;
-    uint32_t type;
-    std::string data;
-};
-
-// Where a node or value handle's record lies in the hive bins data.
-uint32_t CellOf(uint64_t handle) { return static_cast<uint32_t>(handle - kHiveBaseBlockSize); }
-
-bool ReadValue(hive_h* hive, hive_value_h value, RawValue* raw) {
-    raw->handle = value;
-    HivexText name(hivex_value_key(hive, value));
-    size_t length = 0;
-    hive_type type;
-    HivexText data(hivex_value_value(hive, value, &type, &length));
-    if (!name || !data) return false;
-    memcpy(&raw->type, &type, sizeof raw->type);
-    raw->name = name.get();
-    raw->data.assign(data.get(), length);
-    return true;
+// Value and key names compare as the registry compares them: without regard to case.
+std::string Folded(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return folded;
 }
 
-bool ReadValues(hive_h* hive, hive_node_h node, std::vector<RawValue>* values) {
-    HivexValues list(hivex_node_values(hive, node));
-    if (!list) return false;
-    for (hive_value_h* value = list.get(); *value != 0; ++value) {
-        RawValue raw;
-        if (!ReadValue(hive, *value, &raw)) return false;
-        values->push_back(raw);
-    }
-    return true;
-}
-
-// Value names compare as the registry compares them: without regard to case.
-bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b ? b : "") == 0; }
+std::string Reason() { return errno != 0 ? strerror(errno) : "damaged"; }
 
 }  // namespace
 
 int32_t OfflineRegistry::Fail(int32_t error) {
     *lastError_ = static_cast<uint32_t>(error);
     return error;
+}
+
+void OfflineRegistry::NoteNotRead(const std::string& key, const std::string& value, const std::string& error) {
+    if (notReadSeen_.insert(key + '\n' + value).second) notRead_.push_back({key, value, error});
 }
 
 RegKey OfflineRegistry::Remember(const OpenKey& key) {
@@ -184,16 +163,49 @@ int32_t OfflineRegistry::Resolve(RegKey key, OpenKey** open) {
     return kErrorSuccess;
 }
 
+// One step down from at to its sub-key part (made when create is set).
+int32_t OfflineRegistry::Descend(OpenKey* at, const std::string& part, bool create) {
+    hive_h* hive = at->hive->Handle();
+    errno = 0;
+    hive_node_h child = hivex_node_get_child(hive, at->node, part.c_str());
+    if (child == 0 && errno != 0) {
+        NoteNotRead(at->path, "", std::string("its sub-keys cannot be read: ") + Reason());
+        return Fail(kErrorBadDatabase);
+    }
+    if (child == 0 && create) {
+        hive_node_h parent = at->node;
+        std::string name = part;
+        if (Apply(at->hive, [parent, name](hive_h* h) { return hivex_node_add_child(h, parent, name.c_str()) != 0; },
+                  {HiveEdit::kAddKey, CellOf(parent), 0, name}, at->path + "\\" + part, "", true, false) != kErrorSuccess)
+            return *lastError_;
+        hive = at->hive->Handle();
+        child = hive ? hivex_node_get_child(hive, at->node, part.c_str()) : 0;
+    }
+    if (child == 0) return Fail(kErrorFileNotFound);
+    at->node = child;
+    // The report names the key as the hive spells it.
+    HivexText stored(hivex_node_name(hive, child));
+    at->path += "\\" + (stored ? std::string(stored.get()) : part);
+    return kErrorSuccess;
+}
+
 int32_t OfflineRegistry::Locate(RegKey root, const char* subKey, bool create, OpenKey* found) {
     if (subKey && subKey[0] == '\\') return Fail(kErrorBadPathname);
     std::vector<std::string> parts = SplitKeyPath(subKey);
     OpenKey at = {nullptr, 0, "", false};
     size_t next = 0;
+    std::string whole;
     if (root == kHkeyLocalMachine) {
         for (OfflineHive* hive : hives_)
             if (!parts.empty() && strcasecmp(parts[0].c_str(), hive->Name().c_str()) == 0) at.hive = hive;
         if (at.hive == nullptr) return Fail(kErrorFileNotFound);
         if (at.hive->Handle() == nullptr) return Fail(kErrorBadDatabase);
+        for (const std::string& part : parts) whole += Folded(part) + "\\";
+        auto known = located_.find(whole);
+        if (!create && known != located_.end()) {
+            *found = known->second;
+            return kErrorSuccess;
+        }
         at.node = hivex_root(at.hive->Handle());
         at.path = "HKLM\\" + at.hive->Name();  // as Windows shows it, whatever the root's own name
         next = 1;
@@ -202,38 +214,67 @@ int32_t OfflineRegistry::Locate(RegKey root, const char* subKey, bool create, Op
         if (int32_t error = Resolve(root, &open)) return error;
         at = *open;
     }
-    hive_h* hive = at.hive->Handle();
-    std::vector<HiveEdit> created;
-    for (; next < parts.size(); ++next) {
-        errno = 0;
-        hive_node_h child = hivex_node_get_child(hive, at.node, parts[next].c_str());
-        if (child == 0 && errno != 0) return Fail(kErrorBadDatabase);
-        if (child == 0 && create) {
-            // The first key made; those below it are new as well.
-            if (created.empty()) created.push_back({HiveEdit::kAddKey, CellOf(at.node), 0, parts[next]});
-            child = hivex_node_add_child(hive, at.node, parts[next].c_str());
-            if (child == 0) return Fail(kErrorAccessDenied);
-        }
-        if (child == 0) return Fail(kErrorFileNotFound);
-        at.node = child;
-        // The report names the key as the hive spells it.
-        HivexText stored(hivex_node_name(hive, child));
-        at.path += "\\" + (stored ? std::string(stored.get()) : parts[next]);
-    }
-    if (!created.empty()) {
-        std::string error;
-        if (!at.hive->Commit(created, &error)) return Fail(kErrorWriteFault);
-    }
+    for (; next < parts.size(); ++next)
+        if (int32_t error = Descend(&at, parts[next], create)) return error;
+    if (!whole.empty()) located_[whole] = at;
     *found = at;
     return kErrorSuccess;
 }
 
-int32_t OfflineRegistry::CommitChange(OfflineHive* hive, const std::string& key, const std::string& value,
-                                      const HiveEdit& edit) {
+void OfflineRegistry::ReadValues(const OpenKey& key, KeyValues* read) {
+    hive_h* hive = key.hive->Handle();
+    errno = 0;
+    HivexValues list(hivex_node_values(hive, key.node));
+    if (!list) {
+        read->unreadable = std::string("its list of values cannot be read: ") + Reason();
+        NoteNotRead(key.path, "", read->unreadable);
+        return;
+    }
+    for (size_t index = 0; list.get()[index] != 0; ++index) {
+        hive_value_h value = list.get()[index];
+        errno = 0;
+        HivexText name(hivex_value_key(hive, value));
+        if (!name) {
+            std::string number = "#" + std::to_string(index + 1);
+            read->unreadable = "value " + number + ": its name cannot be read: " + Reason();
+            NoteNotRead(key.path, number, std::string("its name cannot be read: ") + Reason());
+            continue;
+        }
+        RawValue raw = {name.get(), 0, "", true, value};
+        size_t length = 0;
+        hive_type type;
+        errno = 0;
+        HivexText data(hivex_value_value(hive, value, &type, &length));
+        if (data) {
+            memcpy(&raw.type, &type, sizeof raw.type);
+            raw.data.assign(data.get(), length);
+        } else {
+            raw.readable = false;
+            read->unreadable = "value \"" + raw.name + "\": its data cannot be read: " + Reason();
+            NoteNotRead(key.path, raw.name, std::string("its data cannot be read: ") + Reason());
+        }
+        read->byName.emplace(Folded(raw.name), read->values.size());  // the first of a name counts
+        read->values.push_back(std::move(raw));
+    }
+}
+
+const OfflineRegistry::KeyValues& OfflineRegistry::ValuesOf(const OpenKey& key) {
+    auto slot = values_.emplace(std::make_pair(key.hive, key.node), KeyValues());
+    if (slot.second) ReadValues(key, &slot.first->second);
+    return slot.first->second;
+}
+
+// Every change goes through the hive as a whole (see OfflineHive); what was
+// read of that hive may be out of date after it.
+int32_t OfflineRegistry::Apply(OfflineHive* hive, const std::function<bool(hive_h*)>& edit, const HiveEdit& intended,
+                               const std::string& key, const std::string& value, bool isKey, bool record) {
     std::string error;
-    bool written = hive->Commit({edit}, &error);
-    bool isKey = edit.kind == HiveEdit::kRemoveKey;
-    changes_.push_back({key, value, isKey, written, error});
+    bool written = hive->Change(edit, {intended}, &error);
+    for (auto it = values_.begin(); it != values_.end();)
+        it = it->first.first == hive ? values_.erase(it) : std::next(it);
+    for (auto it = located_.begin(); it != located_.end();)
+        it = it->second.hive == hive ? located_.erase(it) : std::next(it);
+    if (record || !written) changes_.push_back({key, value, isKey, written, error});
     return written ? kErrorSuccess : Fail(kErrorWriteFault);
 }
 
@@ -259,10 +300,8 @@ int32_t OfflineRegistry::KeyClose(RegKey key) {
 int32_t OfflineRegistry::KeyValueCount(RegKey key, uint32_t* count) {
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
-    errno = 0;
-    size_t values = hivex_node_nr_values(open->hive->Handle(), open->node);
-    if (values == 0 && errno != 0) return Fail(kErrorBadDatabase);
-    *count = static_cast<uint32_t>(values);
+    // The values that can be listed, whatever the key's header claims.
+    *count = static_cast<uint32_t>(ValuesOf(*open).values.size());
     return kErrorSuccess;
 }
 
@@ -270,18 +309,12 @@ int32_t OfflineRegistry::KeyEnumValue(RegKey key, uint32_t index, char* name, ui
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
     if (!name || !nameLength) return Fail(kErrorInvalidParameter);
-    hive_h* hive = open->hive->Handle();
-    HivexValues list(hivex_node_values(hive, open->node));
-    if (!list) return Fail(kErrorBadDatabase);
-    size_t count = 0;
-    while (list.get()[count] != 0) ++count;
-    if (index >= count) return Fail(kErrorNoMoreItems);
-    HivexText valueName(hivex_value_key(hive, list.get()[index]));
-    if (!valueName) return Fail(kErrorBadDatabase);
-    size_t length = strlen(valueName.get());
-    if (length >= *nameLength) return Fail(kErrorMoreData);
-    memcpy(name, valueName.get(), length + 1);
-    *nameLength = static_cast<uint32_t>(length);
+    const KeyValues& read = ValuesOf(*open);
+    if (index >= read.values.size()) return Fail(kErrorNoMoreItems);
+    const std::string& valueName = read.values[index].name;
+    if (valueName.size() >= *nameLength) return Fail(kErrorMoreData);
+    memcpy(name, valueName.c_str(), valueName.size() + 1);
+    *nameLength = static_cast<uint32_t>(valueName.size());
     return kErrorSuccess;
 }
 
@@ -290,23 +323,22 @@ int32_t OfflineRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* t
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
     if (data && !size) return Fail(kErrorInvalidParameter);
-    std::vector<RawValue> values;
-    if (!ReadValues(open->hive->Handle(), open->node, &values)) return Fail(kErrorBadDatabase);
-    for (const RawValue& value : values) {
-        if (!SameName(value.name, name)) continue;
-        bool asText = IsTextType(value.type) && value.data.size() % 2 == 0;
-        std::string bytes = asText ? Utf16ToUtf8(value.data) : value.data;
-        uint32_t length = static_cast<uint32_t>(bytes.size());
-        if (data && *size < length) {
-            *size = length;
-            return Fail(kErrorMoreData);
-        }
-        if (data && length) memcpy(data, bytes.data(), length);
-        if (size) *size = length;
-        if (type) *type = value.type;
-        return kErrorSuccess;
+    const KeyValues& read = ValuesOf(*open);
+    auto found = read.byName.find(Folded(name ? name : ""));
+    if (found == read.byName.end()) return Fail(kErrorFileNotFound);
+    const RawValue& value = read.values[found->second];
+    if (!value.readable) return Fail(kErrorBadDatabase);
+    bool asText = IsTextType(value.type) && value.data.size() % 2 == 0;
+    std::string bytes = asText ? Utf16ToUtf8(value.data) : value.data;
+    uint32_t length = static_cast<uint32_t>(bytes.size());
+    if (data && *size < length) {
+        *size = length;
+        return Fail(kErrorMoreData);
     }
-    return Fail(kErrorFileNotFound);
+    if (data && length) memcpy(data, bytes.data(), length);
+    if (size) *size = length;
+    if (type) *type = value.type;
+    return kErrorSuccess;
 }
 
 int32_t OfflineRegistry::KeySetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
@@ -315,40 +347,47 @@ int32_t OfflineRegistry::KeySetValue(RegKey key, const char* name, uint32_t type
     if (int32_t error = Resolve(key, &open)) return error;
     std::string bytes = IsTextType(type) ? Utf8ToUtf16(data, size)
                                          : std::string(reinterpret_cast<const char*>(data), data ? size : 0);
-    hive_set_value value = SetValue(name ? name : "", type, bytes);
-    if (hivex_node_set_value(open->hive->Handle(), open->node, &value, 0) != 0) return Fail(kErrorAccessDenied);
-    std::string error;
-    return open->hive->Commit({{HiveEdit::kSetValue, CellOf(open->node), 0, value.key}}, &error)
-               ? kErrorSuccess
-               : Fail(kErrorWriteFault);
+    std::string valueName = name ? name : "";
+    hive_node_h node = open->node;
+    auto edit = [node, valueName, type, bytes](hive_h* hive) {
+        std::string copy = bytes;
+        hive_set_value value = SetValue(valueName, type, copy);
+        return hivex_node_set_value(hive, node, &value, 0) == 0;
+    };
+    return Apply(open->hive, edit, {HiveEdit::kSetValue, CellOf(node), 0, valueName}, open->path, valueName, false,
+                 false);
 }
 
 int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
-    hive_h* hive = open->hive->Handle();
-    std::vector<RawValue> values;
-    if (!ReadValues(hive, open->node, &values)) return Fail(kErrorBadDatabase);
-    std::vector<hive_set_value> kept;
-    hive_value_h removed = 0;
-    for (RawValue& value : values) {
-        if (removed == 0 && SameName(value.name, name)) {
-            removed = value.handle;
-            continue;
-        }
-        if (value.data.size() > kLargestRewrittenValue) {
-            changes_.push_back({open->path, name ? name : "", false, false,
-                                "the key holds a value too large to rewrite safely: " + value.name});
-            return Fail(kErrorAccessDenied);
-        }
-        kept.push_back(SetValue(value.name.c_str(), value.type, value.data));
+    OpenKey target = *open;
+    std::string valueName = name ? name : "";
+    const KeyValues& read = ValuesOf(target);
+    auto found = read.byName.find(Folded(valueName));
+    if (found == read.byName.end()) return Fail(kErrorFileNotFound);
+    // The key is written anew without the value: every other value must be
+    // known whole, or it would be lost.
+    std::string refusal = read.unreadable.empty() ? "" : "the key holds what cannot be read (" + read.unreadable + ")";
+    for (const RawValue& value : read.values)
+        if (refusal.empty() && value.data.size() > kLargestRewrittenValue)
+            refusal = "the key holds a value too large to rewrite safely: " + value.name;
+    if (!refusal.empty()) {
+        changes_.push_back({target.path, valueName, false, false, refusal});
+        return Fail(kErrorAccessDenied);
     }
-    if (removed == 0) return Fail(kErrorFileNotFound);
     // The remaining values keep their order, so the ones behind the removed
     // value move up one index, as on Windows.
-    if (hivex_node_set_values(hive, open->node, kept.size(), kept.data(), 0) != 0) return Fail(kErrorAccessDenied);
-    return CommitChange(open->hive, open->path, name ? name : "",
-                        {HiveEdit::kRemoveValue, CellOf(open->node), CellOf(removed), ""});
+    std::vector<RawValue> kept;
+    for (size_t index = 0; index < read.values.size(); ++index)
+        if (index != found->second) kept.push_back(read.values[index]);
+    auto edit = [&kept, &target](hive_h* hive) {
+        std::vector<hive_set_value> values;
+        for (RawValue& value : kept) values.push_back(SetValue(value.name, value.type, value.data));
+        return hivex_node_set_values(hive, target.node, values.size(), values.data(), 0) == 0;
+    };
+    HiveEdit removal = {HiveEdit::kRemoveValue, CellOf(target.node), CellOf(read.values[found->second].handle), ""};
+    return Apply(target.hive, edit, removal, target.path, valueName, false, true);
 }
 
 int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
@@ -356,10 +395,16 @@ int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
     if (int32_t error = Locate(root, subKey, false, &target)) return error;
     hive_h* hive = target.hive->Handle();
     // The NT family deletes single keys only, never a hive's root.
-    if (target.node == hivex_root(hive) || hivex_node_nr_children(hive, target.node) != 0)
-        return Fail(kErrorAccessDenied);
-    if (hivex_node_delete_child(hive, target.node) != 0) return Fail(kErrorAccessDenied);
-    int32_t result = CommitChange(target.hive, target.path, "", {HiveEdit::kRemoveKey, CellOf(target.node), 0, ""});
+    errno = 0;
+    size_t children = hivex_node_nr_children(hive, target.node);
+    if (children == 0 && errno != 0) {
+        NoteNotRead(target.path, "", std::string("its sub-keys cannot be read: ") + Reason());
+        return Fail(kErrorBadDatabase);
+    }
+    if (target.node == hivex_root(hive) || children != 0) return Fail(kErrorAccessDenied);
+    hive_node_h node = target.node;
+    int32_t result = Apply(target.hive, [node](hive_h* h) { return hivex_node_delete_child(h, node) == 0; },
+                           {HiveEdit::kRemoveKey, CellOf(node), 0, ""}, target.path, "", true, true);
     if (result == kErrorSuccess) {
         for (auto& open : keys_)
             if (open.second.hive == target.hive && open.second.node == target.node) open.second.deleted = true;

@@ -1,6 +1,6 @@
 // Any hive through the offline registry as the cleaning uses it: opened
-// (recovered and walked), one value or one key removed and written back,
-// the written hive opened again. The input: which key (its index among the
+// (recovered and walked), one value or one key removed, written back by
+// hivex in a process of its own and checked, the written hive opened again. The input: which key (its index among the
 // first keys of a depth-first walk), which of its values, a flags byte
 // (bit 0: remove the key instead of a value), then the hive file.
 // hivex never aborts; a removal reported done leaves a hive that opens again
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/offline/OfflineRegistry.h"
+#include "platform/offline/PosixHiveFolder.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
@@ -80,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     uint32_t lastError = 0;
     std::string error;
-    OfflineHive hive("SOFTWARE", path, false);
+    static PrivateFolder scratch;
+    if (!scratch.Made()) FUZZ_CHECK(scratch.Make({}, &error));
+    PosixHiveFolder folder(OpenFolderWithoutLinks(Folder(), &error), Folder());
+    OfflineHive hive("SOFTWARE", &folder, &scratch, false);
     if (hive.Open(&error)) {
         std::vector<std::string> keys = {"SOFTWARE"};
         KeyPaths(hive.Handle(), hivex_root(hive.Handle()), "SOFTWARE", &keys);
@@ -91,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool removed = (flags & kRemoveKey) ? registry.KeyDelete(kHkeyLocalMachine, key.c_str()) == kErrorSuccess
                                             : RemoveValue(registry, key, valueChoice);
         if (removed) {
-            OfflineHive again("SOFTWARE", path, false);
+            OfflineHive again("SOFTWARE", &folder, &scratch, false);
             FUZZ_CHECK(again.Open(&error));
             OfflineRegistry check(&lastError);
             check.Mount(&again);

@@ -24,11 +24,15 @@ public:
         std::string image = folder_ + "/volume.img";
         if (!Shell("truncate -s 48M " + image + " && mkntfs -F -Q -q -L Windows " + image + " >/dev/null 2>&1")) {
             problem_ = "mkntfs could not make an image";
-        } else if (!Shell("timeout 30 ntfs-3g " + image + " " + Point() + " 2>" + folder_ + "/mount.err")) {
+        } else if (!Mount("rw")) {
             problem_ = "ntfs-3g could not mount it (FUSE unavailable?)";
-        } else {
-            mounted_ = true;
         }
+    }
+    bool Mount(const std::string& options) {
+        if (mounted_) Shell("umount " + Point() + " || fusermount -u " + Point());
+        mounted_ = Shell("timeout 30 ntfs-3g -o " + options + " " + folder_ + "/volume.img " + Point() + " 2>" +
+                         folder_ + "/mount.err");
+        return mounted_;
     }
     ~NtfsMount() {
         if (mounted_) Shell("umount " + Point() + " || fusermount -u " + Point());
@@ -77,6 +81,14 @@ TEST(OfflineNtfsImage, CleansAVolumeOnNtfs) {
     }
     EXPECT_TRUE(backupKept);
     EXPECT_TRUE(fs::exists(report));
+
+    // Mounted read-only: nothing found could be removed, so only a dry run goes on.
+    ASSERT_TRUE(volume.WriteFile("WINDOWS/system32/abcd.exe", Sample(0)));
+    ASSERT_TRUE(ntfs.Mount("ro"));
+    ScanOutcome readOnly = ScanWithProgram({ntfs.Point()});
+    EXPECT_EQ(kExitCouldNotRun, readOnly.status);
+    EXPECT_NE(std::string::npos, readOnly.err.find("mounted read-only")) << readOnly.err;
+    EXPECT_EQ(kExitSomethingLeft, ScanWithProgram({"--dry-run", ntfs.Point()}).status);
 }
 
 }  // namespace

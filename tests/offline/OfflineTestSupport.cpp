@@ -4,6 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "common/Shared.h"
 #include "repair/HostsCheck.h"
@@ -26,7 +30,53 @@ std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
+// Where a record's name starts and where its length is kept, from its signature.
+struct RecordLayout {
+    size_t nameAt;
+    size_t lengthAt;
+};
+
+RecordLayout LayoutOf(const char* signature) {
+    return signature[0] == 'v' ? RecordLayout{0x14, 0x02} : RecordLayout{0x4C, 0x48};
+}
+
+// The offset of the record's signature in bytes; 0 when there is none. Only
+// cells in use count (their size, just before the signature, is negative).
+size_t FindRecord(const std::vector<uint8_t>& bytes, const char* signature, const std::string& name) {
+    RecordLayout layout = LayoutOf(signature);
+    for (size_t at = 4096 + 4; at + layout.nameAt + name.size() <= bytes.size(); ++at) {
+        if (bytes[at] != signature[0] || bytes[at + 1] != signature[1] || (bytes[at - 1] & 0x80) == 0) continue;
+        size_t length = bytes[at + layout.lengthAt] | (bytes[at + layout.lengthAt + 1] << 8);
+        if (length == name.size() && memcmp(&bytes[at + layout.nameAt], name.data(), name.size()) == 0) return at;
+    }
+    return 0;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
+
+uint32_t PeekRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt) {
+    std::vector<uint8_t> bytes = ReadBytes(hive);
+    size_t at = FindRecord(bytes, signature, name);
+    uint32_t value = 0;
+    for (int i = 0; at != 0 && i < 4; ++i) value |= static_cast<uint32_t>(bytes[at + fieldAt + i]) << (8 * i);
+    return value;
+}
+
+bool PokeRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt,
+                uint32_t value) {
+    std::vector<uint8_t> bytes = ReadBytes(hive);
+    size_t at = FindRecord(bytes, signature, name);
+    if (at == 0) return false;
+    for (int i = 0; i < 4; ++i) bytes[at + fieldAt + i] = static_cast<uint8_t>(value >> (8 * i));
+    std::ofstream file(hive, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return file.good();
+}
 
 ScanOutcome ScanInProcess(const OfflineOptions& options, const std::function<void(OfflinePlatform&)>& beforeScan) {
     FILE* out = tmpfile();
@@ -39,7 +89,7 @@ ScanOutcome ScanInProcess(const OfflineOptions& options, const std::function<voi
 ScanOutcome ScanWithProgram(const std::vector<std::string>& arguments) {
     FILE* out = tmpfile();
     FILE* err = tmpfile();
-    std::string command = Quoted(CORDAFIX_OFFLINE_EXE);
+    std::string command = "timeout 120 " + Quoted(CORDAFIX_OFFLINE_EXE);
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >/dev/fd/" + std::to_string(fileno(out)) + " 2>/dev/fd/" + std::to_string(fileno(err)) +
                " </dev/null";

@@ -18,6 +18,7 @@ struct ScanOutcome {
 
 ScanOutcome ScanInProcess(const OfflineOptions& options,
                           const std::function<void(OfflinePlatform&)>& beforeScan = nullptr);
+// The program stopped after two minutes (status 124): a scan that hangs fails.
 ScanOutcome ScanWithProgram(const std::vector<std::string>& arguments);
 
 // A hosts file in uuencoded form that carries the attachment table's pattern.
@@ -25,3 +26,12 @@ std::string EncodedHosts();
 // A sample matching record, and its near miss (one pattern byte changed).
 samplegen::Bytes Sample(int record);
 samplegen::Bytes NearMiss(int record);
+
+// A 32-bit field of a record in a hive file: the record with signature
+// ("vk" for values, "nk" for keys) whose name is name; fieldAt counts from
+// the signature. Peek gives 0 and Poke false when there is no such record.
+uint32_t PeekRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt);
+bool PokeRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt,
+                uint32_t value);
+const size_t kValueDataOffset = 0x08;  // in a "vk" record
+const size_t kKeyValueCount = 0x24;    // in an "nk" record
