@@ -71,7 +71,11 @@ std::string HiveNameText(const HiveName& name) {
     for (size_t i = 0; i < name.size(); ++i) {
         uint32_t code = name[i];
         bool pair = code >= 0xD800 && code < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000;
-        if (pair) code = 0x10000 + ((code - 0xD800) << 10) + (name[++i] - 0xDC00);
+        if (pair) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (name[++i] - 0xDC00);
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = '?';
+        }
         AppendUtf8(code, &text);
     }
     return text;

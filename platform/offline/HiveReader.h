@@ -91,5 +91,6 @@ private:
     std::vector<bool> allocated_;  // per 8 bytes of the bins data: an allocated cell begins there
 };
 
-// The name as UTF-8, for messages and for comparing with the registry's names.
+// The name (or any UTF-16 text) as UTF-8, for messages and for comparing
+// with the registry's names; a lone surrogate becomes "?".
 std::string HiveNameText(const HiveName& name);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/offline/HiveReader.h"
+
 namespace {
 
 const int32_t kErrorWriteFault = 29;
@@ -56,44 +58,13 @@ hive_set_value SetValue(const std::string& name, uint32_t type, std::string& dat
 // Where a node or value handle's record lies in the hive bins data.
 uint32_t CellOf(uint64_t handle) { return static_cast<uint32_t>(handle - kHiveBaseBlockSize); }
 
-void AppendUtf8(uint32_t code, std::string* out) {
-    if (code < 0x80) {
-        *out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out += static_cast<char>(0xC0 | (code >> 6));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out += static_cast<char>(0xE0 | (code >> 12));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | (code >> 18));
-        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Strings in NT hives are UTF-16LE; the ANSI registry calls hand them out as
-// 8-bit text, here UTF-8. A lone surrogate becomes "?".
+// 8-bit text, here UTF-8, as the hive's names are (HiveNameText).
 std::string Utf16ToUtf8(const std::string& data) {
-    std::string out;
-    size_t count = data.size() / 2;
-    auto unit = [&](size_t i) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(data[2 * i])) |
-               (static_cast<uint32_t>(static_cast<uint8_t>(data[2 * i + 1])) << 8);
-    };
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t code = unit(i);
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = '?';
-        }
-        AppendUtf8(code, &out);
-    }
-    return out;
+    HiveName units;
+    for (size_t i = 0; i + 1 < data.size(); i += 2)
+        units += static_cast<char16_t>(static_cast<uint8_t>(data[i]) | (static_cast<uint8_t>(data[i + 1]) << 8));
+    return HiveNameText(units);
 }
 
 // The reverse for values written through the seam; bytes that are no UTF-8
