@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "offline/HiveTestSupport.h"
 #include "offline/OfflineTestSupport.h"
@@ -16,9 +17,10 @@ namespace {
 const char kConfig[] = "Windows/System32/config/";
 const char kRunKey[] = "Microsoft\\Windows\\CurrentVersion\\Run";
 
-ScanOutcome Scan(const FakeVolume& volume) {
+ScanOutcome Scan(const FakeVolume& volume, const std::string& report = "") {
     OfflineOptions options;
     options.volume = volume.Root();
+    options.reportPath = report;
     return ScanInProcess(options);
 }
 
@@ -90,10 +92,14 @@ TEST(RealHiveScan, AChangeOnlyTheLogHoldsIsRecoveredRepairedAndNeverUndone) {
     ASSERT_TRUE(volume.WriteFile(std::string(kConfig) + "software.log1", log));
     ASSERT_TRUE(volume.WriteFile("Windows/abcd.exe", Sample(0)));
 
-    ScanOutcome outcome = Scan(volume);
+    ScanOutcome outcome = Scan(volume, volume.Root() + ".json");
     EXPECT_EQ(kExitAllRemoved, outcome.status) << outcome.out << outcome.err;
     EXPECT_NE(std::string::npos, outcome.out.find("(recovered from its transaction logs: 1 log entries from software.log1)"))
         << outcome.out;
+    nlohmann::json report = nlohmann::json::parse(ReadBytes(volume.Root() + ".json"), nullptr, false);
+    fs::remove(volume.Root() + ".json");
+    EXPECT_EQ(nlohmann::json::parse(R"([{"name": "software.log1", "logEntries": 1}])"),
+              report["hives"][0]["recovered"]["logs"]) << report["hives"];
     HiveBytes written = ReadBytes(volume.HivePath("SOFTWARE"));
     EXPECT_EQ("(none)", ValueOf(written, "\\Microsoft\\Windows\\CurrentVersion\\Run", "tool"));
     EXPECT_NE("(none)", ValueOf(written, "\\Microsoft\\Windows\\CurrentVersion\\Run", "other"));
