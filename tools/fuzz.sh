@@ -40,10 +40,12 @@ max_len() {
 # each; through AddressSanitizer's default 256 MB quarantine every one of them
 # is a fresh page, which made that target five times slower. A 16 MB
 # quarantine still holds the last few inputs' memory for use-after-free. The
-# performance-data target gains a tenth from it too (a 51,200-byte buffer per input).
+# performance-data target gains a tenth from it too (a 51,200-byte buffer per input),
+# and the offline registry target, which forks for every change it writes,
+# forks a fifth of the memory.
 asan_options() {
     case "$1" in
-        autostart|perf_data) echo "quarantine_size_mb=16" ;;
+        autostart|perf_data|offline_registry) echo "quarantine_size_mb=16" ;;
         *) echo "" ;;
     esac
 }
