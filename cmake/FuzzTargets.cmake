@@ -32,14 +32,10 @@ cordafix_fuzz_target(shorten_path tests/fuzz/FuzzShortenPath.cpp)
 cordafix_fuzz_target(perf_data tests/fuzz/FuzzPerfData.cpp)
 cordafix_fuzz_target(hive_logs tests/fuzz/FuzzHiveLogs.cpp platform_offline)
 cordafix_fuzz_target(offline_registry tests/fuzz/FuzzOfflineRegistry.cpp platform_offline)
-# The performance-data seeds come from the simulated Windows' own blocks, the
-# hive seeds from small hives made with hivex (tests/fuzz/make_seeds.py runs these).
+# The performance-data seeds come from the simulated Windows' own blocks
+# (tests/fuzz/make_seeds.py runs this).
 if(NOT CORDAFIX_LIBFUZZER)
   add_executable(perf_data_seeds tests/fuzz/PerfDataSeeds.cpp)
   target_include_directories(perf_data_seeds PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(perf_data_seeds PRIVATE platform_sim cordafix_core)
-  add_executable(hive_seeds tests/fuzz/HiveSeeds.cpp tests/offline/HiveTestSupport.cpp tests/offline/EmptyHive.cpp)
-  target_include_directories(hive_seeds PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-  target_compile_definitions(hive_seeds PRIVATE CORDAFIX_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-  target_link_libraries(hive_seeds PRIVATE platform_offline)
 endif()

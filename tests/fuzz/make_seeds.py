@@ -1,13 +1,19 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs (tests/fuzz/corpus/<target>/seed-*) from
 the inputs the unit tests use. The PE samples come from the sample generator,
-the performance-data blocks from the simulated Windows (perf_data_seeds beside it),
-the hives and logs from hivex (hive_seeds beside it):
+the performance-data blocks from the simulated Windows (perf_data_seeds beside it):
 
     python3 tests/fuzz/make_seeds.py build/native/make_samples
 
 Inputs the fuzzer found (crashes made regressions, or new coverage kept) sit
-beside the seeds under other names and are never rewritten here."""
+beside the seeds under other names and are never rewritten here.
+
+The seeds of the hive targets are not written here: they were made once, with
+hivex and the log layouts of tests/offline/HiveTestSupport, and are kept as
+they are (hive_logs: a flags byte, a small hive file not closed cleanly with
+its length, .LOG1 with its length, .LOG2, in both log formats and with a
+damaged base block; offline_registry: key and value indexes, a flags byte and
+a small hive of four keys and four values)."""
 import os
 import struct
 import subprocess
@@ -210,21 +216,10 @@ def perf_data_seeds(make_samples):
         subprocess.run([writer, folder], check=True)
 
 
-# --- hives and their transaction logs ------------------------------------------------
-
-def hive_seeds(make_samples):
-    if make_samples:
-        writer = os.path.join(os.path.dirname(make_samples), "hive_seeds")
-        for target in ("hive_logs", "offline_registry"):
-            os.makedirs(os.path.join(CORPUS, target), exist_ok=True)
-        subprocess.run([writer, CORPUS], check=True)
-
-
 def main():
     make_samples = sys.argv[1] if len(sys.argv) > 1 else None
     pe_seeds(make_samples)
     perf_data_seeds(make_samples)
-    hive_seeds(make_samples)
     hosts_seeds()
     rename_seeds()
     autostart_seeds()

@@ -104,14 +104,11 @@ HiveBytes LogHeader(const HiveBytes& hive, uint32_t type, uint32_t sequence) {
     return log;
 }
 
-std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after, size_t stretch) {
+std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after) {
     std::vector<LogPage> pages;
-    HiveBytes zeros(stretch, 0);
-    for (size_t at = kHiveBaseBlockSize; at < after.size(); at += stretch) {
-        const uint8_t* old = at + stretch <= before.size() ? &before[at] : zeros.data();
-        if (memcmp(old, &after[at], stretch) != 0)
-            pages.push_back({uint32_t(at - kHiveBaseBlockSize), HiveBytes(&after[at], &after[at] + stretch)});
-    }
+    for (size_t at = kHiveBaseBlockSize; at < after.size(); at += kHiveBinAlignment)
+        if (at >= before.size() || memcmp(&before[at], &after[at], kHiveBinAlignment) != 0)
+            pages.push_back({uint32_t(at - kHiveBaseBlockSize), HiveBytes(&after[at], &after[at] + kHiveBinAlignment)});
     return pages;
 }
 

@@ -29,8 +29,8 @@ struct LogPage {
     uint32_t offset;  // in the bins data
     HiveBytes bytes;
 };
-// The stretches (4 KiB by default) of after's bins that differ from before's, which is zero past its end.
-std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after, size_t stretch = 4096);
+// The 4 KiB pages of after's bins that differ from before's.
+std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& after);
 // A new-format log entry at the end of log, its hashes right.
 void AppendLogEntry(HiveBytes* log, uint32_t sequence, uint32_t binsSize, const std::vector<LogPage>& pages);
 // An old-format log that turns before into after.
