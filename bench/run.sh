@@ -17,11 +17,13 @@
 #                        the status text set and painted for every entry
 #   program under Wine   cordafix.exe itself, SCAN pressed, timed until OK
 #   cordafix-offline     the rescue-system scanner, the corpus as drive C:
-#                        (--dry-run, so the samples stay) with real hives in
-#                        its Windows\System32\config (tests/data/real-hives: the
-#                        clean SYSTEM hive of 73,456 values, and the user hive
-#                        not closed cleanly with its two logs as SOFTWARE, so
-#                        that each run recovers it), timed as a whole process
+#                        (--force --dry-run, so the samples stay), timed as a
+#                        whole process
+#   ... real hives       the same with the corpus as drive D: of a volume whose
+#                        Windows\System32\config holds real hives
+#                        (tests/data/real-hives: the clean SYSTEM hive of 73,456
+#                        values, and the user hive not closed cleanly with its
+#                        two logs as SOFTWARE, so that each run recovers it)
 #   hive recovery        the user hive brought up to date from its two logs
 #                        in memory, and the structural walk of the result
 #                        (bench_hives; files read beforehand)
@@ -151,8 +153,8 @@ mkdir -p "$corpus/documents"
 "$bin/bench_corpus" plant "$corpus" >"$work/planted.txt" 2>"$work/plant.log" || { cat "$work/plant.log" >&2; exit 1; }
 "$bin/bench_corpus" rules "$work/records.yar" "$work/records.ldb" 2>/dev/null
 planted=$(wc -l <"$work/planted.txt")
-# The real hives: SYSTEM, and the user hive with its logs as SOFTWARE.
-config=$corpus/Windows/System32/config hives=$work/hives real=$repo/tests/data/real-hives
+# A volume with the real hives (SYSTEM, and the user hive with its logs as SOFTWARE).
+config=$work/volume/Windows/System32/config hives=$work/hives real=$repo/tests/data/real-hives
 mkdir -p "$config" "$hives"
 xz -dc "$real/SYSTEM-clean.xz" >"$config/SYSTEM"
 for suffix in "" .LOG1 .LOG2; do
@@ -176,13 +178,24 @@ note() { echo "$2" >>"$work/times/$1"; }
 seconds_of() { field seconds "$1"; }
 
 # cordafix-offline on the corpus, the whole process timed: "files=N seconds=S";
-# its detections (as host paths) go to $1. Fails when it did not recover SOFTWARE.
+# its detections (as host paths) go to $1.
 offline_scan() {
     local out t0
     t0=$(now)
-    out=$("$offline_bin" --dry-run "$corpus" 2>/dev/null) || true
-    grep -q '^Registry hive SOFTWARE: .*(recovered from its transaction logs' <<<"$out" || return 1
+    out=$("$offline_bin" --force --dry-run "$corpus" 2>/dev/null) || true
     sed -n 's/^C:\\\(.*\)     W32\/Drovak[^ ]* removed$/\1/p' <<<"$out" | tr '\\' / | sed "s|^|$corpus/|" >"$1"
+    echo "files=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$out")" \
+         "seconds=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
+}
+
+# The same on the volume with the real hives, the corpus as its drive D:;
+# fails when it did not recover SOFTWARE or found other than the samples.
+offline_hives_scan() {
+    local out t0
+    t0=$(now)
+    out=$("$offline_bin" --dry-run --drive "D=$corpus" "$work/volume" 2>/dev/null) || true
+    grep -q '^Registry hive SOFTWARE: .*(recovered from its transaction logs' <<<"$out" || return 1
+    [ "$(grep -c '^D:\\.*     W32/Drovak[^ ]* removed$' <<<"$out")" -eq "$planted" ] || return 1
     echo "files=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$out")" \
          "seconds=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
 }
@@ -194,9 +207,10 @@ for ((round = 0; round < repeats; round++)); do
     open=$("$bin/bench_floors" open "$corpus" 1) && note open "$(seconds_of "$open")"
     engine=$("$bin/bench_engine" sim "$corpus" 1 "$work/engine-found.txt") && note engine "$(seconds_of "$engine")"
     thin=$("$bin/bench_engine" thin "$corpus" 1 "$work/thin-found.txt") && note thin "$(seconds_of "$thin")"
-    offline=$(offline_scan "$work/offline-found.txt") ||
-        { echo "run.sh: cordafix-offline did not recover SOFTWARE from its logs" >&2; exit 1; }
-    note offline "$(seconds_of "$offline")"
+    offline=$(offline_scan "$work/offline-found.txt") && note offline "$(seconds_of "$offline")"
+    hives_line=$(offline_hives_scan) ||
+        { echo "run.sh: cordafix-offline on real hives did not recover SOFTWARE or missed samples" >&2; exit 1; }
+    note hives "$(seconds_of "$hives_line")"
     hive=$("$bin/bench_hives" "$hives/NTUSER.DAT" "$hives/NTUSER.DAT.LOG1" "$hives/NTUSER.DAT.LOG2") &&
         note recover "$(field recover "$hive")" && note hivewalk "$(field walk "$hive")"
     t0=$(now)
@@ -262,7 +276,7 @@ engine_files=$(field files "$engine")
 wine_files=$(field files "$wine_line")
 probe_files=$(field files "$probe_line")
 declare -A row_files=([walk]=$files [walk2]=$(field files "$walk2") [open]=$(field files "$open")
-                      [engine]=$engine_files [thin]=$(field files "$thin") [offline]=$(field files "$offline") [yara]=$files [clam]=$files
+                      [engine]=$engine_files [thin]=$(field files "$thin") [offline]=$(field files "$offline") [hives]=$(field files "$hives_line") [yara]=$files [clam]=$files
                       [probe]=${probe_files:-0} [program]=${wine_files:-0})
 
 row() {  # name key
@@ -296,7 +310,8 @@ row "two-listing floor (each folder listed twice)" walk2
 row "open-and-read floor (open, 1 KiB, close)" open
 row "engine (native, simulated Windows)" engine
 row "engine (native, thin host calls)" thin
-row "cordafix-offline (dry run, real hives)" offline
+row "cordafix-offline (whole process, dry run)" offline
+row "cordafix-offline, the same with real hives" hives
 row "YARA $(yara --version) (-p 1, exact rules)" yara
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" clam
 row "required-work floor under Wine (probe, C: and D:)" probe
@@ -306,6 +321,7 @@ ratio "Engine / walk-only floor" engine walk
 ratio "Engine / two-listing floor" engine walk2
 ratio "Engine on thin host calls / two-listing floor" thin walk2
 ratio "cordafix-offline / walk-only floor (aim 1.5)" offline walk
+ratio "cordafix-offline with real hives / walk-only floor" hives walk
 ratio "YARA / engine" yara engine
 ratio "clamscan / engine" clam engine
 ratio "Program under Wine / required-work floor under Wine (aim 1.1)" program probe
