@@ -39,6 +39,8 @@ extern int32_t FilesScanned;
 extern int32_t FilesInfected;
 extern int32_t FilesRenamed;
 extern int32_t FilesRemoved;
+// Infected files whose deletion waits for the restart.
+extern int32_t FilesScheduled;
 
 extern uint8_t ScanCancelled;
 extern uint8_t StatisticsShown;
@@ -46,6 +48,8 @@ extern int32_t RestartNeeded;
 extern int32_t MemoryPassActive;
 extern int32_t MemoryHit;
 extern int32_t MemoryRestartNeeded;
+// The system accepted the restart of the computer.
+extern uint8_t RestartStarted;
 
 extern char CurrentFilePath[kPathSize + 1];
 extern int32_t CurrentFileLength;

@@ -33,6 +33,7 @@ void DeleteInfectedFile(const char* path, const char* name) {
     }
     PostLogLine("%s     %s Unable to remove", path, name);
     RestartNeeded = ActiveScanServices.scheduleDeleteAtRestart(path);
+    if (RestartNeeded != 0) ++FilesScheduled;
 }
 
 void RenameInfectedFile(const char* path, const char* name) {

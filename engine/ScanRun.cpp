@@ -46,11 +46,12 @@ void PostScanStatistics() {
     PostLogLine("Total files removed\t\t:  %d", FilesRemoved);
 }
 
+const char kRestartQuestion[] =
+    "The system has to be restarted to remove the virus completely from your system. "
+    "\n\n Restart now?";
+
 void AskForRestart() {
-    int answer = ShowPrompt(
-        "The system has to be restarted to remove the virus completely from your system. "
-        "\n\n Restart now?",
-        kProgramCaption, kStyleYesNoQuestion);
+    int answer = ShowPrompt(kRestartQuestion, kProgramCaption, kStyleYesNoQuestion);
     if (answer == kAnswerYes) ActiveScanServices.restartMachine();
 }
 

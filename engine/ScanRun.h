@@ -15,3 +15,4 @@ void ProgramFilesFollowUp();
 void PostScanStatistics();
 // Asks whether to restart now and restarts on YES.
 void AskForRestart();
+extern const char kRestartQuestion[];

@@ -5,19 +5,24 @@
 #include "memory/ProcessKill.h"
 #include "repair/Restart.h"
 
+const char kMemoryRestartQuestion[] =
+    "W32/Drovak.Trojan found in memory! registry entries created by the worm are removed. You must restart "
+    "the computer and run this program to continue scanning.\n\nRestart the computer now?";
+
 namespace {
 
 void AskToRestartAfterMemoryHit() {
-    int answer = ShowPrompt(
-        "W32/Drovak.Trojan found in memory! registry entries created by the worm are removed. You must restart "
-        "the computer and run this program to continue scanning.\n\nRestart the computer now?",
-        kProgramCaption, kStyleOkCancelInformation);
+    int answer = ShowPrompt(kMemoryRestartQuestion, kProgramCaption, kStyleOkCancelInformation);
     if (answer == kAnswerOk) RestartMachine();
 }
 
 }  // namespace
 
 void RunMemoryPass() {
+    // Leaving infected files alone leaves their programs running: the walk
+    // reports each file, the pass would only find it a second time, and on NT
+    // end the program before the walk.
+    if (ActionCode == kActionLeave) return;
     int family = GetPlatformFamily();
     MemoryPassActive = 1;
     if (family == kFamilyNineX) {

@@ -11,6 +11,7 @@ const char kRunServicesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion
 namespace {
 
 const char kRemovedLine[] = "System Registry     %s removed";
+const char kLeftLine[] = "System Registry     %s not removed as per user's selection";
 const char kWalkDetectionName[] = "W32/Drovak.Trojan";
 
 const uint32_t kValueNameSize = 16384;
@@ -34,6 +35,14 @@ void ReportRemoved(const char* detectionName) {
     if (MainWindowHandle != 0) PostLogLine(kRemovedLine, detectionName);
 }
 
+// With the leave-alone action a launching value is reported and stays.
+bool LeavingAlone() { return ActionCode == kActionLeave; }
+
+bool ReportLeft() {
+    if (MainWindowHandle != 0) PostLogLine(kLeftLine, kWalkDetectionName);
+    return false;
+}
+
 // A bare value ("abc.exe", "\abc.exe") names the program without its folder,
 // so it can only be tied to a file in the system folders, where Windows finds it.
 // A name that does not fit whole is not remembered (a shortened one could
@@ -45,6 +54,7 @@ void Remember(const char* valueName) {
 
 bool RemoveBareValue(RegKey root, const char* keyPath, const char* valueName) {
     if (!InSystemFolder(CurrentFilePath)) return false;
+    if (LeavingAlone()) return ReportLeft();
     if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
     Remember(valueName);
     ReportRemoved(kWalkDetectionName);
@@ -52,6 +62,7 @@ bool RemoveBareValue(RegKey root, const char* keyPath, const char* valueName) {
 }
 
 bool RemoveLaunchingValue(RegKey root, const char* keyPath, const char* valueName) {
+    if (LeavingAlone()) return ReportLeft();
     Remember(valueName);
     if (DeleteRegistryValue(root, keyPath, valueName) != 1) return false;
     ReportRemoved(kWalkDetectionName);
@@ -135,8 +146,10 @@ void CleanAutostartKey(RegKey root, const char* keyPath) {
 }
 
 int RepairAfterDetection(const char* detectionName) {
-    CheckHostsFile();
-    if (RememberedRunValue[0] != '\0') {
+    // A hosts file left alone would be found again after every detection:
+    // it is then checked at the run's first one only.
+    if (!LeavingAlone() || FilesInfected == 1) CheckHostsFile();
+    if (RememberedRunValue[0] != '\0' && !LeavingAlone()) {
         if (DeleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, RememberedRunValue) == 1)
             ReportRemoved(detectionName);
         if (DeleteRegistryValue(kHkeyLocalMachine, kRunServicesKeyPath, RememberedRunValue) == 1)

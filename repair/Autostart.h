@@ -9,6 +9,7 @@
 // The repair step after every detection: checks the hosts file, then removes
 // the autostart values (Run and RunServices) that launch CurrentFilePath or
 // carry the name remembered from an earlier infected file, each with a log
+// line; with the leave-alone action (103) each stays, with its "not removed"
 // line. Always returns 1.
 int RepairAfterDetection(const char* detectionName);
 

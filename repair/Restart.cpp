@@ -36,5 +36,7 @@ int RestartMachine() {
         if (!tokenOpened) return 0;
         if (error != 0) return error;
     }
-    return SysSession().RequestRestart(kExitReboot | kExitForce, 0) ? 1 : 0;
+    if (!SysSession().RequestRestart(kExitReboot | kExitForce, 0)) return 0;
+    RestartStarted = 1;
+    return 1;
 }

@@ -6,8 +6,10 @@
 #include "common/Shared.h"
 #include "engine/ScanRun.h"
 #include "res/resource.h"
+#include "ui/RunLog.h"
 #include "ui/ShapedWindow.h"
 #include "ui/SharedLook.h"
+#include "ui/UnattendedRun.h"
 #include "ui/logic/LogListRules.h"
 #include "ui/logic/MakerSite.h"
 #include "ui/logic/ScanSession.h"
@@ -224,9 +226,7 @@ void CScanDlg::OnScan() {
     SendDlgItemMessageA(hwnd_, IDC_SEARCHING_FOR, WM_SETFONT,
                         reinterpret_cast<WPARAM>(searchingFont_.Get()), TRUE);
 
-    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
-    MainWindowHandle = reinterpret_cast<uintptr_t>(hwnd_);
-    ActionCode = kActionDelete;
+    PrepareScan(reinterpret_cast<uintptr_t>(hwnd_), GivenSwitches().noFix);
     SetTimer(hwnd_, kScanStartTimer, kScanStartDelay, NULL);
 }
 
@@ -255,6 +255,7 @@ void CScanDlg::OnScanTimer() {
     if (!BeginScanRun()) return;
     ScanCancelled = 0;
     ScanRun();
+    ConcludeScan();
     ShowItem(hwnd_, IDCANCEL, false);
     ShowItem(hwnd_, IDC_OK_BUTTON, true);
     ShowItem(hwnd_, IDC_SEARCHING_FOR, false);
@@ -263,6 +264,7 @@ void CScanDlg::OnScanTimer() {
 }
 
 void CScanDlg::ReceiveLogLine() {
+    WriteRunLogLine(LogLine);
     HWND list = Item(IDC_LOG_LIST);
     if (!list) return;
     int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));

@@ -60,5 +60,13 @@ struct FileHandleTraits {
     static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
 };
 
+// CreateMutexA, like most other kernel calls, fails with NULL.
+struct KernelObjectTraits {
+    typedef HANDLE Handle;
+    static Handle Invalid() { return NULL; }
+    static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
+};
+
 typedef ScopedHandle<FindHandleTraits> FindHandle;
 typedef ScopedHandle<FileHandleTraits> FileHandle;
+typedef ScopedHandle<KernelObjectTraits> KernelHandle;

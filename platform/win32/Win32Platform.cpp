@@ -4,7 +4,9 @@
 
 namespace {
 PromptHandler promptHandler = nullptr;
-}
+MessageBoxHandler messageBoxHandler = nullptr;
+EndProgramHandler endProgramHandler = nullptr;
+}  // namespace
 
 void InstallWin32Platform() {
     InstallPlatform({&Win32FileSystemPart(), &Win32RegistryPart(), &Win32ProcessesPart(),
@@ -14,3 +16,11 @@ void InstallWin32Platform() {
 void SetPromptHandler(PromptHandler handler) { promptHandler = handler; }
 
 PromptHandler InstalledPromptHandler() { return promptHandler; }
+
+void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = handler; }
+
+MessageBoxHandler InstalledMessageBoxHandler() { return messageBoxHandler; }
+
+void SetEndProgramHandler(EndProgramHandler handler) { endProgramHandler = handler; }
+
+EndProgramHandler InstalledEndProgramHandler() { return endProgramHandler; }

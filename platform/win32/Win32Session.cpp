@@ -52,6 +52,7 @@ public:
         return MessageBoxA(GetActiveWindow(), text, caption, static_cast<UINT>(style));
     }
     int SystemMessageBox(uintptr_t owner, const char* text, const char* caption, uint32_t style) override {
+        if (MessageBoxHandler handler = InstalledMessageBoxHandler()) return handler(owner, text, caption, style);
         return MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
     }
 
@@ -79,7 +80,10 @@ public:
     bool HandleClose(uintptr_t handle) override { return CloseHandle(reinterpret_cast<HANDLE>(handle)) != FALSE; }
     bool RequestRestart(uint32_t flags, uint32_t reason) override { return ExitWindowsEx(flags, reason) != FALSE; }
 
-    void EndProgram(uint32_t exitCode) override { ExitProcess(exitCode); }
+    void EndProgram(uint32_t exitCode) override {
+        if (EndProgramHandler handler = InstalledEndProgramHandler()) exitCode = handler(exitCode);
+        ExitProcess(exitCode);
+    }
 
     int WideToAnsi(const uint16_t* wide, int wideCount, char* buffer, int size) override {
         static_assert(sizeof(wchar_t) == sizeof(uint16_t), "Windows wide characters are 16-bit");

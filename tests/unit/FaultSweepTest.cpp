@@ -262,6 +262,28 @@ TEST_P(FaultSweepTest, EveryFailingCallLeavesTheMachineSound) {
     EXPECT_GT(figures.points, 20);
 }
 
+// The leave-alone action (/nofix) finds each infected file once and changes
+// nothing: no write, delete, move, copy, attribute or registry change, no
+// program ended (an infected one runs) and no end after the memory pass.
+TEST_P(FaultSweepTest, LeavingInfectedFilesAloneChangesNothing) {
+    UseProgramServices();
+    std::unique_ptr<SimPlatform> sim(new SimPlatform);
+    InstallPlatform(sim->Parts());
+    MainWindowHandle = sim->mainWindow;
+    GetParam().SetUp(*sim);
+    sim->AddProcess("C:\\bad.exe");
+    strcpy(ScanTarget, "!:");
+    ActionCode = kActionLeave;
+    ScanRun();
+    for (FaultKind kind : {FaultKind::Write, FaultKind::Delete, FaultKind::Move, FaultKind::Copy,
+                           FaultKind::AttributeSet, FaultKind::RegistrySet, FaultKind::RegistryDelete})
+        EXPECT_EQ(0, sim->CallCount(kind)) << FaultKindName(kind);
+    EXPECT_TRUE(sim->terminated.empty() && sim->endedWith == -1 && FilesRemoved == 0);
+    int infected = 0;
+    for (const FileSpec& file : GetParam().Files()) infected += file.matches ? 1 : 0;
+    EXPECT_EQ(infected, FilesInfected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Machines, FaultSweepTest,
                          ::testing::Values(Scenario{"NineX", true, true}, Scenario{"NineXWithoutScript", true, false},
                                            Scenario{"Nt", false, false}),

@@ -28,6 +28,12 @@ bool BeginScanRun() {
 
 void FinishScanRun() { ScanInProgress = false; }
 
+void PrepareScan(uintptr_t window, bool noFix) {
+    CopyText(ScanTarget, sizeof ScanTarget, kEveryFixedDrive);
+    MainWindowHandle = window;
+    ActionCode = noFix ? kActionLeave : kActionDelete;
+}
+
 TerminateAction DecideTerminate() {
     if (!ScanInProgress) return TerminateAction::EndDialog;
     return questionOpen ? TerminateAction::Ignore : TerminateAction::Ask;

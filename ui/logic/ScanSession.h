@@ -2,6 +2,8 @@
 // run from the first timer tick.
 #pragma once
 
+#include <cstdint>
+
 // Set by SCAN, cleared when the run has returned. Read by the terminate request.
 extern bool ScanInProgress;
 
@@ -16,6 +18,10 @@ bool BeginScanRun();
 
 // The run has returned.
 void FinishScanRun();
+
+// Readies the scan of every fixed drive, reporting to window: infected files
+// are deleted, or left alone (and reported) with noFix.
+void PrepareScan(uintptr_t window, bool noFix);
 
 // What a terminate request (X, CANCEL, Escape or Close) does.
 enum class TerminateAction {

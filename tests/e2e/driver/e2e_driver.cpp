@@ -7,6 +7,8 @@
 //   e2e_driver wait-gone [SECONDS]            no main window left
 //   e2e_driver windows                        number of main windows
 //   e2e_driver running NAME                   processes whose program file is named NAME
+//   e2e_driver run-watched SECONDS COMMANDLINE   "status=N windows=W" once it ended: W the
+//                                             most windows it showed at a time
 //   e2e_driver click NAME                     posted BM_CLICK to control NAME
 //   e2e_driver post-command NAME              posted WM_COMMAND (BN_CLICKED) for NAME
 //   e2e_driver state NAME                     "visible=V enabled=E text=T"
@@ -374,6 +376,37 @@ int CountProcesses(const char* name) {
     return count;
 }
 
+DWORD watchedProcess;
+
+BOOL CALLBACK CountVisible(HWND window, LPARAM count) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    if (id == watchedProcess && IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// Runs the command line until it ends: "status=N windows=W", its whole exit
+// status (Linux keeps 8 bits of 3010) and the most windows it showed at a time.
+int RunWatched(double seconds, const char* commandLine) {
+    char line[1024];
+    std::snprintf(line, sizeof line, "%s", commandLine);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 1;
+    watchedProcess = process.dwProcessId;
+    int most = 0;
+    DWORD status = STILL_ACTIVE;
+    WaitFor(seconds, [&] {
+        int shown = 0;
+        EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&shown));
+        most = shown > most ? shown : most;
+        return GetExitCodeProcess(process.hProcess, &status) && status != STILL_ACTIVE;
+    });
+    std::printf("status=%lu windows=%d\n", status, most);
+    return status == STILL_ACTIVE ? 1 : 0;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: e2e_driver COMMAND [ARGS] (see the source for the commands)\n");
     return 2;
@@ -393,6 +426,7 @@ int MainCommand(const char* command, int argc, char** argv) {
         std::printf("%d\n", count);
         return count > 0 ? 0 : 1;
     }
+    if (!std::strcmp(command, "run-watched") && a2) return RunWatched(Seconds(a1, 60), a2);
     if (!std::strcmp(command, "windows")) {
         std::printf("%d\n", FindAll(kCaption, IDC_SCAN, false).count);
         return 0;
