@@ -52,11 +52,14 @@ json RegistryJson(const OfflineReport& report) {
 }
 
 // The logs a hive was recovered from, in the order applied, with how many
-// log entries (new format) or dirty pages (old format) each gave.
+// log entries (new format) or dirty pages (old format) each gave, and where
+// one stopped before its end and why (a wrong hash, a truncated entry...).
 json RecoveredJson(const HiveRecovery& recovery) {
     json logs = json::array();
-    for (const HiveLogUse& log : recovery.logs)
+    for (const HiveLogUse& log : recovery.logs) {
         logs.push_back({{"name", log.name}, {recovery.newFormat ? "logEntries" : "dirtyPages", log.applied}});
+        if (!log.stop.empty()) logs.back()["stoppedAt"] = log.stop;
+    }
     json recovered = {{"logs", logs}};
     if (!recovery.baseBlockFrom.empty()) recovered["baseBlockFrom"] = recovery.baseBlockFrom;
     return recovered;

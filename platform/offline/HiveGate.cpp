@@ -18,8 +18,11 @@ HiveRecovery PrepareHive(HiveBytes primary, const std::vector<HiveLogFile>& logs
 std::string HiveRecoveryText(const HiveRecovery& recovery) {
     std::string text = "recovered from its transaction logs: ";
     const char* unit = recovery.newFormat ? " log entries from " : " dirty pages from ";
-    for (size_t i = 0; i < recovery.logs.size(); ++i)
-        text += (i ? ", " : "") + std::to_string(recovery.logs[i].applied) + (i ? " from " : unit) + recovery.logs[i].name;
+    for (size_t i = 0; i < recovery.logs.size(); ++i) {
+        const HiveLogUse& log = recovery.logs[i];
+        text += (i ? ", " : "") + std::to_string(log.applied) + (i ? " from " : unit) + log.name;
+        if (!log.stop.empty()) text += " (stopped at " + log.stop + ")";
+    }
     if (!recovery.baseBlockFrom.empty()) text += " (its damaged base block from " + recovery.baseBlockFrom + ")";
     return text;
 }

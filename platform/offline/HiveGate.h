@@ -18,7 +18,7 @@
 HiveRecovery PrepareHive(HiveBytes primary, const std::vector<HiveLogFile>& logs);
 
 // What a recovery did, for the user: "recovered from its transaction logs:
-// 23 log entries from SYSTEM.LOG1".
+// 23 log entries from SYSTEM.LOG1", with where a log stopped early and why.
 std::string HiveRecoveryText(const HiveRecovery& recovery);
 
 // The sequence number a hive written back carries: above every one in the
