@@ -31,6 +31,10 @@
 #                        key holds 500, then 5,000 values beside the one that
 #                        launches its infected program: the autostart cleaning
 #                        should grow with the values, not with their square
+#   NTFS rows            an NTFS image of 50,000 files: find over its ntfs-3g
+#                        mount, ntfsls -R -l, cordafix-offline over the mount
+#                        and on the image itself, cold and warm
+#                        (bench/ntfs_rows.sh, which also runs alone)
 #
 # The corpus (about BENCH_FILES files, built once per run in a temporary
 # folder that is removed at the end): the PE files of the Wine installation
@@ -49,7 +53,8 @@
 # 2.5 microseconds a file here, so its runs last half a second), BENCH_COPIES (1),
 # BENCH_REPEATS (5: runs of the floors, the engine and YARA), BENCH_SLOW_REPEATS
 # (3: runs of clamscan and of the probe and the program under Wine),
-# BENCH_WINE (1; 0 skips the rows under Wine), BENCH_BUILD (build folder,
+# BENCH_WINE (1; 0 skips the rows under Wine), BENCH_NTFS (1; 0 skips the NTFS rows; BENCH_NTFS_FILES
+# and BENCH_NTFS_REPEATS set their image's size and runs), BENCH_BUILD (build folder,
 # default $TMPDIR/cordafix-bench-build), BENCH_CORDAFIX_EXE (a cordafix.exe to
 # time instead of the one built here), BENCH_PE_SOURCE (default: Wine's folder
 # of Windows DLLs).
@@ -380,6 +385,11 @@ echo "  simulated Windows:  $(field allocs "$engine") in all, $(field clean_chec
      "found clean, $(field detection_allocs "$engine") for the detections"
 echo "  thin host calls:    $(field allocs "$thin") in all, $(field clean_check_allocs "$thin") while checking files" \
      "found clean, $(field detection_allocs "$thin") for the detections"
+
+# The NTFS image: the library in this process against the mount.
+if [ "${BENCH_NTFS:-1}" = 1 ]; then
+    bash "$repo/bench/ntfs_rows.sh" "$offline_bin" "$bin/bench_corpus" "$pe_source"
+fi
 
 # The figures only count when the exact scanners found exactly the samples.
 for list in engine-found thin-found offline-found yara-found; do

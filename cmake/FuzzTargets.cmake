@@ -32,6 +32,8 @@ cordafix_fuzz_target(shorten_path tests/fuzz/FuzzShortenPath.cpp)
 cordafix_fuzz_target(perf_data tests/fuzz/FuzzPerfData.cpp)
 cordafix_fuzz_target(hive_logs tests/fuzz/FuzzHiveLogs.cpp platform_offline)
 cordafix_fuzz_target(offline_registry tests/fuzz/FuzzOfflineRegistry.cpp platform_offline)
+cordafix_fuzz_target(partition_table tests/fuzz/FuzzPartitionTable.cpp)
+target_sources(fuzz_partition_table PRIVATE platform/ntfs/PartitionTable.cpp)
 # The performance-data seeds come from the simulated Windows' own blocks
 # (tests/fuzz/make_seeds.py runs this).
 if(NOT CORDAFIX_LIBFUZZER)

@@ -3,14 +3,20 @@
 find_path(HIVEX_INCLUDE_DIR hivex.h)
 find_library(HIVEX_LIBRARY hivex)
 find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp)
-if(NOT HIVEX_INCLUDE_DIR OR NOT HIVEX_LIBRARY OR NOT NLOHMANN_JSON_INCLUDE_DIR)
-  message(FATAL_ERROR "cordafix-offline needs libhivex-dev and nlohmann-json3-dev (tools/install-deps.sh)")
+find_path(NTFS3G_INCLUDE_DIR ntfs-3g/volume.h)
+find_library(NTFS3G_LIBRARY ntfs-3g)
+if(NOT HIVEX_INCLUDE_DIR OR NOT HIVEX_LIBRARY OR NOT NLOHMANN_JSON_INCLUDE_DIR OR NOT NTFS3G_INCLUDE_DIR
+   OR NOT NTFS3G_LIBRARY)
+  message(FATAL_ERROR
+    "cordafix-offline needs libhivex-dev, nlohmann-json3-dev and ntfs-3g-dev (tools/install-deps.sh)")
 endif()
 
-file(GLOB OFFLINE_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/offline/*.cpp)
+# Host folders (platform/offline) and NTFS volumes read through libntfs-3g
+# (platform/ntfs), behind one file system.
+file(GLOB OFFLINE_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/offline/*.cpp platform/ntfs/*.cpp)
 add_library(platform_offline STATIC ${OFFLINE_PLATFORM_SOURCES})
-target_include_directories(platform_offline PUBLIC ${HIVEX_INCLUDE_DIR})
-target_link_libraries(platform_offline PUBLIC cordafix_core ${HIVEX_LIBRARY})
+target_include_directories(platform_offline PUBLIC ${HIVEX_INCLUDE_DIR} ${NTFS3G_INCLUDE_DIR})
+target_link_libraries(platform_offline PUBLIC cordafix_core ${HIVEX_LIBRARY} ${NTFS3G_LIBRARY})
 target_compile_options(platform_offline PRIVATE ${PRODUCT_FLAGS})
 
 file(GLOB OFFLINE_SOURCES CONFIGURE_DEPENDS offline/*.cpp)
@@ -35,3 +41,9 @@ target_compile_definitions(offline_tests PRIVATE CORDAFIX_OFFLINE_EXE="$<TARGET_
                            CORDAFIX_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 add_dependencies(offline_tests cordafix-offline)
 gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
+
+# The file contract cases on an NTFS image read through the library.
+add_executable(contract_tests_ntfs ${CONTRACT_SOURCES} tests/contract/ntfs/main_ntfs.cpp tests/offline/NtfsTestImage.cpp)
+target_include_directories(contract_tests_ntfs PRIVATE tests)
+target_link_libraries(contract_tests_ntfs PRIVATE platform_offline GTest::gtest)
+add_test(NAME contract_ntfs COMMAND contract_tests_ntfs)

@@ -4,21 +4,29 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/SignatureTable.h"
 
 const char kOfflineUsage[] =
-    "Usage: cordafix-offline [--dry-run] [--report FILE] [--drive LETTER=PATH]... [--force] WINDOWS-VOLUME\n"
+    "Usage: cordafix-offline [--dry-run] [--report FILE] [--drive LETTER=PATH]... [--partition [LETTER=]N]...\n"
+    "                        [--force] WINDOWS-VOLUME\n"
     "\n"
-    "Cleans a Windows system volume mounted on this system of W32/Drovak.Trojan: every file on\n"
-    "WINDOWS-VOLUME (drive C:) and on the folders given with --drive is checked, infected files are\n"
-    "deleted, and the autostart values, service keys and hosts file that belong to them are repaired\n"
-    "in the volume's own registry hives (Windows\\System32\\config\\SOFTWARE and SYSTEM).\n"
+    "Cleans a Windows system volume of W32/Drovak.Trojan: every file on WINDOWS-VOLUME (drive C:) and on\n"
+    "the drives given with --drive is checked, infected files are deleted, and the autostart values,\n"
+    "service keys and hosts file that belong to them are repaired in the volume's own registry hives\n"
+    "(Windows\\System32\\config\\SOFTWARE and SYSTEM).\n"
+    "\n"
+    "A volume (or PATH) is a folder where it is mounted on this system, or a block device or image file\n"
+    "that holds NTFS, read in this program through libntfs-3g without mounting it (the fastest way).\n"
+    "For a whole disk, --partition names the partition that holds the volume.\n"
     "\n"
     "  -n, --dry-run              change nothing; tell what would be done\n"
     "  -r, --report FILE          also write a report in JSON to FILE\n"
     "  -d, --drive LETTER=PATH    scan PATH as drive LETTER: as well (D to Z; may be repeated)\n"
-    "  -f, --force                scan a folder without Windows\\System32\\config (no registry repair)\n"
+    "  -p, --partition [LETTER=]N the volume of drive LETTER: (C: when left out) is partition N of\n"
+    "                             the whole disk given for it\n"
+    "  -f, --force                scan a volume without Windows\\System32\\config (no registry repair)\n"
     "  -h, --help                 show this text\n"
     "  -V, --version              show the version\n"
     "\n"
@@ -56,19 +64,40 @@ bool AddDrive(const char* text, OfflineOptions* options, std::string* message) {
     return true;
 }
 
+// "2" (drive C:) or "D=3".
+bool AddPartition(const char* text, OfflineOptions* options, std::string* message) {
+    char letter = 'C';
+    if (isalpha(static_cast<unsigned char>(text[0])) && text[1] == '=') {
+        letter = static_cast<char>(toupper(static_cast<unsigned char>(text[0])));
+        text += 2;
+    }
+    char* end = nullptr;
+    long number = strtol(text, &end, 10);
+    if (!isdigit(static_cast<unsigned char>(text[0])) || *end != '\0' || number < 1 || number > 256 || letter < 'C') {
+        *message = std::string("--partition wants N or LETTER=N (a partition number from 1), not ") + text;
+        return false;
+    }
+    if (!options->partitions.emplace(letter, static_cast<int>(number)).second) {
+        *message = std::string("--partition ") + letter + ": given twice";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 OptionsOutcome ParseOfflineOptions(int argc, char** argv, OfflineOptions* options, std::string* message) {
     static const struct option kLong[] = {
         {"dry-run", no_argument, nullptr, 'n'}, {"report", required_argument, nullptr, 'r'},
-        {"drive", required_argument, nullptr, 'd'}, {"force", no_argument, nullptr, 'f'},
-        {"help", no_argument, nullptr, 'h'},    {"version", no_argument, nullptr, 'V'},
+        {"drive", required_argument, nullptr, 'd'}, {"partition", required_argument, nullptr, 'p'},
+        {"force", no_argument, nullptr, 'f'},   {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
     opterr = 0;
     int option;
-    while ((option = getopt_long(argc, argv, "nr:d:fhV", kLong, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, "nr:d:p:fhV", kLong, nullptr)) != -1) {
         switch (option) {
             case 'n': options->dryRun = true; break;
             case 'r': options->reportPath = optarg; break;
@@ -77,6 +106,9 @@ OptionsOutcome ParseOfflineOptions(int argc, char** argv, OfflineOptions* option
             case 'V': return OptionsOutcome::kVersion;
             case 'd':
                 if (!AddDrive(optarg, options, message)) return OptionsOutcome::kError;
+                break;
+            case 'p':
+                if (!AddPartition(optarg, options, message)) return OptionsOutcome::kError;
                 break;
             default:
                 *message = std::string("unknown option or missing argument: ") + argv[optind - 1];
@@ -88,5 +120,13 @@ OptionsOutcome ParseOfflineOptions(int argc, char** argv, OfflineOptions* option
         return OptionsOutcome::kError;
     }
     options->volume = argv[optind];
+    for (const auto& partition : options->partitions) {
+        bool named = partition.first == 'C';
+        for (const auto& drive : options->drives) named = named || drive.first == partition.first;
+        if (!named) {
+            *message = std::string("--partition ") + partition.first + "=: no --drive " + partition.first + "= given";
+            return OptionsOutcome::kError;
+        }
+    }
     return OptionsOutcome::kRun;
 }

@@ -1,13 +1,15 @@
 // The command line of cordafix-offline.
 #pragma once
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 struct OfflineOptions {
-    std::string volume;                               // mounted Windows system volume: drive C:
+    std::string volume;                               // Windows system volume: drive C:
     std::vector<std::pair<char, std::string>> drives;  // further letters (--drive D=PATH)
+    std::map<char, int> partitions;                   // letter -> partition of a whole disk (--partition)
     std::string reportPath;                           // --report FILE, empty: none
     bool dryRun = false;
     bool force = false;

@@ -13,6 +13,8 @@
 #include "offline/OfflineConsole.h"
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
+#include "offline/ScanDrives.h"
+#include "platform/ntfs/NtfsHiveFolder.h"
 #include "platform/offline/OfflinePlatform.h"
 #include "platform/offline/PosixHiveFolder.h"
 #include "repair/Autostart.h"
@@ -123,6 +125,7 @@ private:
 
     const OfflineOptions& options_;
     OfflineConsole console_;
+    ScanDrives drives_;  // before the platform, which uses their volumes
     OfflinePlatform platform_;
     VolumeLayout layout_;
     bool hasRegistry_ = false;
@@ -136,12 +139,12 @@ private:
 
 bool OfflineRun::MapDrives() {
     std::string error;
-    if (!platform_.files.MapDrive('C', options_.volume, &error)) {
+    if (!drives_.Map(options_, 'C', options_.volume, platform_, &error)) {
         console_.Warn(error + kNothingChanged);
         return false;
     }
     for (const auto& drive : options_.drives) {
-        if (!platform_.files.MapDrive(drive.first, drive.second, &error)) {
+        if (!drives_.Map(options_, drive.first, drive.second, platform_, &error)) {
             console_.Warn("--drive " + std::string(1, drive.first) + ": " + error + kNothingChanged);
             return false;
         }
@@ -150,7 +153,7 @@ bool OfflineRun::MapDrives() {
 }
 
 bool OfflineRun::CheckVolume() {
-    hasRegistry_ = InspectVolume(platform_.files, &layout_);
+    hasRegistry_ = InspectVolume(platform_.drives, &layout_);
     if (layout_.nineX) {
         console_.Warn(options_.volume + " holds Windows 95, 98 or Me, whose registry (SYSTEM.DAT, USER.DAT) is of "
                       "another format: this tool cleans volumes of the NT family only" + kNothingChanged);
@@ -212,10 +215,16 @@ bool OfflineRun::CanReport() {
 // A hive that cannot be used is left as it is; the files are cleaned all the same.
 void OfflineRun::OpenHives() {
     std::string problem;
-    UniqueFd config = platform_.files.OpenFolder(layout_.systemPath + "\\config");
-    if (!config.Valid()) problem = layout_.configHost + ": " + strerror(errno);
-    else scratch_.Make(platform_.files.DriveFolders(), &problem);
-    hiveFolder_.reset(new PosixHiveFolder(std::move(config), layout_.configHost));
+    std::string configPath = layout_.systemPath + "\\config";
+    if (NtfsVolume* volume = drives_.VolumeOf('C')) {
+        hiveFolder_.reset(new NtfsHiveFolder(&platform_.volumes, volume, configPath));
+    } else {
+        std::string configHost = platform_.files.HostPath(configPath);
+        UniqueFd config = platform_.files.OpenFolder(configPath);
+        if (!config.Valid()) problem = configHost + ": " + strerror(errno);
+        hiveFolder_.reset(new PosixHiveFolder(std::move(config), configHost));
+    }
+    if (problem.empty()) scratch_.Make(platform_.files.DriveFolders(), &problem);
     for (const char* name : kHiveNames) {
         hives_.push_back(std::unique_ptr<OfflineHive>(
             new OfflineHive(name, hiveFolder_.get(), &scratch_, options_.dryRun)));
@@ -231,8 +240,11 @@ void OfflineRun::OpenHives() {
 
 void OfflineRun::SayHeader() {
     console_.Say("%s", OfflineVersionLine().c_str());
-    console_.Say("C: %s (Windows folder %s)", options_.volume.c_str(), layout_.windowsPath.c_str());
-    for (const auto& drive : options_.drives) console_.Say("%c: %s", drive.first, drive.second.c_str());
+    console_.Say("C: %s (Windows folder %s)%s", options_.volume.c_str(), layout_.windowsPath.c_str(),
+                 drives_.HowRead('C'));
+    for (const auto& drive : options_.drives)
+        console_.Say("%c: %s%s", drive.first, drive.second.c_str(), drives_.HowRead(drive.first));
+    for (const std::string& note : drives_.HibernationNotes()) console_.Warn(note);
     for (const auto& hive : hives_) {
         std::string state = HiveUseName(hive->Use());
         if (hive->Use() == HiveUse::kNotUsed) state += ": " + hive->NotUsedReason();
@@ -254,6 +266,7 @@ void OfflineRun::Scan(const std::function<void(OfflinePlatform&)>& beforeScan) {
     platform_.files.onUnlistedEntry = [this](const std::string& folder, const char* name) {
         notChecked_.Add(folder + name);
     };
+    platform_.volumes.onUnlistedEntry = platform_.files.onUnlistedEntry;
     ActiveNotChecked = &notChecked_;
     OnPathTooLong = NoteTooLong;
     if (beforeScan) beforeScan(platform_);
@@ -350,6 +363,7 @@ void OfflineRun::WriteReport(int status) {
 
 int OfflineRun::Run(const std::function<void(OfflinePlatform&)>& beforeScan) {
     platform_.files.SetDryRun(options_.dryRun);
+    platform_.volumes.SetDryRun(options_.dryRun);
     InstallPlatform(platform_.Parts());
     if (!MapDrives() || !CheckVolume() || !MayChangeVolume() || !CanReport()) return kExitCouldNotRun;
     if (hasRegistry_) OpenHives();
@@ -358,7 +372,12 @@ int OfflineRun::Run(const std::function<void(OfflinePlatform&)>& beforeScan) {
         console_.Warn("the folder of drive(s) " + vanished_ + ": vanished during the scan; the scan is incomplete");
     SayRegistryOutcome();
     SayNotChecked();
+    // What the library holds is written back before the result is given.
+    std::vector<std::string> notClosed;
+    bool closed = drives_.Close(platform_, &notClosed);
+    for (const std::string& error : notClosed) console_.Warn(error);
     int status = ExitStatus();
+    if (!closed && status < kExitSomethingLeft) status = kExitSomethingLeft;
     console_.Say("Result: %s (exit status %d)", Meaning(status), status);
     if (!options_.reportPath.empty()) WriteReport(status);
     return status;

@@ -19,22 +19,30 @@ namespace {
 const char* const kWindowsFolders[] = {"Windows", "WINNT"};
 const char kHibernationFile[] = "hiberfil.sys";
 
-bool IsFolder(const std::string& host) {
-    struct stat info;
-    return !host.empty() && stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+bool IsFolder(FileSystem& files, const std::string& windowsPath) {
+    uint32_t attributes = files.GetAttributes(windowsPath.c_str());
+    return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0 &&
+           (attributes & kAttrReparsePoint) == 0;
 }
 
-bool IsFile(const std::string& host) {
-    struct stat info;
-    return !host.empty() && stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+bool IsFile(FileSystem& files, const std::string& windowsPath) {
+    uint32_t attributes = files.GetAttributes(windowsPath.c_str());
+    return attributes != kInvalidAttributes && (attributes & (kAttrDirectory | kAttrReparsePoint)) == 0;
 }
 
 // "C:\" followed by the names the folders have on the volume.
-std::string AsNamedOnVolume(OfflineFileSystem& files, const std::string& windowsPath) {
+std::string AsNamedOnVolume(FileSystem& files, const std::string& windowsPath) {
     std::string named = "C:";
-    std::string root = files.HostPath("C:\\");
-    std::string host = files.HostPath(windowsPath);
-    for (size_t at = root.size(); at < host.size(); ++at) named += host[at] == '/' ? '\\' : host[at];
+    size_t at = windowsPath.find('\\');
+    while (at != std::string::npos) {
+        size_t next = windowsPath.find('\\', at + 1);
+        std::string part = windowsPath.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
+        FindEntry entry;
+        SearchHandle search = files.FindFirst((named + "\\" + part).c_str(), &entry);
+        if (search != kNoSearch) files.FindEnd(search);
+        named += "\\" + (search != kNoSearch ? std::string(entry.name) : part);
+        at = next;
+    }
     return named;
 }
 
@@ -115,20 +123,18 @@ std::string NameInFolder(int folder, const char* name) {
 
 }  // namespace
 
-bool InspectVolume(OfflineFileSystem& files, VolumeLayout* layout) {
+bool InspectVolume(FileSystem& files, VolumeLayout* layout) {
     for (const char* folder : kWindowsFolders) {
         std::string windowsPath = std::string("C:\\") + folder;
-        std::string config = files.HostPath(windowsPath + "\\System32\\config");
-        if (IsFolder(config)) {
+        if (IsFolder(files, windowsPath + "\\System32\\config")) {
             layout->windowsPath = AsNamedOnVolume(files, windowsPath);
             layout->systemPath = AsNamedOnVolume(files, windowsPath + "\\System32");
-            layout->configHost = config;
             return true;
         }
     }
     layout->windowsPath = AsNamedOnVolume(files, "C:\\Windows");
     layout->systemPath = layout->windowsPath + "\\System32";
-    layout->nineX = IsFile(files.HostPath("C:\\Windows\\SYSTEM.DAT"));
+    layout->nineX = IsFile(files, "C:\\Windows\\SYSTEM.DAT");
     return false;
 }
 

@@ -1,21 +1,21 @@
-// What a mounted folder holds: which Windows, where its registry lives, and
+// What a Windows volume holds: which Windows, where its registry lives, and
 // the environment its registry values are written against.
 #pragma once
 
 #include <string>
 
+class FileSystem;
 class OfflineFileSystem;
 
 struct VolumeLayout {
     std::string windowsPath;  // "C:\WINDOWS", as named on the volume
     std::string systemPath;   // "C:\WINDOWS\system32"
-    std::string configHost;   // host folder of the hives; empty when there is none
     bool nineX = false;       // Windows 95, 98 or Me: SYSTEM.DAT and no config folder
 };
 
 // Looks for the Windows folder (Windows, or WINNT on NT 4 and 2000) on drive
 // C: of files; false when the volume has none with System32\config.
-bool InspectVolume(OfflineFileSystem& files, VolumeLayout* layout);
+bool InspectVolume(FileSystem& files, VolumeLayout* layout);
 
 // Gives files the variables that values on this volume may use: SystemRoot,
 // windir and SystemDrive, the machine's environment from the current control

@@ -1,4 +1,4 @@
-// cordafix-offline: cleans a Windows volume mounted on this (rescue) system.
+// cordafix-offline: cleans a Windows volume from this (rescue) system.
 #include <signal.h>
 
 #include <cstdio>
@@ -6,12 +6,25 @@
 
 #include "offline/OfflineOptions.h"
 #include "offline/OfflineScan.h"
+#include "platform/ntfs/NtfsVolume.h"
 #include "platform/offline/OfflineSession.h"
 
 namespace {
 
-// The scan stops at its next entry and still reports; a second signal ends it at once.
-void RequestStop(int) { OfflineSession::stopRequested = 1; }
+// The scan stops at its next entry and still reports. A second signal ends
+// it at once, unless an NTFS volume is open for writing in this program:
+// that one is closed whole first, whatever comes.
+void RequestStop(int signal) {
+    if (OfflineSession::stopRequested != 0 && !NtfsVolume::AnyOpenForWriting()) {
+        struct sigaction standard;
+        memset(&standard, 0, sizeof standard);
+        standard.sa_handler = SIG_DFL;
+        sigaction(signal, &standard, nullptr);
+        raise(signal);
+        return;
+    }
+    OfflineSession::stopRequested = 1;
+}
 
 }  // namespace
 
@@ -34,8 +47,10 @@ int main(int argc, char** argv) {
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_handler = RequestStop;
-    action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    // A reader of the output that goes away must not end a run mid-write.
+    signal(SIGPIPE, SIG_IGN);
     return RunOfflineScan(options, stdout, stderr);
 }

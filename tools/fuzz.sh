@@ -7,7 +7,8 @@
 #   tools/fuzz.sh [SECONDS] [TARGET...]      default 60 seconds, every target
 #   FUZZ_RUNS=N tools/fuzz.sh 0 TARGET       stop after N executions instead
 #
-# Targets: pe_matcher hosts_check rename_script autostart shorten_path perf_data hive_logs offline_registry
+# Targets: pe_matcher hosts_check rename_script autostart shorten_path perf_data partition_table
+#          hive_logs offline_registry
 # Inputs with new coverage collect in build/fuzz-work/<target>; an input that
 # crashes a target is saved as tests/fuzz/corpus/<target>/regression-crash-*,
 # where the test command replays it from then on: fix the fault, keep the input.
@@ -16,7 +17,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pe_matcher hosts_check rename_script autostart shorten_path perf_data hive_logs offline_registry)
+[ ${#targets[@]} -gt 0 ] || targets=(pe_matcher hosts_check rename_script autostart shorten_path perf_data partition_table
+                                     hive_logs offline_registry)
 build=${FUZZ_BUILD:-build/fuzz}
 
 bash tools/install-deps.sh >/dev/null
@@ -32,6 +34,7 @@ max_len() {
         perf_data) echo 16384 ;;    # small instances past the 254 read fit in 16 KB
         hive_logs) echo 32768 ;;    # a small hive and its two logs
         offline_registry) echo 65536 ;;  # a small hive
+        partition_table) echo 24576 ;;  # a GPT's entries, or a chain of logical partitions
         *) echo 8192 ;;
     esac
 }

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -16,11 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/offline/WindowsNames.h"
+
 namespace {
 
 const int32_t kErrorNoMoreFiles = 18;
 const int32_t kErrorInvalidParameter = 87;
-const size_t kNameSize = sizeof(FindEntry::name);
 // How ntfs-3g shows a file's DOS attributes.
 const char kNtfsAttributes[] = "system.ntfs_attrib_be";
 
@@ -29,8 +29,6 @@ std::string Upper(const std::string& text) {
     for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     return result;
 }
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string ParentOf(const std::string& host) {
     size_t slash = host.find_last_of('/');
@@ -47,43 +45,6 @@ bool IsReadOnly(const struct stat& info) { return (info.st_mode & (S_IWUSR | S_I
 uint32_t AttributesOf(const struct stat& info) {
     if (S_ISDIR(info.st_mode)) return kAttrDirectory;
     return IsReadOnly(info) ? (kAttrReadOnly | kAttrArchive) : kAttrArchive;
-}
-
-// Names a Windows path cannot spell are not listed: a backslash would split
-// the name into a path to another file, and a name of 260 bytes or more
-// does not fit the entry.
-bool Addressable(const char* name) { return strchr(name, '\\') == nullptr && strlen(name) < kNameSize; }
-
-// Windows wildcards: "*" and "?", no letter case; "x*.*" also takes names
-// without a dot. fnmatch does the same with "[" escaped.
-bool NameMatches(const std::string& pattern, const char* name) {
-    if (fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0) return true;
-    size_t length = pattern.size();
-    return length >= 2 && pattern.compare(length - 2, 2, ".*") == 0 && strchr(name, '.') == nullptr &&
-           fnmatch(pattern.substr(0, length - 2).c_str(), name, FNM_CASEFOLD) == 0;
-}
-
-std::string WildcardPattern(const std::string& windowsPattern) {
-    std::string escaped;
-    for (char c : windowsPattern) {
-        if (c == '[' || c == ']') escaped += '\\';
-        escaped += c;
-    }
-    return escaped;
-}
-
-bool EveryName(const std::string& namePattern) { return namePattern == "*" || namePattern == "*.*"; }
-
-bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
-
-// The buffer rule of GetTempPathA and its kin: the length without the zero
-// when it fits, else the size needed including the zero.
-uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
-    if (buffer && size > text.size()) {
-        memcpy(buffer, text.c_str(), text.size() + 1);
-        return static_cast<uint32_t>(text.size());
-    }
-    return static_cast<uint32_t>(text.size() + 1);
 }
 
 // The name in folder equal to name without regard to case; empty when none.
@@ -196,24 +157,10 @@ void OfflineFileSystem::SetEnvironment(const std::string& name, const std::strin
 
 const OfflineFileSystem::Drive* OfflineFileSystem::DriveOf(const std::string& windowsPath,
                                                            std::vector<std::string>* components) const {
-    if (windowsPath.size() < 2 || windowsPath[1] != ':' || !isalpha(static_cast<unsigned char>(windowsPath[0])))
-        return nullptr;
-    const Drive& drive = drives_[toupper(static_cast<unsigned char>(windowsPath[0])) - 'A'];
-    if (drive.host.empty()) return nullptr;
-    std::string current;
-    for (size_t i = 2; i <= windowsPath.size(); ++i) {
-        if (i < windowsPath.size() && !IsSeparator(windowsPath[i])) {
-            current += windowsPath[i];
-            continue;
-        }
-        if (current == "..") {
-            if (!components->empty()) components->pop_back();
-        } else if (!current.empty() && current != ".") {
-            components->push_back(current);
-        }
-        current.clear();
-    }
-    return &drive;
+    int index = DriveIndexOf(windowsPath);
+    if (index < 0 || drives_[index].host.empty()) return nullptr;
+    *components = PathParts(windowsPath);
+    return &drives_[index];
 }
 
 std::string OfflineFileSystem::Resolve(const char* windowsPath, const Drive** driveOut) const {
@@ -308,6 +255,9 @@ std::shared_ptr<const OfflineFileSystem::Listing> OfflineFileSystem::ListFolder(
     DIR* dir = fdopendir(opened.Get());
     if (dir == nullptr) return nullptr;
     opened.Release();
+    // A drive's root is a copy of the drive's descriptor, whose position a
+    // listing before this one left at the end.
+    rewinddir(dir);
     auto listing = std::make_shared<Listing>();
     listing->folder = folder;
     listing->modified = info.st_mtim;

@@ -1,4 +1,5 @@
-// Every concern of the seam for a Windows volume mounted on this system,
+// Every concern of the seam for a Windows volume that is not running (its
+// drives folders of this system or NTFS volumes read through the library),
 // over one shared last-error value.
 #pragma once
 
@@ -6,6 +7,8 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/ntfs/NtfsDrives.h"
+#include "platform/offline/OfflineDrives.h"
 #include "platform/offline/OfflineFileSystem.h"
 #include "platform/offline/OfflineHive.h"
 #include "platform/offline/OfflineProcesses.h"
@@ -17,11 +20,18 @@ class OfflinePlatform {
 
 public:
     explicit OfflinePlatform(OfflineOutput* output)
-        : files(&lastError_), registry(&lastError_), processes(&lastError_), session(&lastError_, output) {}
+        : files(&lastError_),
+          volumes(&lastError_),
+          drives(&lastError_, &files, &volumes),
+          registry(&lastError_),
+          processes(&lastError_),
+          session(&lastError_, output) {}
 
-    Platform Parts() { return {&files, &registry, &processes, &session}; }
+    Platform Parts() { return {&drives, &registry, &processes, &session}; }
 
-    OfflineFileSystem files;
+    OfflineFileSystem files;  // the drives on folders, the system's folders and environment
+    NtfsDrives volumes;       // the drives on NTFS volumes
+    OfflineDrives drives;     // both, as the scan sees them
     OfflineRegistry registry;
     OfflineProcesses processes;
     OfflineSession session;

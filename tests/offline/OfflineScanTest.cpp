@@ -5,9 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
+#include "offline/NtfsTestImage.h"
 #include "offline/OfflineTestSupport.h"
+#include "platform/ntfs/NtfsVolume.h"
 #include "platform/offline/OfflinePlatform.h"
 
 namespace fs = std::filesystem;
@@ -79,6 +84,58 @@ protected:
     FakeVolume volume;
     std::map<std::string, uint64_t> before;
 };
+
+// What a run tells of what it found and did, without the lines that name
+// where the volume is.
+std::vector<std::string> ResultLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        for (const char* start : {"C:\\", "System Registry", "Registry value", "Registry key", "Total files", "Result:"})
+            if (line.rfind(start, 0) == 0) lines.push_back(line);
+    return lines;
+}
+
+// Every file by its hash, the kept originals of the hives left out (their
+// names hold the time).
+std::map<std::string, uint64_t> FilesBesideBackups(const std::string& root) {
+    std::map<std::string, uint64_t> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file() && entry.path().filename().string().find(".cordafix-") == std::string::npos)
+            files[fs::relative(entry.path(), root).string()] = HashFile(entry.path().string());
+    return files;
+}
+
+// The same volume as an NTFS image read through the library: the same
+// files and registry entries go as from the folder, and the image is whole.
+TEST_F(InfectedVolume, AnNtfsImageOfTheVolumeLosesTheSame) {
+    NtfsTestImage image;
+    if (!image.Problem().empty()) GTEST_SKIP() << image.Problem();
+    NtfsVolume ntfs;
+    std::string error;
+    ASSERT_TRUE(ntfs.Open(image.Path(), 0, true, &error)) << error;
+    ASSERT_TRUE(NtfsCopyIn(ntfs.Handle(), volume.Root()));
+    ASSERT_TRUE(ntfs.Close(&error)) << error;
+
+    ScanOutcome onImage = ScanWithProgram({image.Path()});
+    ScanOutcome onFolder = ScanWithProgram({volume.Root()});
+    EXPECT_EQ(kExitAllRemoved, onImage.status) << onImage.out << onImage.err;
+    EXPECT_EQ(ResultLines(onFolder.out), ResultLines(onImage.out));
+    std::string kept = "Original hive kept as " + image.Path() + ":/WINDOWS/system32/config/SOFTWARE.cordafix-";
+    EXPECT_NE(std::string::npos, onImage.out.find(kept));
+
+    std::string left = image.Folder() + "/left";
+    ASSERT_TRUE(ntfs.Open(image.Path(), 0, false, &error)) << error;
+    ASSERT_TRUE(NtfsCopyOut(ntfs.Handle(), left));
+    ntfs.Close(&error);
+    EXPECT_EQ(FilesBesideBackups(volume.Root()), FilesBesideBackups(left));
+    std::set<uint64_t> backups;
+    for (const auto& entry : fs::directory_iterator(left + "/WINDOWS/system32/CONFIG"))
+        if (entry.path().extension() == ".bak") backups.insert(HashFile(entry.path().string()));
+    EXPECT_EQ((std::set<uint64_t>{before["WINDOWS/system32/CONFIG/SOFTWARE"], before["WINDOWS/system32/CONFIG/SYSTEM"]}),
+              backups);
+    EXPECT_TRUE(system(("ntfsfix -n " + image.Path() + " 2>&1 | grep -q 'processed successfully'").c_str()) == 0);
+}
 
 TEST_F(InfectedVolume, RemovesWhatTheRulesRemoveAndNothingElse) {
     std::string report = volume.Root() + ".json";
