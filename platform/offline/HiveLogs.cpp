@@ -414,6 +414,8 @@ HiveRecovery RecoverHive(HiveBytes primary, const std::vector<HiveLogFile>& file
     std::vector<Log> all(entries);
     all.insert(all.end(), pages.begin(), pages.end());
     result.highestSequence = HighestSequence(primary, all);
+    result.latestTimestamp = std::max(HiveRead64(primary.data(), kHiveTimestamp), PrimaryTimestamp(primary, false));
+    for (const Log& log : all) result.latestTimestamp = std::max(result.latestTimestamp, HiveRead64(log.file->bytes.data(), kHiveTimestamp));
 
     bool intact = HiveBaseBlockIntact(primary.data());
     uint32_t binsSize = 0;

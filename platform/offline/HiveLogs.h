@@ -62,6 +62,10 @@ struct HiveRecovery {
     // block and log entries, applied or not. A hive written back with higher
     // ones can never have these entries applied to it again.
     uint32_t highestSequence = 0;
+    // The latest last-written time (a FILETIME) in the hive file and its
+    // logs' base blocks: an old-format log applies only to a hive written at
+    // its own time, so a hive written back later than all never matches one.
+    uint64_t latestTimestamp = 0;
 
     uint32_t Applied() const;
 };

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -41,12 +42,6 @@ bool RunIsolated(const std::function<bool()>& work, std::string* why) {
     *why = "the registry library could not make the change";
     return false;
 }
-
-// Seconds from 1601 (FILETIME's start) to 1970, and FILETIME's units per second.
-const uint64_t kFiletimeEpoch = 11644473600ull;
-const uint64_t kFiletimeUnits = 10000000ull;
-
-uint64_t FiletimeNow() { return (static_cast<uint64_t>(time(nullptr)) + kFiletimeEpoch) * kFiletimeUnits; }
 
 std::string TimeStamp() {
     char stamp[32];
@@ -123,8 +118,10 @@ bool OfflineHive::ReadLogs(std::vector<HiveLogFile>* logs, std::string* error) {
 }
 
 // The one place where a changed hive is checked before it goes to the
-// volume: closed cleanly and numbered above every log entry, whole, and the
-// hive as it was (image_) with the intended edits and nothing else.
+// volume: closed cleanly, numbered above every log entry and dated after the
+// hive file and its logs (by the least step, so the same change always
+// makes the same hive), whole, and the hive as it was (image_) with the
+// intended edits and nothing else.
 bool OfflineHive::CheckBeforeWriting(std::vector<uint8_t>* changed, const std::vector<HiveEdit>& intended,
                                      std::string* error) {
     uint32_t sequence;
@@ -133,7 +130,8 @@ bool OfflineHive::CheckBeforeWriting(std::vector<uint8_t>* changed, const std::v
         *error = Path() + ": no sequence number is left above those of its logs";
         return false;
     }
-    if (!FinishWrittenHive(image_, intended, sequence, FiletimeNow(), changed, &problem)) {
+    uint64_t timestamp = std::max(recovery_.latestTimestamp, HiveRead64(image_.data(), kHiveTimestamp));
+    if (!FinishWrittenHive(image_, intended, sequence, timestamp + (timestamp != UINT64_MAX), changed, &problem)) {
         *error = Path() + ": " + problem + "; it was not written";
         return false;
     }
