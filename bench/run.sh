@@ -19,6 +19,14 @@
 #   cordafix-offline     the rescue-system scanner, the corpus as drive C:
 #                        (--force --dry-run, so the samples stay), timed as a
 #                        whole process
+#   ... real hives       the same with the corpus as drive D: of a volume whose
+#                        Windows\System32\config holds real hives
+#                        (tests/data/real-hives: the clean SYSTEM hive of 73,456
+#                        values, and the user hive not closed cleanly with its
+#                        two logs as SOFTWARE, so that each run recovers it)
+#   hive recovery        the user hive brought up to date from its two logs
+#                        in memory, and the structural walk of the result
+#                        (bench_hives; files read beforehand)
 #   Run values           cordafix-offline (dry run) on a small volume whose Run
 #                        key holds 500, then 5,000 values beside the one that
 #                        launches its infected program: the autostart cleaning
@@ -89,8 +97,8 @@ if [ -f "$build/native/CMakeCache.txt" ] &&
     rm -rf "$build/native"
 fi
 cmake -S "$repo" -B "$build/native" >/dev/null
-cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_run_values cordafix-offline \
-    >/dev/null
+cmake --build "$build/native" -j2 --target bench_floors bench_corpus bench_engine bench_hives bench_run_values \
+    cordafix-offline >/dev/null
 bin=$build/native/bench
 offline_bin=$build/native/cordafix-offline
 # Where 32-bit programs cannot start, the program under Wine is the 64-bit
@@ -149,6 +157,14 @@ mkdir -p "$corpus/documents"
 "$bin/bench_corpus" plant "$corpus" >"$work/planted.txt" 2>"$work/plant.log" || { cat "$work/plant.log" >&2; exit 1; }
 "$bin/bench_corpus" rules "$work/records.yar" "$work/records.ldb" 2>/dev/null
 planted=$(wc -l <"$work/planted.txt")
+# A volume with the real hives (SYSTEM, and the user hive with its logs as SOFTWARE).
+config=$work/volume/Windows/System32/config hives=$work/hives real=$repo/tests/data/real-hives
+mkdir -p "$config" "$hives"
+xz -dc "$real/SYSTEM-clean.xz" >"$config/SYSTEM"
+for suffix in "" .LOG1 .LOG2; do
+    xz -dc "$real/NTUSER-dirty.DAT$suffix.xz" >"$hives/NTUSER.DAT$suffix"
+    cp "$hives/NTUSER.DAT$suffix" "$config/SOFTWARE$suffix"
+done
 pe_files=$(( (${#dlls[@]} + ${#exes[@]}) * copies ))
 corpus_bytes=$(du -sb "$corpus" | cut -f1)
 
@@ -176,6 +192,18 @@ offline_scan() {
          "seconds=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
 }
 
+# The same on the volume with the real hives, the corpus as its drive D:;
+# fails when it did not recover SOFTWARE or found other than the samples.
+offline_hives_scan() {
+    local out t0
+    t0=$(now)
+    out=$("$offline_bin" --dry-run --drive "D=$corpus" "$work/volume" 2>/dev/null) || true
+    grep -q '^Registry hive SOFTWARE: .*(recovered from its transaction logs' <<<"$out" || return 1
+    [ "$(grep -c '^D:\\.*     W32/Drovak[^ ]* removed$' <<<"$out")" -eq "$planted" ] || return 1
+    echo "files=$(sed -n 's/^Total files scanned\t\t:  //p' <<<"$out")" \
+         "seconds=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
+}
+
 say "floors, engine and YARA: $repeats interleaved rounds"
 for ((round = 0; round < repeats; round++)); do
     walk=$("$bin/bench_floors" walk "$corpus" 1) && note walk "$(seconds_of "$walk")"
@@ -184,6 +212,11 @@ for ((round = 0; round < repeats; round++)); do
     engine=$("$bin/bench_engine" sim "$corpus" 1 "$work/engine-found.txt") && note engine "$(seconds_of "$engine")"
     thin=$("$bin/bench_engine" thin "$corpus" 1 "$work/thin-found.txt") && note thin "$(seconds_of "$thin")"
     offline=$(offline_scan "$work/offline-found.txt") && note offline "$(seconds_of "$offline")"
+    hives_line=$(offline_hives_scan) ||
+        { echo "run.sh: cordafix-offline on real hives did not recover SOFTWARE or missed samples" >&2; exit 1; }
+    note hives "$(seconds_of "$hives_line")"
+    hive=$("$bin/bench_hives" "$hives/NTUSER.DAT" "$hives/NTUSER.DAT.LOG1" "$hives/NTUSER.DAT.LOG2") &&
+        note recover "$(field recover "$hive")" && note hivewalk "$(field walk "$hive")"
     t0=$(now)
     yara -p 1 -r "$work/records.yar" "$corpus" >"$work/yara-out.txt" 2>"$work/yara-err.txt" || true
     note yara "$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.6f", b - a }')"
@@ -247,7 +280,7 @@ engine_files=$(field files "$engine")
 wine_files=$(field files "$wine_line")
 probe_files=$(field files "$probe_line")
 declare -A row_files=([walk]=$files [walk2]=$(field files "$walk2") [open]=$(field files "$open")
-                      [engine]=$engine_files [thin]=$(field files "$thin") [offline]=$(field files "$offline") [yara]=$files [clam]=$files
+                      [engine]=$engine_files [thin]=$(field files "$thin") [offline]=$(field files "$offline") [hives]=$(field files "$hives_line") [yara]=$files [clam]=$files
                       [probe]=${probe_files:-0} [program]=${wine_files:-0})
 
 row() {  # name key
@@ -282,6 +315,7 @@ row "open-and-read floor (open, 1 KiB, close)" open
 row "engine (native, simulated Windows)" engine
 row "engine (native, thin host calls)" thin
 row "cordafix-offline (whole process, dry run)" offline
+row "cordafix-offline, the same with real hives" hives
 row "YARA $(yara --version) (-p 1, exact rules)" yara
 row "clamscan $(clamscan --version | sed 's/ClamAV \([^/]*\).*/\1/') (logical signatures)" clam
 row "required-work floor under Wine (probe, C: and D:)" probe
@@ -291,9 +325,21 @@ ratio "Engine / walk-only floor" engine walk
 ratio "Engine / two-listing floor" engine walk2
 ratio "Engine on thin host calls / two-listing floor" thin walk2
 ratio "cordafix-offline / walk-only floor (aim 1.5)" offline walk
+ratio "cordafix-offline with real hives / walk-only floor" hives walk
 ratio "YARA / engine" yara engine
 ratio "clamscan / engine" clam engine
 ratio "Program under Wine / required-work floor under Wine (aim 1.1)" program probe
+echo
+seconds_row() {  # name key
+    local figures
+    figures=$(stats "$2")
+    [ -n "$figures" ] || return 0
+    awk -v name="$1" -v f="$figures" -v runs="$(wc -l <"$work/times/$2")" 'BEGIN {
+        split(f, s, " "); printf "%-60s %4d runs  median %8.4f s  fastest %8.4f s\n", name, runs, s[1], s[2] }'
+}
+echo "Hives, in memory ($(field entries "$hive") log entries, $(field keys "$hive") keys, $(field values "$hive") values):"
+seconds_row "  recovery of the real user hive from its two logs" recover
+seconds_row "  structural walk of the recovered hive" hivewalk
 echo
 echo "Autostart cleaning (cordafix-offline, dry run, one infected file), median / fastest in s:"
 for count in 500 5000; do

@@ -37,7 +37,8 @@ file(GLOB OFFLINE_TEST_SOURCES CONFIGURE_DEPENDS tests/offline/*.cpp)
 add_executable(offline_tests ${OFFLINE_TEST_SOURCES})
 target_include_directories(offline_tests PRIVATE tests)
 target_link_libraries(offline_tests PRIVATE offline_scan samplegen GTest::gtest_main)
-target_compile_definitions(offline_tests PRIVATE CORDAFIX_OFFLINE_EXE="$<TARGET_FILE:cordafix-offline>")
+target_compile_definitions(offline_tests PRIVATE CORDAFIX_OFFLINE_EXE="$<TARGET_FILE:cordafix-offline>"
+                           CORDAFIX_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 add_dependencies(offline_tests cordafix-offline)
 gtest_discover_tests(offline_tests DISCOVERY_TIMEOUT 60)
 

@@ -51,13 +51,26 @@ json RegistryJson(const OfflineReport& report) {
             {"notRead", unread}};
 }
 
+// The logs a hive was recovered from, in the order applied, with how many
+// log entries (new format) or dirty pages (old format) each gave, and where
+// one stopped before its end and why (a wrong hash, a truncated entry...).
+json RecoveredJson(const HiveRecovery& recovery) {
+    json logs = json::array();
+    for (const HiveLogUse& log : recovery.logs) {
+        logs.push_back({{"name", log.name}, {recovery.newFormat ? "logEntries" : "dirtyPages", log.applied}});
+        if (!log.stop.empty()) logs.back()["stoppedAt"] = log.stop;
+    }
+    json recovered = {{"logs", logs}};
+    if (!recovery.baseBlockFrom.empty()) recovered["baseBlockFrom"] = recovery.baseBlockFrom;
+    return recovered;
+}
+
 json HivesJson(const OfflineReport& report) {
     json hives = json::array();
     for (const HiveReport& hive : report.hives) {
         json entry = {{"name", hive.name}, {"path", hive.path}, {"state", HiveUseName(hive.use)}};
         if (hive.use == HiveUse::kNotUsed) entry["reason"] = hive.reason;
-        if (hive.use == HiveUse::kRecovered)
-            entry["recovered"] = {{"logEntries", hive.recovery.entries}, {"logs", hive.recovery.logs}};
+        if (hive.use == HiveUse::kRecovered) entry["recovered"] = RecoveredJson(hive.recovery);
         hives.push_back(entry);
     }
     return hives;
@@ -76,6 +89,7 @@ json ReportJson(const OfflineReport& report) {
         {"detections", DetectionsJson(report)},
         {"hives", HivesJson(report)},
         {"registry", RegistryJson(report)},
+        {"hives", HivesJson(report)},
         {"hiveBackups", report.hiveBackups},
         {"counters",
          {{"filesScanned", report.filesScanned},

@@ -244,10 +244,7 @@ void OfflineRun::SayHeader() {
     for (const auto& hive : hives_) {
         std::string state = HiveUseName(hive->Use());
         if (hive->Use() == HiveUse::kNotUsed) state += ": " + hive->NotUsedReason();
-        if (hive->Use() == HiveUse::kRecovered) {
-            state += ": " + std::to_string(hive->Recovery().entries) + " log entries from";
-            for (const std::string& log : hive->Recovery().logs) state += " " + log;
-        }
+        if (hive->Use() == HiveUse::kRecovered) state = HiveRecoveryText(hive->Recovery());
         console_.Say("Registry hive %s: %s (%s)", hive->Name().c_str(), hive->Path().c_str(), state.c_str());
     }
     if (options_.dryRun) console_.Say("Dry run: nothing is changed; \"removed\" below means \"would be removed\".");

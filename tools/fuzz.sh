@@ -8,6 +8,7 @@
 #   FUZZ_RUNS=N tools/fuzz.sh 0 TARGET       stop after N executions instead
 #
 # Targets: pe_matcher hosts_check rename_script autostart shorten_path perf_data partition_table
+#          hive_logs offline_registry
 # Inputs with new coverage collect in build/fuzz-work/<target>; an input that
 # crashes a target is saved as tests/fuzz/corpus/<target>/regression-crash-*,
 # where the test command replays it from then on: fix the fault, keep the input.
@@ -16,7 +17,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pe_matcher hosts_check rename_script autostart shorten_path perf_data partition_table)
+[ ${#targets[@]} -gt 0 ] || targets=(pe_matcher hosts_check rename_script autostart shorten_path perf_data partition_table
+                                     hive_logs offline_registry)
 build=${FUZZ_BUILD:-build/fuzz}
 
 bash tools/install-deps.sh >/dev/null
@@ -30,6 +32,8 @@ max_len() {
         pe_matcher) echo 32768 ;;   # the smallest detection-table length is 24576
         autostart) echo 20000 ;;    # value names reach 16,383 characters
         perf_data) echo 16384 ;;    # small instances past the 254 read fit in 16 KB
+        hive_logs) echo 32768 ;;    # a small hive and its two logs
+        offline_registry) echo 65536 ;;  # a small hive
         partition_table) echo 24576 ;;  # a GPT's entries, or a chain of logical partitions
         *) echo 8192 ;;
     esac
@@ -39,10 +43,12 @@ max_len() {
 # each; through AddressSanitizer's default 256 MB quarantine every one of them
 # is a fresh page, which made that target five times slower. A 16 MB
 # quarantine still holds the last few inputs' memory for use-after-free. The
-# performance-data target gains a tenth from it too (a 51,200-byte buffer per input).
+# performance-data target gains a tenth from it too (a 51,200-byte buffer per input),
+# and the offline registry target, which forks for every change it writes,
+# forks a fifth of the memory.
 asan_options() {
     case "$1" in
-        autostart|perf_data) echo "quarantine_size_mb=16" ;;
+        autostart|perf_data|offline_registry) echo "quarantine_size_mb=16" ;;
         *) echo "" ;;
     esac
 }

@@ -8,7 +8,7 @@ source "$(dirname "$0")/wine-arch.sh"
 packages=(cmake make g++ libgtest-dev googletest
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine xvfb xauth imagemagick
-          libhivex-dev nlohmann-json3-dev ntfs-3g ntfs-3g-dev  # cordafix-offline and its tests
+          libhivex-dev nlohmann-json3-dev ntfs-3g ntfs-3g-dev xz-utils  # cordafix-offline and its tests
           clang libclang-rt-dev)  # the sanitizer build and the fuzz targets
 # Where 32-bit programs cannot start, the Wine tests use wine64 and a 64-bit
 # test build (see wine-arch.sh).

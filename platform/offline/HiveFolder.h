@@ -44,6 +44,9 @@ public:
     // exist (an existing name is never replaced): a second name for the same
     // file where the file system has them, else a copy.
     virtual bool KeepCopy(const std::string& name, const std::string& copyName, std::string* error) = 0;
+    // The same, always as a copy of its own: for a file Windows writes in
+    // place (a transaction log), whose second name would follow its changes.
+    virtual bool CopyNew(const std::string& name, const std::string& copyName, std::string* error) = 0;
     virtual bool Remove(const std::string& name, std::string* error) = 0;
     // Makes the folder's changes (new names, renames) durable.
     virtual bool Sync(std::string* error) = 0;

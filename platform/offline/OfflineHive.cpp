@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,24 +13,7 @@
 
 namespace {
 
-// Base block fields (little-endian 32-bit words at these offsets).
-const size_t kPrimarySequence = 0x04;
-const size_t kSecondarySequence = 0x08;
-const size_t kMajorVersion = 0x14;
-const size_t kMinorVersion = 0x18;
-const size_t kFileType = 0x1C;
-const size_t kFileFormat = 0x20;
-const size_t kBinsSize = 0x28;
-const size_t kChecksum = 0x1FC;
-const uint32_t kHighestMinorVersion = 6;
 const int kBackupAttempts = 100;
-
-uint32_t Word(const uint8_t* bytes, size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-}
-
-std::string Describe(const char* what, const std::string& where) { return where + ": " + what; }
 
 void Release(std::vector<uint8_t>* bytes) { std::vector<uint8_t>().swap(*bytes); }
 
@@ -70,59 +54,6 @@ std::string TimeStamp() {
 
 }  // namespace
 
-uint32_t HiveHeaderChecksum(const uint8_t* baseBlock) {
-    uint32_t sum = 0;
-    for (size_t at = 0; at < kChecksum; at += 4) sum ^= Word(baseBlock, at);
-    if (sum == 0xFFFFFFFFu) return 0xFFFFFFFEu;
-    if (sum == 0) return 1;
-    return sum;
-}
-
-HiveState CheckHiveBytes(const std::vector<uint8_t>& bytes, const std::string& where, std::string* detail) {
-    const uint8_t* block = bytes.data();
-    if (bytes.size() < kHiveBaseBlockSize) {
-        *detail = Describe("shorter than a hive's base block", where);
-        return HiveState::kTruncated;
-    }
-    if (memcmp(block, "regf", 4) != 0) {
-        *detail = Describe("not a registry hive (no regf signature)", where);
-        return HiveState::kNotAHive;
-    }
-    if (Word(block, kChecksum) != HiveHeaderChecksum(block)) {
-        *detail = Describe("damaged hive (the base block's checksum is wrong)", where);
-        return HiveState::kDamaged;
-    }
-    if (Word(block, kFileType) != 0) {
-        *detail = Describe("a transaction log, not a primary hive file", where);
-        return HiveState::kNotAHive;
-    }
-    if (Word(block, kMajorVersion) != 1 || Word(block, kMinorVersion) > kHighestMinorVersion ||
-        Word(block, kFileFormat) != 1) {
-        *detail = Describe("a hive format version this tool does not know", where);
-        return HiveState::kUnsupported;
-    }
-    uint32_t binsSize = Word(block, kBinsSize);
-    if (binsSize == 0 || binsSize % kHiveBaseBlockSize != 0) {
-        *detail = Describe("damaged hive (impossible size of its bins)", where);
-        return HiveState::kDamaged;
-    }
-    if (kHiveBaseBlockSize + binsSize > bytes.size()) {
-        *detail = Describe("truncated hive (shorter than its base block says)", where);
-        return HiveState::kTruncated;
-    }
-    if (memcmp(block + kHiveBaseBlockSize, "hbin", 4) != 0) {
-        *detail = Describe("damaged hive (no hive bin after the base block)", where);
-        return HiveState::kDamaged;
-    }
-    if (Word(block, kPrimarySequence) != Word(block, kSecondarySequence)) {
-        *detail = Describe("not closed cleanly: some of its changes wait in its transaction logs, "
-                           "which this tool does not apply",
-                           where);
-        return HiveState::kNotClosedCleanly;
-    }
-    return HiveState::kSound;
-}
-
 OfflineHive::OfflineHive(const std::string& name, HiveFolder* folder, PrivateFolder* scratch, bool dryRun)
     : name_(name), fileName_(name), folder_(folder), scratch_(scratch), dryRun_(dryRun) {}
 
@@ -147,20 +78,65 @@ bool OfflineHive::Open(std::string* error) {
 
 // The one place where the primary file's bytes are checked, and made ready,
 // before hivex sees them: whatever passes here is what the scan reads and
-// what a change starts from.
+// what a change starts from. A hive not closed cleanly is brought up to
+// date from its logs; every hive is walked whole.
 bool OfflineHive::PrepareForUse(std::vector<uint8_t>* bytes, std::string* error) {
-    if (CheckHiveBytes(*bytes, Path(), error) != HiveState::kSound) return false;
-    use_ = HiveUse::kClean;
+    std::vector<HiveLogFile> logs;
+    if (!ReadLogs(&logs, error)) return false;
+    recovery_ = PrepareHive(std::move(*bytes), logs);
+    if (recovery_.outcome == HiveRecovery::kUnusable) {
+        *error = Path() + ": " + recovery_.problem;
+        return false;
+    }
+    use_ = recovery_.outcome == HiveRecovery::kRecovered ? HiveUse::kRecovered : HiveUse::kClean;
+    image_.swap(recovery_.image);
+    sequence_ = HiveRead32(image_.data(), kHivePrimarySequence);
+    *bytes = image_;
+    return true;
+}
+
+// The logs beside the hive file: <name>.LOG, .LOG1, .LOG2 in any case, read
+// whole. One that cannot be read leaves the hive unused: without it, what
+// Windows would make of the hive, and of a hive written back, is unknown.
+bool OfflineHive::ReadLogs(std::vector<HiveLogFile>* logs, std::string* error) {
+    std::vector<std::string> names;
+    if (!folder_->List(&names, error)) return false;
+    for (const std::string& name : names) {
+        HiveLogRole role = HiveLogRoleOf(fileName_, name);
+        if (role == HiveLogRole::kNone) continue;
+        for (const HiveLogFile& log : *logs)
+            if (log.role == role) {
+                *error = Path() + ": two logs named " + log.name + " but for letter case";
+                return false;
+            }
+        logs->push_back({role, name, {}});
+        std::string actual;
+        if (!folder_->Read(name, kHiveSizeLimit, &logs->back().bytes, &actual, error)) return false;
+        logNames_.push_back(actual);
+    }
     return true;
 }
 
 // The one place where a changed hive is checked before it goes to the
-// volume; Handle() still shows the hive as it was before the change.
-bool OfflineHive::CheckBeforeWriting(const std::vector<uint8_t>& changed, std::string* error) {
-    std::string detail;
-    if (CheckHiveBytes(changed, Path(), &detail) == HiveState::kSound) return true;
-    *error = "the changed hive did not come out whole: " + detail;
-    return false;
+// volume: closed cleanly, numbered above every log entry and dated after the
+// hive file and its logs (by the least step, so the same change always
+// makes the same hive), whole, and the hive as it was (image_) with the
+// intended edits and nothing else.
+bool OfflineHive::CheckBeforeWriting(std::vector<uint8_t>* changed, const std::vector<HiveEdit>& intended,
+                                     std::string* error) {
+    uint32_t sequence;
+    std::string problem;
+    if (!NextHiveSequence(recovery_.highestSequence, sequence_, &sequence)) {
+        *error = Path() + ": no sequence number is left above those of its logs";
+        return false;
+    }
+    uint64_t timestamp = std::max(recovery_.latestTimestamp, HiveRead64(image_.data(), kHiveTimestamp));
+    if (!FinishWrittenHive(image_, intended, sequence, timestamp + (timestamp != UINT64_MAX), changed, &problem)) {
+        *error = Path() + ": " + problem + "; it was not written";
+        return false;
+    }
+    sequence_ = sequence;
+    return true;
 }
 
 // Hands bytes to hivex through a private file (hivex reads it whole into
@@ -203,7 +179,8 @@ bool OfflineHive::ReadBack(const std::string& committed, std::vector<uint8_t>* b
     return false;
 }
 
-bool OfflineHive::Change(const std::function<bool(hive_h*)>& edit, std::string* error) {
+bool OfflineHive::Change(const std::function<bool(hive_h*)>& edit, const std::vector<HiveEdit>& intended,
+                         std::string* error) {
     if (handle_ == nullptr) {
         *error = Path() + ": not used (" + notUsedReason_ + ")";
         return false;
@@ -211,13 +188,14 @@ bool OfflineHive::Change(const std::function<bool(hive_h*)>& edit, std::string* 
     std::string committed = scratch_->NewPath(name_.c_str());
     std::vector<uint8_t> bytes;
     bool done = CommitInIsolation(edit, committed, error) && ReadBack(committed, &bytes, error) &&
-                CheckBeforeWriting(bytes, error) && (dryRun_ || PutOnVolume(bytes, error));
-    Release(&bytes);
+                CheckBeforeWriting(&bytes, intended, error) && (dryRun_ || PutOnVolume(bytes, error));
+    unlink(committed.c_str());
+    if (!done) return false;
+    image_ = bytes;
     std::string ignored;
     // The volume holds the change now; should the hive not load again, it is not used further.
-    if (done && !LoadFile(committed, &ignored)) MarkNotUsed("could not be read again after a change");
-    unlink(committed.c_str());
-    return done;
+    if (!Load(&bytes, &ignored)) MarkNotUsed("could not be read again after a change");
+    return true;
 }
 
 bool OfflineHive::PutOnVolume(const std::vector<uint8_t>& bytes, std::string* error) {
@@ -243,9 +221,17 @@ bool OfflineHive::KeepBackup(std::string* error) {
         std::string candidate = fileName_ + ".cordafix-" + stamp +
                                 (attempt == 1 ? std::string() : "-" + std::to_string(attempt)) + ".bak";
         bool taken = false;
-        for (const std::string& name : names) taken = taken || strcasecmp(name.c_str(), candidate.c_str()) == 0;
+        for (const std::string& name : names) {
+            taken = taken || strcasecmp(name.c_str(), candidate.c_str()) == 0;
+            for (const std::string& log : logNames_)
+                taken = taken || strcasecmp(name.c_str(), (candidate + log.substr(fileName_.size())).c_str()) == 0;
+        }
         if (taken) continue;
+        // The logs too, each a copy of its own (Windows writes them in place):
+        // hive file and logs make a set that can be put back as it was.
         if (!folder_->KeepCopy(fileName_, candidate, error)) return false;
+        for (const std::string& log : logNames_)
+            if (!folder_->CopyNew(log, candidate + log.substr(fileName_.size()), error)) return false;
         backupPath_ = folder_->Where() + "/" + candidate;
         return true;
     }

@@ -2,17 +2,21 @@
 // changed through hivex.
 //
 // The hive's bytes come from the volume's hive folder (HiveFolder.h), at
-// most kHiveSizeLimit of them, and are checked before anything relies on
-// them. hivex then works on a private copy on this system (PrivateFolder.h):
-// it never opens a file on the volume.
+// most kHiveSizeLimit of them, with its transaction logs. Before anything
+// relies on them the hive is brought up to date from its logs when it was
+// not closed cleanly, and its structure is checked whole (HiveGate.h); the
+// hive file and its logs are only read. hivex then works on a private copy
+// on this system (PrivateFolder.h): it never opens a file on the volume.
 //
 // A hive is the system's registry: a half-written one can leave Windows
 // unable to start. So every change is made whole: hivex applies it and
 // writes the complete new hive in a process of its own (a library abort on a
-// hostile hive ends only that process), the result is checked, written into
-// a new file beside the old one and put in its place in one step. Before the
-// first change the original is kept beside it as a backup. A change that
-// cannot be written leaves both the file and the hive in memory as they
+// hostile hive ends only that process), the result is checked whole and
+// compared with the old hive, numbered above every entry of the logs left
+// beside it (so Windows never applies them to it), written into a new file
+// beside the old one and put in its place in one step. Before the first
+// change the original and its logs are kept beside it as a backup. A change
+// that cannot be written leaves both the file and the hive in memory as they
 // were, so what the caller is told always matches the disk.
 #pragma once
 
@@ -22,43 +26,16 @@
 #include <vector>
 
 #include "platform/offline/HiveFolder.h"
+#include "platform/offline/HiveGate.h"
 #include "platform/offline/PrivateFolder.h"
 
 typedef struct hive_h hive_h;
-
-const size_t kHiveBaseBlockSize = 4096;
-// Far above any real hive (system hives are seldom more than a few hundred
-// MiB) and half of what the format's 32-bit offsets reach; it bounds the
-// memory a hive can take (about twice this while a change is written).
-const uint64_t kHiveSizeLimit = 1ull << 30;
-
-// The base block's checksum: the exclusive-or of its first 127 32-bit words,
-// with 0xFFFFFFFF stored as 0xFFFFFFFE and 0 as 1.
-uint32_t HiveHeaderChecksum(const uint8_t* baseBlock);
-
-// What the base block says about a hive, before any reader relies on it.
-enum class HiveState {
-    kSound,
-    kNotAHive,           // no "regf" signature, or not a primary hive file
-    kDamaged,            // bad checksum, or its bins do not start where they must
-    kTruncated,          // shorter than its base block says
-    kUnsupported,        // a format version this tool does not know
-    kNotClosedCleanly,   // changes still wait in the transaction logs
-};
-// where: the hive's name for the message in detail.
-HiveState CheckHiveBytes(const std::vector<uint8_t>& bytes, const std::string& where, std::string* detail);
 
 // How the hive came to be used, for the output.
 enum class HiveUse {
     kClean,      // closed cleanly: used as the file holds it
     kRecovered,  // brought up to date from its transaction logs
     kNotUsed,    // left as it is, see NotUsedReason
-};
-
-// What log recovery applied (filled in where the hive is prepared).
-struct HiveRecovery {
-    int entries = 0;
-    std::vector<std::string> logs;  // the log files' names, in the order applied
 };
 
 class OfflineHive {
@@ -80,10 +57,11 @@ public:
     void MarkNotUsed(const std::string& reason);
 
     // One change: edit runs on the hive in a process of its own, the changed
-    // hive is checked and (unless a dry run) put on the volume, and from then
-    // on Handle() shows it. false with a message: nothing changed, neither on
-    // the volume nor in Handle(). Handles of keys stay valid across a change.
-    bool Change(const std::function<bool(hive_h*)>& edit, std::string* error);
+    // hive is checked (it must be the old one with intended and nothing else)
+    // and (unless a dry run) put on the volume, and from then on Handle()
+    // shows it. false with a message: nothing changed, neither on the volume
+    // nor in Handle(). Handles of keys stay valid across a change.
+    bool Change(const std::function<bool(hive_h*)>& edit, const std::vector<HiveEdit>& intended, std::string* error);
 
     // The loaded hive; null when it is not used.
     hive_h* Handle() const { return handle_; }
@@ -98,12 +76,13 @@ public:
 
 private:
     // The primary file's bytes, checked and made ready before hivex sees
-    // them (the place for log recovery and a walk of the whole hive: it sets
-    // use_ and recovery_); false: the hive is not used, error says why.
+    // them: recovered from the logs, walked whole (sets use_, recovery_ and
+    // image_); false: the hive is not used, error says why.
     bool PrepareForUse(std::vector<uint8_t>* bytes, std::string* error);
-    // The changed hive, checked before it goes to the volume (handle_ still
-    // holds the hive as it was, for a comparison); false: not written.
-    bool CheckBeforeWriting(const std::vector<uint8_t>& changed, std::string* error);
+    bool ReadLogs(std::vector<HiveLogFile>* logs, std::string* error);
+    // The changed hive, made ready for the volume and checked against image_
+    // (the hive as it was); false: not written.
+    bool CheckBeforeWriting(std::vector<uint8_t>* changed, const std::vector<HiveEdit>& intended, std::string* error);
     bool Load(std::vector<uint8_t>* bytes, std::string* error);
     bool LoadFile(const std::string& path, std::string* error);
     bool ReadBack(const std::string& committed, std::vector<uint8_t>* bytes, std::string* error);
@@ -121,5 +100,8 @@ private:
     std::string backupPath_;
     HiveUse use_ = HiveUse::kNotUsed;
     std::string notUsedReason_ = "not read";
-    HiveRecovery recovery_;
+    HiveRecovery recovery_;            // its image moved to image_
+    std::vector<uint8_t> image_;       // the hive as hivex was last given it
+    uint32_t sequence_ = 0;            // the sequence number of the hive last written
+    std::vector<std::string> logNames_;  // the logs found beside it, as the folder spells them
 };

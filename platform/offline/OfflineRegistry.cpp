@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/offline/HiveReader.h"
+
 namespace {
 
 // Data longer than this live in chains of big-data cells that a rewrite of
@@ -34,48 +36,30 @@ std::vector<std::string> SplitKeyPath(const char* path) {
     return parts;
 }
 
-bool IsTextType(hive_type type) {
-    return type == hive_t_REG_SZ || type == hive_t_REG_EXPAND_SZ || type == hive_t_REG_MULTI_SZ;
+bool IsTextType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
+
+// A value's type is any 32-bit number, most of them beyond hive_type's
+// names: it passes to and from hivex byte for byte, never as that enum.
+static_assert(sizeof(hive_type) == sizeof(uint32_t), "hivex keeps a value's type in 32 bits");
+hive_set_value SetValue(const std::string& name, uint32_t type, std::string& data) {
+    hive_set_value value;
+    value.key = const_cast<char*>(name.c_str());
+    memcpy(&value.t, &type, sizeof type);
+    value.len = data.size();
+    value.value = &data[0];
+    return value;
 }
 
-void AppendUtf8(uint32_t code, std::string* out) {
-    if (code < 0x80) {
-        *out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out += static_cast<char>(0xC0 | (code >> 6));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out += static_cast<char>(0xE0 | (code >> 12));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | (code >> 18));
-        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
+// Where a node or value handle's record lies in the hive bins data.
+uint32_t CellOf(uint64_t handle) { return static_cast<uint32_t>(handle - kHiveBaseBlockSize); }
 
 // Strings in NT hives are UTF-16LE; the ANSI registry calls hand them out as
-// 8-bit text, here UTF-8. A lone surrogate becomes "?".
+// 8-bit text, here UTF-8, as the hive's names are (HiveNameText).
 std::string Utf16ToUtf8(const std::string& data) {
-    std::string out;
-    size_t count = data.size() / 2;
-    auto unit = [&](size_t i) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(data[2 * i])) |
-               (static_cast<uint32_t>(static_cast<uint8_t>(data[2 * i + 1])) << 8);
-    };
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t code = unit(i);
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = '?';
-        }
-        AppendUtf8(code, &out);
-    }
-    return out;
+    HiveName units;
+    for (size_t i = 0; i + 1 < data.size(); i += 2)
+        units += static_cast<char16_t>(static_cast<uint8_t>(data[i]) | (static_cast<uint8_t>(data[i + 1]) << 8));
+    return HiveNameText(units);
 }
 
 // The reverse for values written through the seam; bytes that are no UTF-8
@@ -158,7 +142,7 @@ int32_t OfflineRegistry::Descend(OpenKey* at, const std::string& part, bool crea
         hive_node_h parent = at->node;
         std::string name = part;
         if (Apply(at->hive, [parent, name](hive_h* h) { return hivex_node_add_child(h, parent, name.c_str()) != 0; },
-                  at->path + "\\" + part, "", true, false) != kErrorSuccess)
+                  {HiveEdit::kAddKey, CellOf(parent), 0, name}, at->path + "\\" + part, "", true, false) != kErrorSuccess)
             return *lastError_;
         hive = at->hive->Handle();
         child = hive ? hivex_node_get_child(hive, at->node, part.c_str()) : 0;
@@ -222,11 +206,13 @@ void OfflineRegistry::ReadValues(const OpenKey& key, KeyValues* read) {
             NoteNotRead(key.path, number, std::string("its name cannot be read: ") + Reason());
             continue;
         }
-        RawValue raw = {name.get(), hive_t_none, "", true};
+        RawValue raw = {name.get(), 0, "", true, value};
         size_t length = 0;
+        hive_type type;
         errno = 0;
-        HivexText data(hivex_value_value(hive, value, &raw.type, &length));
+        HivexText data(hivex_value_value(hive, value, &type, &length));
         if (data) {
+            memcpy(&raw.type, &type, sizeof raw.type);
             raw.data.assign(data.get(), length);
         } else {
             raw.readable = false;
@@ -246,10 +232,10 @@ const OfflineRegistry::KeyValues& OfflineRegistry::ValuesOf(const OpenKey& key) 
 
 // Every change goes through the hive as a whole (see OfflineHive); what was
 // read of that hive may be out of date after it.
-int32_t OfflineRegistry::Apply(OfflineHive* hive, const std::function<bool(hive_h*)>& edit, const std::string& key,
-                               const std::string& value, bool isKey, bool record) {
+int32_t OfflineRegistry::Apply(OfflineHive* hive, const std::function<bool(hive_h*)>& edit, const HiveEdit& intended,
+                               const std::string& key, const std::string& value, bool isKey, bool record) {
     std::string error;
-    bool written = hive->Change(edit, &error);
+    bool written = hive->Change(edit, {intended}, &error);
     for (auto it = values_.begin(); it != values_.end();)
         it = it->first.first == hive ? values_.erase(it) : std::next(it);
     for (auto it = located_.begin(); it != located_.end();)
@@ -317,7 +303,7 @@ int32_t OfflineRegistry::KeyQueryValue(RegKey key, const char* name, uint32_t* t
     }
     if (data && length) memcpy(data, bytes.data(), length);
     if (size) *size = length;
-    if (type) *type = static_cast<uint32_t>(value.type);
+    if (type) *type = value.type;
     return kErrorSuccess;
 }
 
@@ -325,17 +311,17 @@ int32_t OfflineRegistry::KeySetValue(RegKey key, const char* name, uint32_t type
                                      uint32_t size) {
     OpenKey* open;
     if (int32_t error = Resolve(key, &open)) return error;
-    hive_type hiveType = static_cast<hive_type>(type);
-    std::string bytes = IsTextType(hiveType) ? Utf8ToUtf16(data, size)
-                                             : std::string(reinterpret_cast<const char*>(data), data ? size : 0);
+    std::string bytes = IsTextType(type) ? Utf8ToUtf16(data, size)
+                                         : std::string(reinterpret_cast<const char*>(data), data ? size : 0);
     std::string valueName = name ? name : "";
     hive_node_h node = open->node;
-    auto edit = [node, valueName, hiveType, bytes](hive_h* hive) {
+    auto edit = [node, valueName, type, bytes](hive_h* hive) {
         std::string copy = bytes;
-        hive_set_value value = {const_cast<char*>(valueName.c_str()), hiveType, copy.size(), &copy[0]};
+        hive_set_value value = SetValue(valueName, type, copy);
         return hivex_node_set_value(hive, node, &value, 0) == 0;
     };
-    return Apply(open->hive, edit, open->path, valueName, false, false);
+    return Apply(open->hive, edit, {HiveEdit::kSetValue, CellOf(node), 0, valueName}, open->path, valueName, false,
+                 false);
 }
 
 int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
@@ -363,11 +349,11 @@ int32_t OfflineRegistry::KeyDeleteValue(RegKey key, const char* name) {
         if (index != found->second) kept.push_back(read.values[index]);
     auto edit = [&kept, &target](hive_h* hive) {
         std::vector<hive_set_value> values;
-        for (RawValue& value : kept)
-            values.push_back({&value.name[0], value.type, value.data.size(), &value.data[0]});
+        for (RawValue& value : kept) values.push_back(SetValue(value.name, value.type, value.data));
         return hivex_node_set_values(hive, target.node, values.size(), values.data(), 0) == 0;
     };
-    return Apply(target.hive, edit, target.path, valueName, false, true);
+    HiveEdit removal = {HiveEdit::kRemoveValue, CellOf(target.node), CellOf(read.values[found->second].handle), ""};
+    return Apply(target.hive, edit, removal, target.path, valueName, false, true);
 }
 
 int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
@@ -384,7 +370,7 @@ int32_t OfflineRegistry::KeyDelete(RegKey root, const char* subKey) {
     if (target.node == hivex_root(hive) || children != 0) return Fail(kErrorAccessDenied);
     hive_node_h node = target.node;
     int32_t result = Apply(target.hive, [node](hive_h* h) { return hivex_node_delete_child(h, node) == 0; },
-                           target.path, "", true, true);
+                           {HiveEdit::kRemoveKey, CellOf(node), 0, ""}, target.path, "", true, true);
     if (result == kErrorSuccess) {
         for (auto& open : keys_)
             if (open.second.hive == target.hive && open.second.node == target.node) open.second.deleted = true;

@@ -68,9 +68,10 @@ private:
     };
     struct RawValue {
         std::string name;
-        hive_type type;
+        uint32_t type;  // any 32-bit number, as Windows allows
         std::string data;
         bool readable;  // false: its data could not be read
+        hive_value_h handle;
     };
     // A key's values, read once (so a walk over them costs one reading, not
     // one per value) and kept until its hive changes.
@@ -85,8 +86,9 @@ private:
     RegKey Remember(const OpenKey& key);
     const KeyValues& ValuesOf(const OpenKey& key);
     void ReadValues(const OpenKey& key, KeyValues* read);
-    int32_t Apply(OfflineHive* hive, const std::function<bool(hive_h*)>& edit, const std::string& key,
-                  const std::string& value, bool isKey, bool record);
+    // intended: what edit does, for the check of the hive it writes.
+    int32_t Apply(OfflineHive* hive, const std::function<bool(hive_h*)>& edit, const HiveEdit& intended,
+                  const std::string& key, const std::string& value, bool isKey, bool record);
     void NoteNotRead(const std::string& key, const std::string& value, const std::string& error);
     int32_t Fail(int32_t error);
 

@@ -21,6 +21,9 @@ public:
                   std::string* error) override;
     bool Replace(const std::string& from, const std::string& to, std::string* error) override;
     bool KeepCopy(const std::string& name, const std::string& copyName, std::string* error) override;
+    bool CopyNew(const std::string& name, const std::string& copyName, std::string* error) override {
+        return CopyInto(name, copyName, error);
+    }
     bool Remove(const std::string& name, std::string* error) override;
     bool Sync(std::string* error) override;
     bool CanWrite(std::string* error) override;

@@ -6,7 +6,14 @@ the performance-data blocks from the simulated Windows (perf_data_seeds beside i
     python3 tests/fuzz/make_seeds.py build/native/make_samples
 
 Inputs the fuzzer found (crashes made regressions, or new coverage kept) sit
-beside the seeds under other names and are never rewritten here."""
+beside the seeds under other names and are never rewritten here.
+
+The seeds of the hive targets are not written here: they were made once, with
+hivex and the log layouts of tests/offline/HiveTestSupport, and are kept as
+they are (hive_logs: a flags byte, a small hive file not closed cleanly with
+its length, .LOG1 with its length, .LOG2, in both log formats and with a
+damaged base block; offline_registry: key and value indexes, a flags byte and
+a small hive of four keys and four values)."""
 import os
 import struct
 import subprocess

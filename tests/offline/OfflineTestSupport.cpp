@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Shared.h"
+#include "offline/HiveTestSupport.h"
 #include "repair/HostsCheck.h"
 
 namespace {
@@ -40,8 +41,9 @@ RecordLayout LayoutOf(const char* signature) {
     return signature[0] == 'v' ? RecordLayout{0x14, 0x02} : RecordLayout{0x4C, 0x48};
 }
 
-// The offset of the record's signature in bytes; 0 when there is none. Only
-// cells in use count (their size, just before the signature, is negative).
+}  // namespace
+
+// Only cells in use count (their size, just before the signature, is negative).
 size_t FindRecord(const std::vector<uint8_t>& bytes, const char* signature, const std::string& name) {
     RecordLayout layout = LayoutOf(signature);
     for (size_t at = 4096 + 4; at + layout.nameAt + name.size() <= bytes.size(); ++at) {
@@ -51,13 +53,6 @@ size_t FindRecord(const std::vector<uint8_t>& bytes, const char* signature, cons
     }
     return 0;
 }
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 uint32_t PeekRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt) {
     std::vector<uint8_t> bytes = ReadBytes(hive);

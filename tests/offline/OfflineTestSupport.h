@@ -27,6 +27,9 @@ std::string EncodedHosts();
 samplegen::Bytes Sample(int record);
 samplegen::Bytes NearMiss(int record);
 
+// Where the record with signature ("vk", "nk") and that name lies in a
+// hive's bytes (the offset of its signature); 0 when nowhere.
+size_t FindRecord(const std::vector<uint8_t>& bytes, const char* signature, const std::string& name);
 // A 32-bit field of a record in a hive file: the record with signature
 // ("vk" for values, "nk" for keys) whose name is name; fieldAt counts from
 // the signature. Peek gives 0 and Poke false when there is no such record.
