@@ -118,6 +118,7 @@ private:
     void SayNotChecked();
     bool SomethingLeftInRegistry() const;
     int ExitStatus() const;
+    bool AnyHiveNotUsed() const;
     void WriteReport(int status);
     // A refusal before anything changed: exit 3, or a warning in a dry run
     // (which changes nothing anyway); false when the run stops.
@@ -314,9 +315,13 @@ void OfflineRun::SayNotChecked() {
 bool OfflineRun::SomethingLeftInRegistry() const {
     for (const auto& change : platform_.registry.Changes())
         if (!change.written) return true;
+    return AnyHiveNotUsed() || platform_.registry.NotRead().size() > notReadBeforeScan_;
+}
+
+bool OfflineRun::AnyHiveNotUsed() const {
     for (const auto& hive : hives_)
         if (hive->Use() == HiveUse::kNotUsed) return true;
-    return platform_.registry.NotRead().size() > notReadBeforeScan_;
+    return false;
 }
 
 int OfflineRun::ExitStatus() const {
@@ -325,8 +330,9 @@ int OfflineRun::ExitStatus() const {
     for (const auto& change : platform_.registry.Changes()) written = written || change.written;
     bool changed = !options_.dryRun && (FilesRemoved + FilesRenamed > 0 || written);
     if (!vanished_.empty()) return changed ? kExitSomethingLeft : kExitCouldNotRun;
-    // Whatever was found: what could not be checked may hold more.
-    if (!notChecked_.Paths().empty()) return kExitSomethingLeft;
+    // Whatever was found: what could not be checked may hold more, a file
+    // or a hive's autostart values and services alike.
+    if (!notChecked_.Paths().empty() || AnyHiveNotUsed()) return kExitSomethingLeft;
     if (FilesInfected == 0) return kExitNothingFound;
     if (options_.dryRun) return kExitSomethingLeft;
     bool left = FilesRemoved + FilesRenamed < FilesInfected || SomethingLeftInRegistry();
