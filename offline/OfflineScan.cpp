@@ -114,6 +114,7 @@ private:
     void SayNotChecked();
     bool SomethingLeftInRegistry() const;
     int ExitStatus() const;
+    bool AnyHiveNotUsed() const;
     void WriteReport(int status);
     // A refusal before anything changed: exit 3, or a warning in a dry run
     // (which changes nothing anyway); false when the run stops.
@@ -310,9 +311,13 @@ void OfflineRun::SayNotChecked() {
 bool OfflineRun::SomethingLeftInRegistry() const {
     for (const auto& change : platform_.registry.Changes())
         if (!change.written) return true;
+    return AnyHiveNotUsed() || platform_.registry.NotRead().size() > notReadBeforeScan_;
+}
+
+bool OfflineRun::AnyHiveNotUsed() const {
     for (const auto& hive : hives_)
         if (hive->Use() == HiveUse::kNotUsed) return true;
-    return platform_.registry.NotRead().size() > notReadBeforeScan_;
+    return false;
 }
 
 int OfflineRun::ExitStatus() const {
@@ -321,8 +326,9 @@ int OfflineRun::ExitStatus() const {
     for (const auto& change : platform_.registry.Changes()) written = written || change.written;
     bool changed = !options_.dryRun && (Shared.FilesRemoved + Shared.FilesRenamed > 0 || written);
     if (!vanished_.empty()) return changed ? kExitSomethingLeft : kExitCouldNotRun;
-    // Whatever was found: what could not be checked may hold more.
-    if (!notChecked_.Paths().empty()) return kExitSomethingLeft;
+    // Whatever was found: what could not be checked may hold more, a file
+    // or a hive's autostart values and services alike.
+    if (!notChecked_.Paths().empty() || AnyHiveNotUsed()) return kExitSomethingLeft;
     if (Shared.FilesInfected == 0) return kExitNothingFound;
     if (options_.dryRun) return kExitSomethingLeft;
     bool left = Shared.FilesRemoved + Shared.FilesRenamed < Shared.FilesInfected || SomethingLeftInRegistry();

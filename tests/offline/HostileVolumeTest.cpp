@@ -75,6 +75,8 @@ TEST(HostileVolume, PlantedLinksAndFifosNeverReachTheRescueSystem) {
     // A FIFO at a hive: the hive is not used, nothing waits on it.
     fs::remove(volume.HivePath("SYSTEM"));
     ASSERT_EQ(0, mkfifo(volume.HivePath("SYSTEM").c_str(), 0644));
+    // Even with no file found: the hive's services and values went unchecked.
+    EXPECT_EQ(kExitSomethingLeft, ScanWithProgram({volume.Root()}).status);
     ASSERT_TRUE(volume.WriteFile(kSample, Sample(0)));
     outcome = ScanWithProgram({volume.Root()});
     EXPECT_EQ(kExitSomethingLeft, outcome.status) << outcome.err;
