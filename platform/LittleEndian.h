@@ -25,3 +25,8 @@ inline void WriteLe32(uint8_t* bytes, uint32_t value) {
     WriteLe16(bytes, static_cast<uint16_t>(value));
     WriteLe16(bytes + 2, static_cast<uint16_t>(value >> 16));
 }
+
+inline void WriteLe64(uint8_t* bytes, uint64_t value) {
+    WriteLe32(bytes, static_cast<uint32_t>(value));
+    WriteLe32(bytes + 4, static_cast<uint32_t>(value >> 32));
+}

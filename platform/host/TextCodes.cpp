@@ -37,7 +37,8 @@ void AppendUtf8(uint32_t code, std::string* out) {
     }
 }
 
-std::string Utf16ToUtf8(const uint16_t* units, size_t count) {
+template <typename Unit>
+std::string Utf16Text(const Unit* units, size_t count) {
     std::string text;
     for (size_t i = 0; i < count; ++i) {
         uint32_t code = units[i];
@@ -50,3 +51,6 @@ std::string Utf16ToUtf8(const uint16_t* units, size_t count) {
     }
     return text;
 }
+
+std::string Utf16ToUtf8(const uint16_t* units, size_t count) { return Utf16Text(units, count); }
+std::string Utf16ToUtf8(const char16_t* units, size_t count) { return Utf16Text(units, count); }

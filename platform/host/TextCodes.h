@@ -14,3 +14,4 @@ void AppendUtf8(uint32_t code, std::string* out);
 // count UTF-16 code units as UTF-8: a surrogate pair is one character, a
 // lone surrogate becomes "?"; a zero unit becomes a zero byte.
 std::string Utf16ToUtf8(const uint16_t* units, size_t count);
+std::string Utf16ToUtf8(const char16_t* units, size_t count);

@@ -2,15 +2,6 @@
 
 #include <cstring>
 
-void HiveWrite32(uint8_t* bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void HiveWrite64(uint8_t* bytes, size_t at, uint64_t value) {
-    HiveWrite32(bytes, at, static_cast<uint32_t>(value));
-    HiveWrite32(bytes, at + 4, static_cast<uint32_t>(value >> 32));
-}
-
 uint32_t HiveHeaderChecksum(const uint8_t* baseBlock) {
     uint32_t sum = 0;
     for (size_t at = 0; at < kHiveChecksummedBytes; at += 4) sum ^= HiveRead32(baseBlock, at);

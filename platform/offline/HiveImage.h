@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 typedef std::vector<uint8_t> HiveBytes;
 
 const size_t kHiveBaseBlockSize = 4096;
@@ -50,18 +52,12 @@ const uint32_t kHiveTypeLog = 1;        // old-format transaction log (Windows X
 const uint32_t kHiveTypeLogNt = 2;      // the same, as Windows 2000 and earlier mark it
 const uint32_t kHiveTypeLogEntries = 6; // new-format transaction log (Windows 8.1 and later)
 
-inline uint16_t HiveRead16(const uint8_t* bytes, size_t at) {
-    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-inline uint32_t HiveRead32(const uint8_t* bytes, size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-}
-inline uint64_t HiveRead64(const uint8_t* bytes, size_t at) {
-    return static_cast<uint64_t>(HiveRead32(bytes, at)) | (static_cast<uint64_t>(HiveRead32(bytes, at + 4)) << 32);
-}
-void HiveWrite32(uint8_t* bytes, size_t at, uint32_t value);
-void HiveWrite64(uint8_t* bytes, size_t at, uint64_t value);
+// Fields at an offset of a hive's bytes.
+inline uint16_t HiveRead16(const uint8_t* bytes, size_t at) { return ReadLe16(bytes + at); }
+inline uint32_t HiveRead32(const uint8_t* bytes, size_t at) { return ReadLe32(bytes + at); }
+inline uint64_t HiveRead64(const uint8_t* bytes, size_t at) { return ReadLe64(bytes + at); }
+inline void HiveWrite32(uint8_t* bytes, size_t at, uint32_t value) { WriteLe32(bytes + at, value); }
+inline void HiveWrite64(uint8_t* bytes, size_t at, uint64_t value) { WriteLe64(bytes + at, value); }
 
 // Whether length bytes from at lie inside a buffer of size bytes.
 inline bool HiveHas(uint64_t size, uint64_t at, uint64_t length) { return at <= size && length <= size - at; }

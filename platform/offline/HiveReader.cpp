@@ -1,5 +1,7 @@
 #include "platform/offline/HiveReader.h"
 
+#include "platform/host/TextCodes.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -46,40 +48,9 @@ HiveName NameOf(const uint8_t* bytes, size_t length, bool compressed) {
     return name;
 }
 
-void AppendUtf8(uint32_t code, std::string* out) {
-    if (code < 0x80) {
-        *out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out += static_cast<char>(0xC0 | (code >> 6));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out += static_cast<char>(0xE0 | (code >> 12));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | (code >> 18));
-        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 }  // namespace
 
-std::string HiveNameText(const HiveName& name) {
-    std::string text;
-    for (size_t i = 0; i < name.size(); ++i) {
-        uint32_t code = name[i];
-        bool pair = code >= 0xD800 && code < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000;
-        if (pair) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (name[++i] - 0xDC00);
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = '?';
-        }
-        AppendUtf8(code, &text);
-    }
-    return text;
-}
+std::string HiveNameText(const HiveName& name) { return Utf16ToUtf8(name.data(), name.size()); }
 
 bool HiveReader::Fail(std::string* problem, const char* what, uint32_t offset) const {
     char text[160];
