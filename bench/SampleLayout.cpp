@@ -11,7 +11,6 @@ const uint32_t kPeHeaderOffset = 0x80;
 const uint32_t kHeadersSize = 0x400;
 const uint32_t kSectionAlignment = 0x1000;
 const uint32_t kFirstSectionAddress = 0x1000;
-const uint32_t kPatternLength = 20;
 const uint32_t kSecondRawStart = 0x600;  // two-section layout: first section's raw data is 0x200 bytes
 
 uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }

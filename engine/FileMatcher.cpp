@@ -17,8 +17,6 @@ const SignatureRecord* ActiveSignatureTable = SignatureTable;
 
 namespace {
 
-const int kPatternLength = 20;
-
 // Process-wide header cache of the file under test.
 uint16_t HeaderOffset;
 uint8_t PeFileHeader[kFileHeaderSize];

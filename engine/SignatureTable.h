@@ -3,13 +3,16 @@
 
 #include <cstdint>
 
+// The bytes of a pattern that are compared; each is stored with a zero after it.
+const uint32_t kPatternLength = 20;
+
 #pragma pack(push, 1)
 struct SignatureRecord {
     char name[50];
     int32_t firstOffset;
-    uint8_t firstPattern[21];  // 20 compared bytes and a zero
+    uint8_t firstPattern[kPatternLength + 1];
     int32_t secondOffset;
-    uint8_t secondPattern[21];
+    uint8_t secondPattern[kPatternLength + 1];
     int32_t fileSize;
     int32_t sizeTest;  // one of the kSizeTest values below; any other never matches
 };

@@ -13,7 +13,6 @@ namespace {
 
 const uint32_t kPeOffset = 0x80;  // e_lfanew of every generated file
 const uint32_t kSizeOfHeaders = 0x600;
-const uint32_t kPatternLength = 20;
 const uint32_t kEntryPoint = 0x80000;  // far enough up that every table offset stays positive
 
 // The header fields written besides those the matcher reads (engine/PeLayout.h).
