@@ -10,6 +10,7 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanServices.h"
 #include "engine/WalkTree.h"
+#include "memory/ProcessChecks.h"
 #include "offline/OfflineConsole.h"
 #include "offline/OfflineReport.h"
 #include "offline/OfflineVolume.h"
@@ -28,15 +29,6 @@ const char* const kHiveNames[] = {"SOFTWARE", "SYSTEM"};
 const char kNothingChanged[] = "; nothing was changed";
 
 typedef std::vector<std::unique_ptr<OfflineHive>> Hives;
-
-// The service registered under an infected program's name: its file name
-// without folder and extension (abc for C:\Windows\System32\abc.exe).
-void ServiceNameOf(const char* path, char* name, size_t size) {
-    const char* slash = strrchr(path, '\\');
-    CopyText(name, size, slash ? slash + 1 : path);
-    char* dot = strrchr(name, '.');
-    if (dot != nullptr) *dot = '\0';
-}
 
 // After every detection: the program's repairs, and then the service keys
 // named after the file. On a running system the memory pass removes those
