@@ -315,9 +315,14 @@ _wine_exec() {
 # wine_stop PREFIX
 # Ends the wineserver of PREFIX, and with it every process of that prefix.
 wine_stop() {
-    local prefix=${1:?wine_stop PREFIX}
-    WINEPREFIX="$prefix" timeout -k 5 30 wineserver -k 2>/dev/null
-    WINEPREFIX="$prefix" timeout -k 5 30 wineserver -w 2>/dev/null
+    local prefix=${1:?wine_stop PREFIX} round
+    # A process that starts while the server ends (one the system starts again
+    # after a simulated restart, say) starts a server of its own, which keeps
+    # that process and the output it holds open: end servers until none is left.
+    for round in 1 2 3; do
+        WINEPREFIX="$prefix" timeout -k 5 30 wineserver -k 2>/dev/null
+        WINEPREFIX="$prefix" timeout -k 5 10 wineserver -w 2>/dev/null && return 0
+    done
     return 0
 }
 
@@ -326,10 +331,12 @@ wine_stop() {
 # after its last process ends, so later runs start in well under a second.
 wine_persist() {
     local prefix=${1:?wine_persist PREFIX [SECONDS]} seconds=${2:-300}
-    WINEPREFIX="$prefix" wineserver -p"$seconds" 2>/dev/null && return 0
+    # The server keeps no output of the caller open: a test runner waits for
+    # every holder of its output.
+    WINEPREFIX="$prefix" wineserver -p"$seconds" >/dev/null 2>&1 && return 0
     # A short-lived server (say from wine_new_prefix) is still up: let it end first.
     WINEPREFIX="$prefix" timeout -k 5 60 wineserver -w 2>/dev/null
-    WINEPREFIX="$prefix" wineserver -p"$seconds"
+    WINEPREFIX="$prefix" wineserver -p"$seconds" >/dev/null 2>&1
 }
 
 # --- checks ---------------------------------------------------------------------
