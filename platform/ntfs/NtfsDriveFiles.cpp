@@ -10,8 +10,6 @@
 
 namespace {
 
-const uint32_t kSettableAttributes = 0x3127;
-
 int Fail(int error) {
     errno = error;
     return -1;
@@ -24,11 +22,6 @@ bool FailWith(int error) {
 
 bool Writes(int flags) {
     return (flags & 3) != kOpenReadOnly || (flags & (kOpenCreate | kOpenTruncate | kOpenAppend)) != 0;
-}
-
-bool SetAttributesOf(ntfs_inode* inode, uint32_t attributes) {
-    le32 value = cpu_to_le32(attributes & kSettableAttributes);
-    return ntfs_set_ntfs_attrib(inode, reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
 }
 
 // A descriptor's file record and data stream are open for one call only:

@@ -60,4 +60,6 @@ struct NtfsDrives::Descriptor {
 
 // The Windows attributes of an open file record.
 uint32_t AttributesOf(ntfs_inode* inode);
+// Sets those of them that SetFileAttributes may change; false when the library refuses.
+bool SetAttributesOf(ntfs_inode* inode, uint32_t attributes);
 uint64_t ReferenceOf(ntfs_inode* inode);

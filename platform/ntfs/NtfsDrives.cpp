@@ -106,6 +106,11 @@ uint32_t AttributesOf(ntfs_inode* inode) {
     return attributes == 0 ? kAttrNormal : attributes;
 }
 
+bool SetAttributesOf(ntfs_inode* inode, uint32_t attributes) {
+    le32 value = cpu_to_le32(attributes & kSettableAttributes);
+    return ntfs_set_ntfs_attrib(inode, reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
+}
+
 uint64_t ReferenceOf(ntfs_inode* inode) { return MK_MREF(inode->mft_no, le16_to_cpu(inode->mrec->sequence_number)); }
 
 namespace {
@@ -382,8 +387,7 @@ bool NtfsDrives::SetAttributes(const char* path, uint32_t attributes) {
     if (!MayChange(place) || InUse(place.reference)) return Refuse(kErrorAccessDenied);
     if (dryRun_) return true;
     Inode inode = OpenInode(place.volume->Handle(), place.reference);
-    le32 value = cpu_to_le32(attributes & kSettableAttributes);
-    bool set = inode && ntfs_set_ntfs_attrib(inode.get(), reinterpret_cast<const char*>(&value), sizeof value, 0) == 0;
+    bool set = inode && SetAttributesOf(inode.get(), attributes);
     set = ntfs_inode_close(inode.release()) == 0 && set;
     Changed();
     return set || Refuse(kErrorAccessDenied);
