@@ -45,6 +45,8 @@ const size_t kHiveBinOffset = 0x04;
 const size_t kHiveBinSize = 0x08;
 const size_t kHiveBinTimestamp = 0x14;
 const size_t kHiveBinHeaderSize = 0x20;
+// Cells start and end on 8-byte boundaries of the bins data.
+const uint32_t kCellAlignment = 8;
 
 // The file type field: what the file is.
 const uint32_t kHiveTypePrimary = 0;

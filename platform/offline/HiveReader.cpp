@@ -9,7 +9,6 @@ namespace {
 
 const uint32_t kLowestMinorVersion = 2;  // older hives lay their cells out otherwise
 const uint32_t kHighestMinorVersion = 6;
-const uint32_t kCellAlignment = 8;
 // Data above this size are split into segments from format 1.4 on.
 const uint32_t kLargestSegment = 16344;
 const uint32_t kInlineData = 0x80000000u;

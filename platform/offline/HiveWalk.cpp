@@ -9,7 +9,6 @@
 
 namespace {
 
-const uint32_t kCellAlignment = 8;
 const uint32_t kNameHashFactor = 37;
 const int kUnknownOrder = 2;
 
