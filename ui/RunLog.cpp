@@ -8,9 +8,6 @@
 
 namespace {
 
-// Long enough for every line of the program (a log line holds 499 characters).
-const size_t kLineSize = 1024;
-
 FileHandle& LogFile() {
     static FileHandle file;
     return file;
@@ -29,7 +26,7 @@ bool RunLogIsOpen() { return LogFile().IsValid(); }
 
 void WriteRunLogLine(const char* line) {
     if (!RunLogIsOpen()) return;
-    char text[kLineSize];
+    char text[kRunLogLineSize];
     int length = snprintf(text, sizeof text, "%s\r\n", line);
     if (length < 0) return;
     if (static_cast<size_t>(length) >= sizeof text) {

@@ -3,6 +3,12 @@
 // so a run that is killed leaves what it did. 8-bit text, CR LF line ends.
 #pragma once
 
+#include <cstddef>
+
+// Room for every line of the program (a log line holds 499 characters) and
+// its CR LF; a longer line is cut.
+const size_t kRunLogLineSize = 1024;
+
 // Opens PATH for appending (creates it when missing); false when it cannot be
 // written. Another program may read it meanwhile.
 bool OpenRunLog(const char* path);

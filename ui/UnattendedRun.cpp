@@ -21,7 +21,6 @@ namespace {
 // No backslash: the 9x family and NT 4 refuse one in an object's name.
 const char kRunMutexName[] = "Cordafix Ver 1.0 run";
 const char kReceiverClass[] = "CordafixUnattendedRun";
-const size_t kLineSize = 1024;
 const size_t kBoxTextSize = 2048;
 
 RunSwitches switches;
@@ -35,7 +34,7 @@ KernelHandle& RunMutex() {
 }
 
 void WriteHeader(const char* commandLine) {
-    char line[kLineSize];
+    char line[kRunLogLineSize];
     WriteRunLogLine(kProgramCaption);
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -64,7 +63,7 @@ int Conclude(bool scanRan, bool endedAfterMemoryPass, const char* reason) {
         if (!outcome.restartStarted) WriteRunLogLine("The system refused to restart the computer");
         exitStatus = ExitStatusOf(outcome);
     }
-    char line[kLineSize];
+    char line[kRunLogLineSize];
     FormatResultLine(line, sizeof line, exitStatus, outcome, reason);
     WriteRunLogLine(line);
     return exitStatus;
@@ -100,14 +99,14 @@ bool AnotherCopyRuns() {
 int AnswerPrompt(const char* text, const char* caption, int style) {
     int answer = UnattendedAnswer(switches, text, style);
     if (answer == 0) answer = RunPromptDialog(text, caption, style);
-    char line[kLineSize];
+    char line[kRunLogLineSize];
     FormatQuestionLine(line, sizeof line, text, answer);
     WriteRunLogLine(line);
     return answer;
 }
 
 int ReportMessageBox(uintptr_t owner, const char* text, const char* caption, uint32_t style) {
-    char line[kLineSize];
+    char line[kRunLogLineSize];
     FormatMessageLine(line, sizeof line, text, caption);
     WriteRunLogLine(line);
     if (switches.silent) return IDOK;
@@ -178,13 +177,13 @@ int ScanInWindow() {
 const RunSwitches& GivenSwitches() { return switches; }
 
 int RunWithSwitches(const char* commandLine) {
-    char refusal[kLineSize];
+    char refusal[kRunLogLineSize];
     bool accepted = ParseSwitches(commandLine, &switches, refusal, sizeof refusal);
     SetPromptHandler(&AnswerPrompt);
     SetMessageBoxHandler(&ReportMessageBox);
     SetEndProgramHandler(&EndAfterMemoryPass);
     if (switches.logPath[0] != '\0' && !OpenRunLog(switches.logPath)) {
-        char reason[kLineSize];
+        char reason[kRunLogLineSize];
         snprintf(reason, sizeof reason, "The log file cannot be written: %s", switches.logPath);
         return Refuse(reason, reason);
     }
