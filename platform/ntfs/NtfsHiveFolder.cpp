@@ -1,7 +1,5 @@
 #include "platform/ntfs/NtfsHiveFolder.h"
 
-#include <sys/random.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +7,7 @@
 
 #include "platform/ntfs/NtfsDrives.h"
 #include "platform/ntfs/NtfsVolume.h"
+#include "platform/offline/HostFolder.h"
 
 namespace {
 
@@ -20,14 +19,6 @@ int ErrnoOf(uint32_t windowsError) {
         case kErrorSharingViolation: return EBUSY;
         default: return EACCES;
     }
-}
-
-std::string RandomPart() {
-    unsigned char bytes[6] = {};
-    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return "";
-    char text[2 * sizeof bytes + 1];
-    for (size_t i = 0; i < sizeof bytes; ++i) snprintf(text + 2 * i, 3, "%02x", bytes[i]);
-    return text;
 }
 
 }  // namespace
@@ -77,9 +68,7 @@ bool NtfsHiveFolder::MakeUnpredictable(const std::string& prefix, const std::str
                                        const std::vector<uint8_t>& bytes, const std::string& like, std::string* name,
                                        std::string* error) {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string random = RandomPart();
-        if (random.empty()) break;
-        *name = prefix + random + suffix;
+        *name = prefix + UnpredictableNamePart() + suffix;
         if (drives_->WriteNew(folder_, *name, bytes, like.empty() ? "" : PathOf(like))) return true;
         if (errno != EEXIST) break;
     }

@@ -22,7 +22,9 @@ const int kNameAttempts = 16;
 
 std::vector<std::string> Components(const std::string& path) { return SplitNames(path, "/"); }
 
-std::string RandomPart() {
+}  // namespace
+
+std::string UnpredictableNamePart() {
     uint8_t bytes[8];
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         // Without the kernel's randomness the name is still never reused.
@@ -35,8 +37,6 @@ std::string RandomPart() {
     for (size_t i = 0; i < sizeof bytes; ++i) snprintf(text + 2 * i, 3, "%02x", bytes[i]);
     return text;
 }
-
-}  // namespace
 
 namespace {
 
@@ -116,7 +116,7 @@ UniqueFd OpenRegularFile(int folder, const std::string& name, struct stat* info)
 UniqueFd CreateUnpredictableFile(int folder, const std::string& prefix, const std::string& suffix,
                                  std::string* name) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string candidate = prefix + RandomPart() + suffix;
+        std::string candidate = prefix + UnpredictableNamePart() + suffix;
         UniqueFd file(openat(folder, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (file.Valid()) {
             *name = candidate;

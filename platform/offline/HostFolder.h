@@ -40,6 +40,9 @@ UniqueFd OpenFolderBelow(int folder, const std::string& relative);
 // (ELOOP for a link, EINVAL for anything but a regular file). info: its
 // status, taken from the open descriptor.
 UniqueFd OpenRegularFile(int folder, const std::string& name, struct stat* info);
+// Sixteen hex digits from the kernel's randomness (from the clock where that
+// fails), for the name of a file made anew.
+std::string UnpredictableNamePart();
 // A new, empty file of folder named prefix, a random part and suffix,
 // readable and writable by the owner only. name: the name it got.
 UniqueFd CreateUnpredictableFile(int folder, const std::string& prefix, const std::string& suffix,
