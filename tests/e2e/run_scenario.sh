@@ -114,6 +114,14 @@ statistics() {
         "$1" "$2" "$3"
 }
 
+# scan_to_end WHAT EXPECTED: SCAN clicked, the scan completed, and the log
+# list equal to EXPECTED (the check named WHAT).
+scan_to_end() {
+    check "SCAN clicked" drv click IDC_SCAN
+    check "scan completed" drv wait-status "Scanning completed" 150
+    check "$1" same "$(drv list)" "$2"
+}
+
 # start_program [SECONDS]: starts cordafix.exe in the background (killed
 # after SECONDS, default 180).
 start_program() {

@@ -24,9 +24,7 @@ scenario() {
     later=$(detection_name "$DRIVE_D/other/later.exe")
     if [ "$MODE" = win98 ]; then
         total=$(count_files)
-        check "SCAN clicked" drv click IDC_SCAN
-        check "scan completed" drv wait-status "Scanning completed" 150
-        check "terminated by name during the walk, then removed" same "$(drv list)" \
+        scan_to_end "terminated by name during the walk, then removed" \
             "D:\\other\\later.exe     $later removed"$'\n'"D:\\run\\R0.EXE     $name removed"$'\n'"$(statistics "$total" 2 2)"
         check "sample ended" sample_ended
         check "program still running" drv wait-window 5

@@ -9,9 +9,7 @@ setup() {
 }
 
 scenario() {
-    check "SCAN clicked" drv click IDC_SCAN
-    check "scan completed" drv wait-status "Scanning completed" 150
-    check "statistics of a clean scan" same "$(drv list)" "$(statistics "$(count_files)" 0 0)"
+    scan_to_end "statistics of a clean scan" "$(statistics "$(count_files)" 0 0)"
     # After the run.
     local expected
     expected=$(layout_except IDC_CANCEL_BUTTON=0,1 IDC_SCAN=1,0 IDC_SEARCHING_FOR=0,1 \

@@ -22,9 +22,7 @@ scenario() {
     done
     total=$(count_files)
     expected+=$(statistics "$total" 5 5)
-    check "SCAN clicked" drv click IDC_SCAN
-    check "scan completed" drv wait-status "Scanning completed" 150
-    check "result lines and statistics" same "$(drv list)" "$expected"
+    scan_to_end "result lines and statistics" "$expected"
     for f in $samples; do
         check "$f deleted" test ! -e "$DRIVE_D/$f"
     done
