@@ -26,12 +26,6 @@ uint8_t TailText[kEncodedTextSize];
 
 namespace {
 
-const int16_t kSizeRuleEqual = 16;
-const int16_t kSizeRuleNear = 17;
-const int32_t kSizeRuleSlack = 4096;
-const int16_t kSearchWholeRegion = 1;
-const int16_t kRegionHead = 0;
-const int16_t kRegionTail = 1;
 const size_t kPatternFieldSize = sizeof(AttachmentRecord{}.pattern);
 const size_t kFixedCompareSize = 100;
 

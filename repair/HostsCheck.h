@@ -10,20 +10,28 @@ const size_t kAttachmentPatternSize = 100;
 #pragma pack(push, 1)
 struct AttachmentRecord {
     char name[25];          // detection name, zero-filled
-    int32_t referenceSize;  // compared by size rules 16 and 17
+    int32_t referenceSize;  // compared by the size rules
     int16_t position;       // fixed-position mode: offset into the head, or back from the tail's end
     uint16_t patternLength; // bytes compared, at most the field's size; 0 disables the record
-    int16_t region;         // 0 = head text, 1 = tail text
+    int16_t region;         // kRegionHead or kRegionTail, else the record never matches
     uint8_t pattern[kAttachmentPatternSize];  // stored scrambled until UnscramblePatterns
-    int16_t searchMode;     // 1 = search the whole region, else compare at position
+    int16_t searchMode;     // kSearchWholeRegion, else compare at position
     int16_t reserved1;
-    int16_t sizeRule;       // 16 = equal, 17 = within 4096, else none
+    int16_t sizeRule;       // kSizeRuleEqual, kSizeRuleNear, else none
     int16_t resultCode;
     uint8_t reserved2[27];
 };
 #pragma pack(pop)
 
 static_assert(sizeof(AttachmentRecord) == 170, "attachment records are 170 bytes");
+
+// The values of a record's mode fields.
+const int16_t kRegionHead = 0;         // region: the text's start
+const int16_t kRegionTail = 1;         // region: the text's end
+const int16_t kSearchWholeRegion = 1;  // searchMode; any other value compares at position
+const int16_t kSizeRuleEqual = 16;     // sizeRule; any other value sets no rule
+const int16_t kSizeRuleNear = 17;      // sizeRule: within kSizeRuleSlack bytes
+const int32_t kSizeRuleSlack = 4096;
 
 const size_t kAttachmentTableSize = 1;
 const size_t kEncodedTextSize = 4096;

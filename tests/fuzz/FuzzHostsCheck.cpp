@@ -34,7 +34,7 @@ void MakeTable(FuzzInput* control, AttachmentRecord* table) {
     variant.region = static_cast<int16_t>(control->Byte() % 4);       // 2 and 3 are no region
     variant.position = static_cast<int16_t>(control->U16());
     variant.patternLength = static_cast<uint16_t>(control->Byte() % 128);  // above 100 is refused
-    variant.sizeRule = static_cast<int16_t>(16 + control->Byte() % 3);
+    variant.sizeRule = static_cast<int16_t>(kSizeRuleEqual + control->Byte() % 3);  // equal, near, none
 }
 
 }  // namespace

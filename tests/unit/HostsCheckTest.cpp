@@ -67,8 +67,8 @@ TEST_F(HostsCheckTest, TheStoredPatternIsScrambledUuencodedText) {
     }
     // Packed fields are compared by value: a reference to one may be misaligned.
     EXPECT_EQ(100, uint16_t{record.patternLength});
-    EXPECT_EQ(1, int16_t{record.searchMode});
-    EXPECT_EQ(0, int16_t{record.region});
+    EXPECT_EQ(kSearchWholeRegion, int16_t{record.searchMode});
+    EXPECT_EQ(kRegionHead, int16_t{record.region});
     EXPECT_EQ(18, int16_t{record.sizeRule});
     EXPECT_EQ(134042, int32_t{record.referenceSize});
     EXPECT_EQ(1888, int16_t{record.position});
@@ -250,6 +250,8 @@ TEST(StripWhitespaceTest, KeepsEverythingButTheSixBlanks) {
 }
 
 // Records other than the built-in one: fixed positions, the tail, size rules.
+const int16_t kAtPosition = 0;  // any search mode but kSearchWholeRegion
+
 class AttachmentRulesTest : public HostsCheckTest {
 protected:
     void Use(std::vector<AttachmentRecord> records) {
@@ -280,7 +282,7 @@ protected:
 };
 
 TEST_F(AttachmentRulesTest, FixedPositionsCountInTheStrippedText) {
-    Use({Record("Head", "XYZ", 0, 0, 7), Record("Tail", "end", 0, 1, 3)});
+    Use({Record("Head", "XYZ", kAtPosition, kRegionHead, 7), Record("Tail", "end", kAtPosition, kRegionTail, 3)});
     WriteHosts("begin \r\n XYZ0123456789");  // stripped: "beginXYZ0..." -> XYZ at 5
     EXPECT_EQ(-1, Match());
     WriteHosts("begin\r\n12XYZ0123456789");  // stripped: XYZ at 7
@@ -291,7 +293,7 @@ TEST_F(AttachmentRulesTest, FixedPositionsCountInTheStrippedText) {
 }
 
 TEST_F(AttachmentRulesTest, FixedPositionsOutsideTheTextNeverMatchStaleBytes) {
-    Use({Record("Far", "XYZ", 0, 0, 20), Record("Back", "beg", 0, 1, 40)});
+    Use({Record("Far", "XYZ", kAtPosition, kRegionHead, 20), Record("Back", "beg", kAtPosition, kRegionTail, 40)});
     WriteHosts("begin" + std::string(15, '-') + "XYZ");
     EXPECT_EQ(0, Match());
     WriteHosts("begin");  // HeadText still holds "XYZ" at 20 from before
@@ -305,8 +307,9 @@ TEST_F(AttachmentRulesTest, FixedPositionsOutsideTheTextNeverMatchStaleBytes) {
 }
 
 TEST_F(AttachmentRulesTest, TailSearchAndRecordOrder) {
-    Use({Record("Off", "QQQ", 1, 0, 0), Record("Tailer", "TAILMARK", 1, 1, 0),
-         Record("Later", "TAILMARK", 1, 1, 0)});
+    Use({Record("Off", "QQQ", kSearchWholeRegion, kRegionHead, 0),
+         Record("Tailer", "TAILMARK", kSearchWholeRegion, kRegionTail, 0),
+         Record("Later", "TAILMARK", kSearchWholeRegion, kRegionTail, 0)});
     table_[0].patternLength = 0;  // disabled
     std::string content = "begin" + std::string(5000, '.') + "TAILMARK" + std::string(100, '.');
     content.replace(10, 3, "QQQ");
@@ -317,10 +320,11 @@ TEST_F(AttachmentRulesTest, TailSearchAndRecordOrder) {
 }
 
 TEST_F(AttachmentRulesTest, SizeRulesCompareWithTheFilesLength) {
-    Use({Record("Equal", "ZZ", 1, 0, 0), Record("Near", "ZZ", 1, 0, 0)});
-    table_[0].sizeRule = 16;
+    Use({Record("Equal", "ZZ", kSearchWholeRegion, kRegionHead, 0),
+         Record("Near", "ZZ", kSearchWholeRegion, kRegionHead, 0)});
+    table_[0].sizeRule = kSizeRuleEqual;
     table_[0].referenceSize = 9;
-    table_[1].sizeRule = 17;
+    table_[1].sizeRule = kSizeRuleNear;
     table_[1].referenceSize = 9 + 4096;
     WriteHosts("beginZZ..");  // 9 bytes
     EXPECT_EQ(0, Match());
