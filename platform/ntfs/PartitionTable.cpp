@@ -3,17 +3,15 @@
 #include <cstring>
 
 #include "platform/LittleEndian.h"
+#include "platform/ntfs/PartitionLayout.h"
 
 namespace {
 
-const size_t kBootSectorSize = 512;
-const size_t kMbrEntries = 446;
-const size_t kMbrEntrySize = 16;
-const uint8_t kGptProtective = 0xEE;
 const int kMaxLogicalPartitions = 128;
 const uint32_t kMaxGptEntries = 1024;
+const uint32_t kMaxGptEntrySize = 4096;
 
-bool EndsWithBootSignature(const uint8_t* sector) { return sector[510] == 0x55 && sector[511] == 0xAA; }
+bool EndsWithBootSignature(const uint8_t* sector) { return ReadLe16(sector + kBootSignatureAt) == kBootSignature; }
 
 bool IsExtended(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
 
@@ -41,12 +39,14 @@ void ReadLogical(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize,
         if (record >= diskSize / sectorSize || !read(record * sectorSize, sector, sizeof sector) ||
             !EndsWithBootSignature(sector))
             return;
-        const uint8_t* own = sector + kMbrEntries;
+        const uint8_t* own = sector + kMbrEntriesAt;
         const uint8_t* next = own + kMbrEntrySize;
-        if (own[4] != 0) Add(read, diskSize, sectorSize, number++, record + ReadLe32(own + 8), ReadLe32(own + 12), partitions);
-        uint64_t following = extendedStart + ReadLe32(next + 8);
+        if (own[kMbrTypeAt] != 0)
+            Add(read, diskSize, sectorSize, number++, record + ReadLe32(own + kMbrFirstSectorAt),
+                ReadLe32(own + kMbrSectorCountAt), partitions);
+        uint64_t following = extendedStart + ReadLe32(next + kMbrFirstSectorAt);
         // Each record must lie further on, so a chain cannot loop.
-        if (next[4] == 0 || following <= record) return;
+        if (next[kMbrTypeAt] == 0 || following <= record) return;
         record = following;
     }
 }
@@ -54,19 +54,20 @@ void ReadLogical(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize,
 bool ReadGpt(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std::vector<DiskPartition>* partitions) {
     uint8_t header[kBootSectorSize];
     if (!read(sectorSize, header, sizeof header) || memcmp(header, "EFI PART", 8) != 0) return false;
-    uint64_t entriesAt = ReadLe64(header + 72);
-    uint32_t count = ReadLe32(header + 80);
-    uint32_t entrySize = ReadLe32(header + 84);
-    if (entrySize < 128 || entrySize > 4096 || entrySize % 8 != 0 || count > kMaxGptEntries) return false;
+    uint64_t entriesAt = ReadLe64(header + kGptEntriesSectorAt);
+    uint32_t count = ReadLe32(header + kGptEntryCountAt);
+    uint32_t entrySize = ReadLe32(header + kGptEntrySizeAt);
+    if (entrySize < kGptMinEntrySize || entrySize > kMaxGptEntrySize || entrySize % 8 != 0 || count > kMaxGptEntries)
+        return false;
     uint64_t bytes = static_cast<uint64_t>(count) * entrySize;
     if (entriesAt >= diskSize / sectorSize || bytes > diskSize - entriesAt * sectorSize) return false;
     std::vector<uint8_t> entries(bytes);
     if (bytes > 0 && !read(entriesAt * sectorSize, entries.data(), entries.size())) return false;
-    static const uint8_t kUnused[16] = {};
+    static const uint8_t kUnused[kGptTypeSize] = {};
     for (uint32_t slot = 0; slot < count; ++slot) {
         const uint8_t* entry = entries.data() + static_cast<size_t>(slot) * entrySize;
-        uint64_t first = ReadLe64(entry + 32);
-        uint64_t last = ReadLe64(entry + 40);
+        uint64_t first = ReadLe64(entry + kGptFirstSectorAt);
+        uint64_t last = ReadLe64(entry + kGptLastSectorAt);
         if (memcmp(entry, kUnused, sizeof kUnused) == 0 || last < first) continue;
         Add(read, diskSize, sectorSize, static_cast<int>(slot) + 1, first, last - first + 1, partitions);
     }
@@ -76,21 +77,22 @@ bool ReadGpt(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std
 bool ReadMbr(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std::vector<DiskPartition>* partitions) {
     uint8_t mbr[kBootSectorSize];
     if (!read(0, mbr, sizeof mbr) || !EndsWithBootSignature(mbr)) return false;
-    for (int slot = 0; slot < 4; ++slot) {
-        const uint8_t* entry = mbr + kMbrEntries + slot * kMbrEntrySize;
+    for (int slot = 0; slot < kMbrEntryCount; ++slot) {
+        const uint8_t* entry = mbr + kMbrEntriesAt + slot * kMbrEntrySize;
         // A boot flag other than these: boot code or a file system, not a table.
-        if (entry[0] != 0x00 && entry[0] != 0x80) return false;
+        if (entry[kMbrBootFlagAt] != 0x00 && entry[kMbrBootFlagAt] != 0x80) return false;
     }
-    for (int slot = 0; slot < 4; ++slot) {
-        const uint8_t* entry = mbr + kMbrEntries + slot * kMbrEntrySize;
-        uint8_t type = entry[4];
-        if (type == kGptProtective) {
+    for (int slot = 0; slot < kMbrEntryCount; ++slot) {
+        const uint8_t* entry = mbr + kMbrEntriesAt + slot * kMbrEntrySize;
+        uint8_t type = entry[kMbrTypeAt];
+        if (type == kMbrTypeGptProtective) {
             partitions->clear();
             return ReadGpt(read, diskSize, sectorSize, partitions);
         }
         if (type == 0) continue;
-        if (IsExtended(type)) ReadLogical(read, diskSize, sectorSize, ReadLe32(entry + 8), partitions);
-        else Add(read, diskSize, sectorSize, slot + 1, ReadLe32(entry + 8), ReadLe32(entry + 12), partitions);
+        uint32_t first = ReadLe32(entry + kMbrFirstSectorAt);
+        if (IsExtended(type)) ReadLogical(read, diskSize, sectorSize, first, partitions);
+        else Add(read, diskSize, sectorSize, slot + 1, first, ReadLe32(entry + kMbrSectorCountAt), partitions);
     }
     return true;
 }
@@ -99,7 +101,7 @@ bool ReadMbr(const DiskReader& read, uint64_t diskSize, uint32_t sectorSize, std
 
 bool HoldsNtfs(const DiskReader& read, uint64_t offset) {
     uint8_t sector[kBootSectorSize];
-    return read(offset, sector, sizeof sector) && memcmp(sector + 3, "NTFS    ", 8) == 0 &&
+    return read(offset, sector, sizeof sector) && memcmp(sector + kNtfsNameAt, "NTFS    ", 8) == 0 &&
            EndsWithBootSignature(sector);
 }
 

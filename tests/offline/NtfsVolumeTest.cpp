@@ -12,8 +12,10 @@
 #include "common/Shared.h"
 #include "offline/NtfsTestImage.h"
 #include "offline/OfflineTestSupport.h"
+#include "platform/LittleEndian.h"
 #include "platform/ntfs/NtfsDrives.h"
 #include "platform/ntfs/NtfsVolume.h"
+#include "platform/ntfs/PartitionLayout.h"
 #include "platform/ntfs/PartitionTable.h"
 #include "platform/offline/OfflineSession.h"
 
@@ -107,14 +109,12 @@ TEST(NtfsVolume, AWholeDiskIsReadAndWrittenOnlyInTheChosenPartition) {
     bytes.replace(2048 * kSector, other.size(), other);
     bytes += volume + other;
     auto entry = [&](size_t sector, int slot, uint8_t type, uint32_t start, uint32_t count) {
-        char* at = &bytes[sector * kSector + 446 + slot * 16];
-        at[4] = static_cast<char>(type);
-        for (int i = 0; i < 4; ++i) {
-            at[8 + i] = static_cast<char>(start >> (8 * i));
-            at[12 + i] = static_cast<char>(count >> (8 * i));
-        }
-        bytes[sector * kSector + 510] = '\x55';
-        bytes[sector * kSector + 511] = '\xAA';
+        uint8_t* record = reinterpret_cast<uint8_t*>(&bytes[sector * kSector]);
+        uint8_t* at = record + kMbrEntriesAt + slot * kMbrEntrySize;
+        at[kMbrTypeAt] = type;
+        WriteLe32(at + kMbrFirstSectorAt, start);
+        WriteLe32(at + kMbrSectorCountAt, count);
+        WriteLe16(record + kBootSignatureAt, kBootSignature);
     };
     entry(0, 0, 0x0C, 2048, 2048);
     entry(0, 1, 0x05, 4096, 2048 + kSectors);
@@ -225,27 +225,26 @@ TEST(NtfsVolume, AnInterruptedRunLeavesTheVolumeWhole) {
 }
 
 TEST(PartitionTable, GptEntriesOutsideTheDiskAreLeftOut) {
-    std::vector<uint8_t> disk(64 * 512);
-    auto put = [&](size_t at, uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) disk[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    disk[446 + 4] = 0xEE;
-    put(510, 0xAA55, 2);
-    memcpy(&disk[512], "EFI PART", 8);
-    put(512 + 72, 2, 8);
-    put(512 + 80, 4, 4);
-    put(512 + 84, 128, 4);
+    const size_t kSector = kBootSectorSize;
+    std::vector<uint8_t> disk(64 * kSector);
+    disk[kMbrEntriesAt + kMbrTypeAt] = kMbrTypeGptProtective;
+    WriteLe16(&disk[kBootSignatureAt], kBootSignature);
+    uint8_t* header = &disk[kSector];
+    memcpy(header, "EFI PART", 8);
+    WriteLe64(header + kGptEntriesSectorAt, 2);
+    WriteLe32(header + kGptEntryCountAt, 4);
+    WriteLe32(header + kGptEntrySizeAt, kGptMinEntrySize);
     auto partition = [&](int slot, uint64_t first, uint64_t last) {
-        size_t at = 1024 + slot * 128;
-        disk[at] = 1;  // a type
-        put(at + 32, first, 8);
-        put(at + 40, last, 8);
+        uint8_t* entry = &disk[2 * kSector + slot * kGptMinEntrySize];
+        entry[0] = 1;  // a type
+        WriteLe64(entry + kGptFirstSectorAt, first);
+        WriteLe64(entry + kGptLastSectorAt, last);
     };
     partition(0, 34, 40);
     partition(1, 50, 1000);  // past the end
     partition(3, 41, 60);    // slot 2 unused
-    memcpy(&disk[41 * 512 + 3], "NTFS    ", 8);
-    put(41 * 512 + 510, 0xAA55, 2);
+    memcpy(&disk[41 * kSector + kNtfsNameAt], "NTFS    ", 8);
+    WriteLe16(&disk[41 * kSector + kBootSignatureAt], kBootSignature);
     DiskReader read = [&](uint64_t at, void* buffer, size_t count) {
         if (at > disk.size() || count > disk.size() - at) return false;
         memcpy(buffer, &disk[at], count);
