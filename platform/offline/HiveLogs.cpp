@@ -8,24 +8,11 @@
 
 namespace {
 
-// A log entry of the new format: its header, then the references of its
-// pages (offset and size in the bins data), then the pages themselves.
-const size_t kEntryHeaderSize = 40;
-const size_t kEntrySize = 0x04;
-const size_t kEntryFlags = 0x08;
-const size_t kEntrySequence = 0x0C;
-const size_t kEntryBinsSize = 0x10;
-const size_t kEntryPageCount = 0x14;
-const size_t kEntryHash1 = 0x18;
-const size_t kEntryHash2 = 0x20;
-const size_t kEntryHashedHeader = 32;
-const size_t kPageReferenceSize = 8;
 // The one flag a log entry carries into the base block: the hive is locked
 // by pending transactions.
 const uint32_t kLockedFlag = 1;
 
 // The old format: a dirty vector after the base block's sector, then the pages.
-const size_t kDirtyPageSize = 512;
 const uint32_t kLargestClustering = 8;
 
 uint32_t Rotate(uint32_t value, int bits) { return (value << bits) | (value >> (32 - bits)); }
@@ -72,20 +59,20 @@ struct Entry {
 
 // The entry header at `at`; false where no entry begins.
 bool EntryAt(const HiveBytes& log, size_t at, Entry* entry) {
-    if (!HiveHas(log.size(), at, kEntryHeaderSize) || memcmp(&log[at], "HvLE", 4) != 0) return false;
+    if (!HiveHas(log.size(), at, kLogEntryHeaderSize) || memcmp(&log[at], "HvLE", 4) != 0) return false;
     const uint8_t* header = &log[at];
     *entry = {at,
-              HiveRead32(header, kEntrySize),
-              HiveRead32(header, kEntryFlags),
-              HiveRead32(header, kEntrySequence),
-              HiveRead32(header, kEntryBinsSize),
-              HiveRead32(header, kEntryPageCount)};
+              HiveRead32(header, kLogEntrySize),
+              HiveRead32(header, kLogEntryFlags),
+              HiveRead32(header, kLogEntrySequence),
+              HiveRead32(header, kLogEntryBinsSize),
+              HiveRead32(header, kLogEntryPageCount)};
     return true;
 }
 
 // Where the entry after this one begins, when this one has a size it can have.
 bool NextEntry(const HiveBytes& log, const Entry& entry, size_t* next) {
-    if (entry.size < kEntryHeaderSize || entry.size % kHiveSectorSize != 0 ||
+    if (entry.size < kLogEntryHeaderSize || entry.size % kHiveSectorSize != 0 ||
         !HiveHas(log.size(), entry.at, entry.size))
         return false;
     *next = entry.at + entry.size;
@@ -97,16 +84,16 @@ const char* EntryDefect(const HiveBytes& log, const Entry& entry, uint64_t large
     size_t next;
     if (!NextEntry(log, entry, &next)) return "its size runs past the end of the log";
     const uint8_t* bytes = &log[entry.at];
-    if (Marvin32(bytes + kEntryHeaderSize, entry.size - kEntryHeaderSize, kHiveLogEntrySeed) !=
-        HiveRead64(bytes, kEntryHash1))
+    if (Marvin32(bytes + kLogEntryHeaderSize, entry.size - kLogEntryHeaderSize, kHiveLogEntrySeed) !=
+        HiveRead64(bytes, kLogEntryHash1))
         return "wrong Hash-1";
-    if (Marvin32(bytes, kEntryHashedHeader, kHiveLogEntrySeed) != HiveRead64(bytes, kEntryHash2)) return "wrong Hash-2";
+    if (Marvin32(bytes, kLogEntryHashedHeader, kHiveLogEntrySeed) != HiveRead64(bytes, kLogEntryHash2)) return "wrong Hash-2";
     if (entry.binsSize == 0 || entry.binsSize % kHiveBinAlignment != 0 || entry.binsSize > largestBins)
         return "impossible size of the hive bins data";
-    uint64_t data = kEntryHeaderSize + static_cast<uint64_t>(kPageReferenceSize) * entry.pageCount;
+    uint64_t data = kLogEntryHeaderSize + static_cast<uint64_t>(kLogPageReferenceSize) * entry.pageCount;
     if (data > entry.size) return "more page references than the entry holds";
     for (uint32_t page = 0; page < entry.pageCount; ++page) {
-        size_t reference = kEntryHeaderSize + kPageReferenceSize * page;
+        size_t reference = kLogEntryHeaderSize + kLogPageReferenceSize * page;
         uint32_t offset = HiveRead32(bytes, reference), size = HiveRead32(bytes, reference + 4);
         if (!HiveHas(entry.binsSize, offset, size)) return "a page past the end of the hive bins data";
         if (!HiveHas(entry.size, data, size)) return "its pages run past the end of the entry";
@@ -142,9 +129,9 @@ void ApplyEntry(const HiveBytes& log, const Entry& entry, Recovering* hive) {
     hive->flags = (hive->flags & ~kLockedFlag) | (entry.flags & kLockedFlag);
     hive->sequence = entry.sequence;
     const uint8_t* bytes = &log[entry.at];
-    size_t data = kEntryHeaderSize + kPageReferenceSize * entry.pageCount;
+    size_t data = kLogEntryHeaderSize + kLogPageReferenceSize * entry.pageCount;
     for (uint32_t page = 0; page < entry.pageCount; ++page) {
-        size_t reference = kEntryHeaderSize + kPageReferenceSize * page;
+        size_t reference = kLogEntryHeaderSize + kLogPageReferenceSize * page;
         uint32_t offset = HiveRead32(bytes, reference), size = HiveRead32(bytes, reference + 4);
         hive->Write(offset, bytes + data, size);
         data += size;
@@ -283,13 +270,13 @@ bool ApplyDirtyPages(const Log& log, Recovering* hive, HiveLogUse* use) {
     uint64_t pages = 0;
     for (size_t i = 0; i < bitmapBytes; ++i) pages += __builtin_popcount(bitmap[i]);
     uint64_t firstPage = (sector + 4 + bitmapBytes + sector - 1) / sector * sector;
-    if (!HiveHas(bytes.size(), firstPage, pages * kDirtyPageSize)) {
+    if (!HiveHas(bytes.size(), firstPage, pages * kLogDirtyPageSize)) {
         use->stop = "it ends before its last dirty page";
         return false;
     }
     hive->Resize(binsSize);
     uint64_t cursor = 0, page = firstPage;
-    size_t bits = binsSize / kDirtyPageSize;
+    size_t bits = binsSize / kLogDirtyPageSize;
     for (size_t bit = 0; bit < bits;) {
         if (!(bitmap[bit / 8] & (1u << (bit % 8)))) {
             ++bit;
@@ -297,8 +284,8 @@ bool ApplyDirtyPages(const Log& log, Recovering* hive, HiveLogUse* use) {
         }
         size_t end = bit;
         while (end < bits && (bitmap[end / 8] & (1u << (end % 8)))) ++end;
-        size_t length = (end - bit) * kDirtyPageSize;
-        if (!ApplyRun(&bytes[page], bit * kDirtyPageSize, length, &cursor, hive)) {
+        size_t length = (end - bit) * kLogDirtyPageSize;
+        if (!ApplyRun(&bytes[page], bit * kLogDirtyPageSize, length, &cursor, hive)) {
             use->stop = "page " + std::to_string(bit) + " leaves an unsound hive bin";
             break;
         }

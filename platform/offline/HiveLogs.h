@@ -33,6 +33,22 @@ struct HiveLogFile {
     HiveBytes bytes;
 };
 
+// A log entry of the new format ("HvLE"): its header, then the references
+// of its pages (each the page's offset in the bins data, then its size),
+// then the pages themselves; its size a multiple of kHiveSectorSize.
+const size_t kLogEntryHeaderSize = 40;
+const size_t kLogEntrySize = 0x04;
+const size_t kLogEntryFlags = 0x08;
+const size_t kLogEntrySequence = 0x0C;
+const size_t kLogEntryBinsSize = 0x10;
+const size_t kLogEntryPageCount = 0x14;
+const size_t kLogEntryHash1 = 0x18;         // of all after the header
+const size_t kLogEntryHash2 = 0x20;         // of the header's first kLogEntryHashedHeader bytes
+const size_t kLogEntryHashedHeader = 32;
+const size_t kLogPageReferenceSize = 8;
+// The old format's unit: a bit of the "DIRT" vector marks one such page.
+const size_t kLogDirtyPageSize = 512;
+
 // The seed of the log entries' hashes, and the 64-bit Marvin32 hash.
 const uint64_t kHiveLogEntrySeed = 0x82EF4D887A4E55C5ull;
 uint64_t Marvin32(const uint8_t* data, size_t length, uint64_t seed);

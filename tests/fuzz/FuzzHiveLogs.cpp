@@ -36,12 +36,13 @@ void FixChecksum(HiveBytes* file) {
 
 // Makes the hashes of every entry whose size fits the log right.
 void Rehash(HiveBytes* log) {
-    for (size_t at = kHiveSectorSize; at + 40 <= log->size();) {
-        uint32_t size = HiveRead32(log->data(), at + 4);
-        if (size < 40 || size % kHiveSectorSize != 0 || size > log->size() - at) return;
+    for (size_t at = kHiveSectorSize; at + kLogEntryHeaderSize <= log->size();) {
+        uint32_t size = HiveRead32(log->data(), at + kLogEntrySize);
+        if (size < kLogEntryHeaderSize || size % kHiveSectorSize != 0 || size > log->size() - at) return;
         uint8_t* entry = log->data() + at;
-        HiveWrite64(entry, 24, Marvin32(entry + 40, size - 40, kHiveLogEntrySeed));
-        HiveWrite64(entry, 32, Marvin32(entry, 32, kHiveLogEntrySeed));
+        HiveWrite64(entry, kLogEntryHash1,
+                    Marvin32(entry + kLogEntryHeaderSize, size - kLogEntryHeaderSize, kHiveLogEntrySeed));
+        HiveWrite64(entry, kLogEntryHash2, Marvin32(entry, kLogEntryHashedHeader, kHiveLogEntrySeed));
         at += size;
     }
 }

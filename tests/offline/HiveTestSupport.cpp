@@ -113,33 +113,36 @@ std::vector<LogPage> ChangedPages(const HiveBytes& before, const HiveBytes& afte
 }
 
 void AppendLogEntry(HiveBytes* log, uint32_t sequence, uint32_t binsSize, const std::vector<LogPage>& pages) {
-    HiveBytes entry(40 + 8 * pages.size());
+    HiveBytes entry(kLogEntryHeaderSize + kLogPageReferenceSize * pages.size());
     memcpy(entry.data(), "HvLE", 4);
-    HiveWrite32(entry.data(), 12, sequence);
-    HiveWrite32(entry.data(), 16, binsSize);
-    HiveWrite32(entry.data(), 20, uint32_t(pages.size()));
+    HiveWrite32(entry.data(), kLogEntrySequence, sequence);
+    HiveWrite32(entry.data(), kLogEntryBinsSize, binsSize);
+    HiveWrite32(entry.data(), kLogEntryPageCount, uint32_t(pages.size()));
     for (size_t i = 0; i < pages.size(); ++i) {
-        HiveWrite32(entry.data(), 40 + 8 * i, pages[i].offset);
-        HiveWrite32(entry.data(), 44 + 8 * i, uint32_t(pages[i].bytes.size()));
+        size_t reference = kLogEntryHeaderSize + kLogPageReferenceSize * i;
+        HiveWrite32(entry.data(), reference, pages[i].offset);
+        HiveWrite32(entry.data(), reference + 4, uint32_t(pages[i].bytes.size()));
         entry.insert(entry.end(), pages[i].bytes.begin(), pages[i].bytes.end());
     }
     entry.resize((entry.size() + kHiveSectorSize - 1) / kHiveSectorSize * kHiveSectorSize);
-    HiveWrite32(entry.data(), 4, uint32_t(entry.size()));
-    HiveWrite64(entry.data(), 24, Marvin32(&entry[40], entry.size() - 40, kHiveLogEntrySeed));
-    HiveWrite64(entry.data(), 32, Marvin32(entry.data(), 32, kHiveLogEntrySeed));
+    HiveWrite32(entry.data(), kLogEntrySize, uint32_t(entry.size()));
+    HiveWrite64(entry.data(), kLogEntryHash1,
+                Marvin32(&entry[kLogEntryHeaderSize], entry.size() - kLogEntryHeaderSize, kHiveLogEntrySeed));
+    HiveWrite64(entry.data(), kLogEntryHash2, Marvin32(entry.data(), kLogEntryHashedHeader, kHiveLogEntrySeed));
     log->insert(log->end(), entry.begin(), entry.end());
 }
 
 HiveBytes DirtyVectorLog(const HiveBytes& before, const HiveBytes& after) {
     HiveBytes log = LogHeader(after, kHiveTypeLog, HiveRead32(after.data(), kHivePrimarySequence)), pages;
-    HiveBytes vector(4 + (after.size() - kHiveBaseBlockSize) / 512 / 8);
+    HiveBytes vector(4 + (after.size() - kHiveBaseBlockSize) / kLogDirtyPageSize / 8);
     memcpy(vector.data(), "DIRT", 4);
     for (const LogPage& page : ChangedPages(before, after)) {
-        for (size_t bit = page.offset / 512; bit < (page.offset + page.bytes.size()) / 512; ++bit)
+        size_t end = page.offset + page.bytes.size();
+        for (size_t bit = page.offset / kLogDirtyPageSize; bit < end / kLogDirtyPageSize; ++bit)
             vector[4 + bit / 8] |= uint8_t(1 << bit % 8);
         pages.insert(pages.end(), page.bytes.begin(), page.bytes.end());
     }
-    vector.resize((vector.size() + 511) / 512 * 512);
+    vector.resize((vector.size() + kHiveSectorSize - 1) / kHiveSectorSize * kHiveSectorSize);
     log.insert(log.end(), vector.begin(), vector.end());
     log.insert(log.end(), pages.begin(), pages.end());
     return log;
