@@ -6,15 +6,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "common/ExitStatus.h"
 #include "offline/OfflineOptions.h"
 
 class OfflinePlatform;
 
-const int kExitNothingFound = 0;
-const int kExitAllRemoved = 1;
-const int kExitSomethingLeft = 2;
-const int kExitCouldNotRun = 3;
-const int kExitInterrupted = 130;
+const int kExitInterrupted = 130;  // stopped by SIGINT or SIGTERM, as shells report an interrupt
 
 // Runs the scan the options describe, writing the program's lines to out and
 // messages to err; returns the exit status. beforeScan, when given, sees the

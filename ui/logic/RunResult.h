@@ -6,14 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/ExitStatus.h"
 #include "platform/Session.h"
 #include "ui/logic/Switches.h"
 
-// Exit statuses, in the conventions installers and deployment systems read.
-const int kExitNothingFound = 0;
-const int kExitAllRemoved = 1;
-const int kExitSomethingLeft = 2;
-const int kExitCouldNotRun = 3;
+// The statuses of a run that ends in a restart, after the shared ones.
 const int kExitRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
 const int kExitRestartStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
 
