@@ -47,6 +47,28 @@ const size_t kHiveBinTimestamp = 0x14;
 const size_t kHiveBinHeaderSize = 0x20;
 // Cells start and end on 8-byte boundaries of the bins data.
 const uint32_t kCellAlignment = 8;
+// Fields of a key record ("nk"), from its cell's data; its name follows
+// the kKeyHeader bytes.
+const size_t kKeyFlags = 0x02;
+const size_t kKeyParent = 0x10;
+const size_t kKeySubkeyCount = 0x14;
+const size_t kKeySubkeyList = 0x1C;
+const size_t kKeyValueCount = 0x24;
+const size_t kKeyValueList = 0x28;
+const size_t kKeySecurity = 0x2C;
+const size_t kKeyClassName = 0x30;
+const size_t kKeyNameLength = 0x48;
+const size_t kKeyClassLength = 0x4A;
+const size_t kKeyHeader = 0x4C;
+const uint16_t kKeyCompressedName = 0x20;  // in the flags: the name is Latin-1, not UTF-16
+// Fields of a value record ("vk"); its name follows the kValueHeader bytes.
+const size_t kValueNameLength = 0x02;
+const size_t kValueDataSize = 0x04;
+const size_t kValueDataOffset = 0x08;
+const size_t kValueType = 0x0C;
+const size_t kValueFlags = 0x10;
+const size_t kValueHeader = 0x14;
+const uint16_t kValueCompressedName = 0x01;
 
 // The file type field: what the file is.
 const uint32_t kHiveTypePrimary = 0;

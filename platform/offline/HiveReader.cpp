@@ -14,26 +14,7 @@ const uint32_t kLargestSegment = 16344;
 const uint32_t kInlineData = 0x80000000u;
 const uint32_t kSizeMask = 0x7FFFFFFFu;
 
-// Offsets in a key record (from its cell's data).
-const size_t kKeyHeader = 76;
 const uint32_t kSmallestKeyCell = 80;  // a key record with its cell's size field, whole 8 bytes
-const size_t kKeyParent = 0x10;
-const size_t kKeySubkeyCount = 0x14;
-const size_t kKeySubkeyList = 0x1C;
-const size_t kKeyValueCount = 0x24;
-const size_t kKeyValueList = 0x28;
-const size_t kKeySecurity = 0x2C;
-const size_t kKeyClassName = 0x30;
-const size_t kKeyNameLength = 0x48;
-const size_t kKeyClassLength = 0x4A;
-const uint16_t kKeyCompressedName = 0x20;
-// In a value record.
-const size_t kValueHeader = 20;
-const size_t kValueDataSize = 0x04;
-const size_t kValueDataOffset = 0x08;
-const size_t kValueType = 0x0C;
-const size_t kValueFlags = 0x10;
-const uint16_t kValueCompressedName = 0x01;
 // In a security record.
 const size_t kSecurityHeader = 20;
 
@@ -130,7 +111,7 @@ bool HiveReader::Key(uint32_t offset, HiveKey* key, std::string* problem) const 
     key->security = HiveRead32(data, kKeySecurity);
     key->className = HiveRead32(data, kKeyClassName);
     key->classLength = HiveRead16(data, kKeyClassLength);
-    key->name = NameOf(data + kKeyHeader, nameLength, (HiveRead16(data, 2) & kKeyCompressedName) != 0);
+    key->name = NameOf(data + kKeyHeader, nameLength, (HiveRead16(data, kKeyFlags) & kKeyCompressedName) != 0);
     return true;
 }
 
@@ -139,7 +120,7 @@ bool HiveReader::Value(uint32_t offset, HiveValue* value, std::string* problem) 
     uint32_t length;
     if (!Cell(offset, &data, &length)) return Fail(problem, "a value that is no allocated cell", offset);
     if (length < kValueHeader || memcmp(data, "vk", 2) != 0) return Fail(problem, "a value record that is none", offset);
-    uint16_t nameLength = HiveRead16(data, 2);
+    uint16_t nameLength = HiveRead16(data, kValueNameLength);
     if (kValueHeader + nameLength > length) return Fail(problem, "a value name longer than its cell", offset);
     value->offset = offset;
     value->dataSize = HiveRead32(data, kValueDataSize);

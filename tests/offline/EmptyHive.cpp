@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/LittleEndian.h"
+#include "platform/offline/HiveImage.h"
 #include "platform/offline/OfflineHive.h"
 
 namespace {
@@ -13,7 +14,6 @@ namespace {
 const uint32_t kBinSize = 4096;
 const uint32_t kRootCell = 0x20;     // cells start after the bin's 32-byte header
 const uint32_t kSecurityCell = 0x80;
-const uint32_t kNone = 0xFFFFFFFFu;
 const char kRootName[] = "ROOT";
 
 void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) { WriteLe16(&bytes[at], value); }
@@ -22,16 +22,16 @@ void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { WriteLe32(&
 
 void WriteBaseBlock(std::vector<uint8_t>& hive) {
     memcpy(&hive[0], "regf", 4);
-    Put32(hive, 0x04, 1);  // sequence numbers equal: closed cleanly
-    Put32(hive, 0x08, 1);
-    Put32(hive, 0x14, 1);  // format 1.5
-    Put32(hive, 0x18, 5);
-    Put32(hive, 0x1C, 0);  // primary file
-    Put32(hive, 0x20, 1);  // direct memory load
-    Put32(hive, 0x24, kRootCell);
-    Put32(hive, 0x28, kBinSize);
-    Put32(hive, 0x2C, 1);
-    Put32(hive, 0x1FC, HiveHeaderChecksum(hive.data()));
+    Put32(hive, kHivePrimarySequence, 1);  // sequence numbers equal: closed cleanly
+    Put32(hive, kHiveSecondarySequence, 1);
+    Put32(hive, kHiveMajorVersion, 1);  // format 1.5
+    Put32(hive, kHiveMinorVersion, 5);
+    Put32(hive, kHiveFileType, kHiveTypePrimary);
+    Put32(hive, kHiveFileFormat, 1);  // direct memory load
+    Put32(hive, kHiveRootCell, kRootCell);
+    Put32(hive, kHiveBinsSize, kBinSize);
+    Put32(hive, kHiveClustering, 1);
+    Put32(hive, kHiveChecksum, HiveHeaderChecksum(hive.data()));
 }
 
 void WriteRootKey(std::vector<uint8_t>& bin) {
@@ -40,16 +40,16 @@ void WriteRootKey(std::vector<uint8_t>& bin) {
     Put32(bin, cell, static_cast<uint32_t>(-static_cast<int32_t>(0x60)));  // allocated, 96 bytes
     size_t nk = cell + 4;
     memcpy(&bin[nk], "nk", 2);
-    Put16(bin, nk + 0x02, 0x2C);  // hive entry, no delete, ASCII name
-    Put32(bin, nk + 0x14, 0);     // sub-keys
-    Put32(bin, nk + 0x1C, kNone);
-    Put32(bin, nk + 0x20, kNone);
-    Put32(bin, nk + 0x24, 0);  // values
-    Put32(bin, nk + 0x28, kNone);
-    Put32(bin, nk + 0x2C, kSecurityCell);
-    Put32(bin, nk + 0x30, kNone);  // class name
-    Put16(bin, nk + 0x48, static_cast<uint16_t>(nameLength));
-    memcpy(&bin[nk + 0x4C], kRootName, nameLength);
+    Put16(bin, nk + kKeyFlags, 0x2C);  // hive entry, no delete, ASCII name
+    Put32(bin, nk + kKeySubkeyCount, 0);
+    Put32(bin, nk + kKeySubkeyList, kHiveNoCell);
+    Put32(bin, nk + kKeySubkeyList + 4, kHiveNoCell);  // the volatile list
+    Put32(bin, nk + kKeyValueCount, 0);
+    Put32(bin, nk + kKeyValueList, kHiveNoCell);
+    Put32(bin, nk + kKeySecurity, kSecurityCell);
+    Put32(bin, nk + kKeyClassName, kHiveNoCell);
+    Put16(bin, nk + kKeyNameLength, static_cast<uint16_t>(nameLength));
+    memcpy(&bin[nk + kKeyHeader], kRootName, nameLength);
 }
 
 // A security cell that refers to itself, holding a descriptor without a
@@ -74,8 +74,8 @@ bool WriteEmptyHive(const std::string& path) {
     WriteBaseBlock(hive);
     std::vector<uint8_t> bin(kBinSize, 0);
     memcpy(&bin[0], "hbin", 4);
-    Put32(bin, 0x04, 0);
-    Put32(bin, 0x08, kBinSize);
+    Put32(bin, kHiveBinOffset, 0);
+    Put32(bin, kHiveBinSize, kBinSize);
     WriteRootKey(bin);
     WriteSecurityCell(bin);
     const uint32_t freeStart = kSecurityCell + 0x30;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "offline/OfflineTestSupport.h"
+#include "platform/offline/HiveImage.h"
 
 namespace fs = std::filesystem;
 

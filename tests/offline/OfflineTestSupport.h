@@ -36,5 +36,3 @@ size_t FindRecord(const std::vector<uint8_t>& bytes, const char* signature, cons
 uint32_t PeekRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt);
 bool PokeRecord(const std::string& hive, const char* signature, const std::string& name, size_t fieldAt,
                 uint32_t value);
-const size_t kValueDataOffset = 0x08;  // in a "vk" record
-const size_t kKeyValueCount = 0x24;    // in an "nk" record
