@@ -72,64 +72,38 @@ TEST_F(RenameScriptTest, EntryGoesLastIntoTheRenameSectionBeforeTheNextHeader) {
     ExpectNoLeftovers();
 }
 
-TEST_F(RenameScriptTest, RenameSectionAtTheEndGetsTheEntryAppended) {
-    Script("[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\A\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[boot]\nshell=x\n[Rename]\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n", Script());
-}
-
-TEST_F(RenameScriptTest, HeaderMustStartTheLineInAnyLetterCase) {
-    Script("[RENAME]\r\n[x]\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[RENAME]\nNUL=C:\\EVIL.EXE\r\n[x]\n", Script());
-
-    Script(" [rename]\r\nNUL=C:\\A\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ(" [rename]\nNUL=C:\\A\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
-
-    // Only the first eight characters are compared.
-    Script("[rename]more text\r\nNUL=C:\\A\r\n[y]\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[rename]more text\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n[y]\n", Script());
-}
-
-TEST_F(RenameScriptTest, OnlyTheFirstRenameSectionIsUsed) {
-    Script("[rename]\r\na=b\r\n[rename]\r\nc=d\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[rename]\na=b\nNUL=C:\\EVIL.EXE\r\n[rename]\nc=d\n", Script());
-}
-
-TEST_F(RenameScriptTest, ScriptWithoutRenameSectionOrEmptyGetsANewOne) {
-    Script("[boot]\r\nshell=x\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[boot]\nshell=x\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
-
-    Script("");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
-}
-
-TEST_F(RenameScriptTest, LastLineWithoutLineEndKeepsItsOwnLine) {
-    Script("[rename]\r\nNUL=C:\\A");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[rename]\nNUL=C:\\A\r\nNUL=C:\\EVIL.EXE\r\n", Script());
-
-    Script("[boot]\r\nshell=x");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[boot]\nshell=x\r\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
-}
-
-TEST_F(RenameScriptTest, LongLinesAreCopiedWholeAndTheirPiecesAreNoHeaders) {
+// One entry added to each script: where it goes, and how the rest is copied.
+TEST_F(RenameScriptTest, EntryGoesLastIntoTheFirstRenameSection) {
     // 647 characters fill one read; the "[" that follows continues the line.
-    std::string longLine = std::string(647, 'a') + "[x]" + std::string(700, 'b');
-    Script("[rename]\r\n" + longLine + "\r\n[other]\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ("[rename]\n" + longLine + "\nNUL=C:\\EVIL.EXE\r\n[other]\n", Script());
-
-    std::string longHeader = std::string(647, ';') + "[rename]";
-    Script(longHeader + "\r\nx=y\r\n");
-    EXPECT_TRUE(Add());
-    EXPECT_EQ(longHeader + "\nx=y\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n", Script());
+    const std::string longLine = std::string(647, 'a') + "[x]" + std::string(700, 'b');
+    const std::string longHeader = std::string(647, ';') + "[rename]";
+    const struct {
+        const char* why;
+        std::string before, after;
+    } kCases[] = {
+        {"section at the end", "[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\A\r\n",
+         "[boot]\nshell=x\n[Rename]\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n"},
+        {"header in any letter case", "[RENAME]\r\n[x]\r\n", "[RENAME]\nNUL=C:\\EVIL.EXE\r\n[x]\n"},
+        {"header not at the line's start", " [rename]\r\nNUL=C:\\A\r\n",
+         " [rename]\nNUL=C:\\A\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n"},
+        {"only eight characters compared", "[rename]more text\r\nNUL=C:\\A\r\n[y]\r\n",
+         "[rename]more text\nNUL=C:\\A\nNUL=C:\\EVIL.EXE\r\n[y]\n"},
+        {"only the first section", "[rename]\r\na=b\r\n[rename]\r\nc=d\r\n",
+         "[rename]\na=b\nNUL=C:\\EVIL.EXE\r\n[rename]\nc=d\n"},
+        {"no section", "[boot]\r\nshell=x\r\n", "[boot]\nshell=x\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n"},
+        {"empty script", "", "[rename]\r\nNUL=C:\\EVIL.EXE\r\n"},
+        {"last entry without line end", "[rename]\r\nNUL=C:\\A", "[rename]\nNUL=C:\\A\r\nNUL=C:\\EVIL.EXE\r\n"},
+        {"last line without line end", "[boot]\r\nshell=x", "[boot]\nshell=x\r\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n"},
+        {"a long line's pieces are no headers", "[rename]\r\n" + longLine + "\r\n[other]\r\n",
+         "[rename]\n" + longLine + "\nNUL=C:\\EVIL.EXE\r\n[other]\n"},
+        {"nor is a long line's end", longHeader + "\r\nx=y\r\n",
+         longHeader + "\nx=y\n[rename]\r\nNUL=C:\\EVIL.EXE\r\n"},
+    };
+    for (const auto& c : kCases) {
+        Script(c.before);
+        EXPECT_TRUE(Add()) << c.why;
+        EXPECT_EQ(c.after, Script()) << c.why;
+    }
 }
 
 TEST_F(RenameScriptTest, EveryByteOfTheOldScriptReachesTheNewOne) {

@@ -1,42 +1,35 @@
 // Skinned buttons: face names from the text, the face per state, hover steps.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ui/logic/ButtonRules.h"
 
-TEST(UiFaceNames, TextNamesTheThreeFaces) {
-    char focus[64], notFocus[64], disable[64];
-    ASSERT_TRUE(FormFaceNames("SCAN", focus, notFocus, disable, sizeof focus));
-    EXPECT_STREQ("SCAN_FOCUS", focus);
-    EXPECT_STREQ("SCAN_NOTFOCUS", notFocus);
-    EXPECT_STREQ("SCAN_DISABLE", disable);
+namespace {
+
+// What FormFaceNames makes of text with three buffers of size bytes that
+// held "old": "yes" or "no", then the three names.
+std::string Faces(const char* text, size_t size = 64) {
+    std::vector<char> focus(size), notFocus(size), disable(size);
+    for (std::vector<char>* buffer : {&focus, &notFocus, &disable}) snprintf(buffer->data(), size, "old");
+    bool formed = FormFaceNames(text, focus.data(), notFocus.data(), disable.data(), size);
+    return std::string(formed ? "yes " : "no ") + focus.data() + " " + notFocus.data() + " " + disable.data();
+}
+
+}  // namespace
+
+TEST(UiFaceNames, TextNamesTheThreeFacesOrNoneAtAll) {
+    EXPECT_EQ("yes SCAN_FOCUS SCAN_NOTFOCUS SCAN_DISABLE", Faces("SCAN"));
     // The case stays as written; resource lookup ignores it.
-    ASSERT_TRUE(FormFaceNames("Cancel", focus, notFocus, disable, sizeof focus));
-    EXPECT_STREQ("Cancel_FOCUS", focus);
-    EXPECT_STREQ("Cancel_NOTFOCUS", notFocus);
-}
-
-TEST(UiFaceNames, EmptyOrMissingTextFormsNoNames) {
-    char focus[64] = "old", notFocus[64] = "old", disable[64] = "old";
-    EXPECT_FALSE(FormFaceNames("", focus, notFocus, disable, sizeof focus));
-    EXPECT_STREQ("", focus);
-    EXPECT_STREQ("", disable);
-    EXPECT_FALSE(FormFaceNames(nullptr, focus, notFocus, disable, sizeof focus));
-}
-
-TEST(UiFaceNames, NameThatDoesNotFitIsNotCutShort) {
+    EXPECT_EQ("yes Cancel_FOCUS Cancel_NOTFOCUS Cancel_DISABLE", Faces("Cancel"));
+    EXPECT_EQ("no   ", Faces(""));
+    EXPECT_EQ("no   ", Faces(nullptr));
     // "ABCDEFG_NOTFOCUS" needs 17 bytes; with 16 the FOCUS name (14) would fit
     // but a cut NOTFOCUS name would load some other face.
-    char focus[16], notFocus[16], disable[16];
-    EXPECT_FALSE(FormFaceNames("ABCDEFG", focus, notFocus, disable, sizeof focus));
-    EXPECT_STREQ("", focus);
-    EXPECT_STREQ("", notFocus);
-    EXPECT_STREQ("", disable);
-    char exact[17], exact2[17], exact3[17];
-    EXPECT_TRUE(FormFaceNames("ABCDEFG", exact, exact2, exact3, sizeof exact));
-    EXPECT_STREQ("ABCDEFG_NOTFOCUS", exact2);
+    EXPECT_EQ("no   ", Faces("ABCDEFG", 16));
+    EXPECT_EQ("yes ABCDEFG_FOCUS ABCDEFG_NOTFOCUS ABCDEFG_DISABLE", Faces("ABCDEFG", 17));
 }
 
 TEST(UiButtonFace, HighlightWinsThenDisabled) {
