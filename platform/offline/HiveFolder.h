@@ -11,7 +11,8 @@
 // exact match first).
 //
 // Implementations: PosixHiveFolder (a folder of a mounted volume, reached
-// through a descriptor); one over a file-system library may follow. All
+// through a descriptor) and NtfsHiveFolder (a folder of an NTFS volume,
+// reached through the file-system library). All
 // calls answer false with a message for the user when they fail, and leave
 // the folder as it was.
 #pragma once
