@@ -87,7 +87,8 @@ const char* EntryDefect(const HiveBytes& log, const Entry& entry, uint64_t large
     if (Marvin32(bytes + kLogEntryHeaderSize, entry.size - kLogEntryHeaderSize, kHiveLogEntrySeed) !=
         HiveRead64(bytes, kLogEntryHash1))
         return "wrong Hash-1";
-    if (Marvin32(bytes, kLogEntryHashedHeader, kHiveLogEntrySeed) != HiveRead64(bytes, kLogEntryHash2)) return "wrong Hash-2";
+    if (Marvin32(bytes, kLogEntryHashedHeader, kHiveLogEntrySeed) != HiveRead64(bytes, kLogEntryHash2))
+        return "wrong Hash-2";
     if (entry.binsSize == 0 || entry.binsSize % kHiveBinAlignment != 0 || entry.binsSize > largestBins)
         return "impossible size of the hive bins data";
     uint64_t data = kLogEntryHeaderSize + static_cast<uint64_t>(kLogPageReferenceSize) * entry.pageCount;

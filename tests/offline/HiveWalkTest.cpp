@@ -40,7 +40,8 @@ TEST(HiveWalkTest, RefusesWhatWouldMakeHivexAbortOrReadOtherwiseThanWindows) {
     std::string problem;
     ASSERT_TRUE(WalkHive(sound, &problem)) << problem;
     const uint32_t a = Cell(sound, "vk", "a"), b = Cell(sound, "vk", "b"), key = Cell(sound, "nk", "Key");
-    const uint32_t alpha = Cell(sound, "nk", "Alpha"), beta = Cell(sound, "nk", "Beta"), list = Field(sound, key, kKeySubkeyList);
+    const uint32_t alpha = Cell(sound, "nk", "Alpha"), beta = Cell(sound, "nk", "Beta");
+    const uint32_t list = Field(sound, key, kKeySubkeyList);
     const std::pair<const char*, std::function<void(HiveBytes*)>> cases[] = {
         {"used twice", [&](HiveBytes* h) { Put(h, b, 8, Field(sound, a, 8)); }},  // two values, one data cell
         {"used twice", [&](HiveBytes* h) { Put(h, a, 8, HiveRead32(sound.data(), kHiveRootCell)); }},
