@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,7 +8,14 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 const char kRemovedByWalk[] = "System Registry     W32/Drovak.Trojan removed";
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 class AutostartTest : public SimTest {
 protected:
@@ -33,69 +41,48 @@ protected:
     void CleanRun() { CleanAutostartKey(kHkeyLocalMachine, kRunKeyPath); }
 };
 
-TEST_F(AutostartTest, BareValueGoesOnlyForFilesInASystemFolder) {
-    Infected("D:\\Windows\\System32\\abc.exe");
-    Run("Loader", "abc.exe");
-    CleanRun();
-    EXPECT_FALSE(InRun("Loader"));
-    EXPECT_EQ(std::vector<std::string>{kRemovedByWalk}, sim.logLines);
-    EXPECT_STREQ("Loader", Shared.RememberedRunValue);
-
-    ClearProcessState();
-    Shared.MainWindowHandle = sim.mainWindow;
-    sim.logLines.clear();
-    Infected("D:\\Temp\\abc.exe");
-    Run("Loader", "abc.exe");
-    CleanRun();
-    EXPECT_TRUE(InRun("Loader"));
-    EXPECT_TRUE(sim.logLines.empty());
-    EXPECT_STREQ("", Shared.RememberedRunValue);
-}
-
-TEST_F(AutostartTest, BareValuesMatchBySubstringAndLeadingBackslash) {
-    Infected("C:\\WINDOWS\\SYSTEM\\abc.exe");
-    Run("Longer", "xabc.exe");
-    Run("Rooted", "\\abc.exe -quiet");
-    Run("Other", "notepad.exe");
-    CleanRun();
-    EXPECT_FALSE(InRun("Longer"));
-    EXPECT_FALSE(InRun("Rooted"));
-    EXPECT_TRUE(InRun("Other"));
-    EXPECT_EQ(2u, sim.logLines.size());
-    // The walk left the path in lower case, as later steps compare it that way.
-    EXPECT_STREQ("c:\\windows\\system\\abc.exe", Shared.CurrentFilePath);
-}
-
-TEST_F(AutostartTest, FullPathsMatchAtTheStartWhateverTheCaseOrArguments) {
-    Infected("D:\\Windows\\System32\\abc.exe");
-    Run("Upper", "D:\\WINDOWS\\SYSTEM32\\ABC.EXE /s");
-    Run("Quoted", "\"d:\\windows\\system32\\abc.exe\" -run now");
-    Run("AsArgument", "C:\\Tools\\launch.exe D:\\Windows\\System32\\abc.exe");
-    Run("OtherFolder", "D:\\Program Files\\abc.exe");
-    CleanRun();
-    EXPECT_FALSE(InRun("Upper"));
-    EXPECT_FALSE(InRun("Quoted"));
-    EXPECT_TRUE(InRun("AsArgument"));
-    EXPECT_TRUE(InRun("OtherFolder"));
-    EXPECT_EQ((std::vector<std::string>{kRemovedByWalk, kRemovedByWalk}), sim.logLines);
-    EXPECT_STREQ("Quoted", Shared.RememberedRunValue);
-}
-
-TEST_F(AutostartTest, EnvironmentReferencesAreExpandedBeforeMatching) {
+// One Run value against one infected file: a bare value (no folder, or a
+// leading backslash) goes when it holds the file's name and the file is in a
+// system folder; any other value when it starts with the file's path, in any
+// case, after an opening quote, also one that only its expansion brings.
+TEST_F(AutostartTest, AValueGoesWhenItLaunchesTheInfectedFile) {
     sim.SetWindowsDirectory("D:\\Windows");
     sim.SetEnvironment("ProgDir", "\"D:\\Apps");
-    Infected("D:\\Windows\\System32\\abc.exe");
-    Run("Expanded", "%SystemRoot%\\system32\\abc.exe", kRegExpandSz);
-    Infected("D:\\Windows\\System32\\abc.exe");
-    CleanRun();
-    EXPECT_FALSE(InRun("Expanded"));
-
-    // A quote that only the expansion brings is skipped as well.
-    Infected("D:\\Apps\\tool.exe");
-    Run("QuotedByExpansion", "%ProgDir%\\tool.exe\" /x");
-    CleanRun();
-    EXPECT_FALSE(InRun("QuotedByExpansion"));
-    EXPECT_EQ(2u, sim.logLines.size());
+    const char kSystem32File[] = "D:\\Windows\\System32\\abc.exe";
+    const char kSystemFile[] = "C:\\WINDOWS\\SYSTEM\\abc.exe";
+    const struct {
+        const char* infected;
+        const char* data;
+        bool removed;
+        uint32_t type;
+    } kCases[] = {
+        {kSystem32File, "abc.exe", true, kRegSz},
+        {"D:\\Temp\\abc.exe", "abc.exe", false, kRegSz},
+        {kSystemFile, "xabc.exe", true, kRegSz},
+        {kSystemFile, "\\abc.exe -quiet", true, kRegSz},
+        {kSystemFile, "notepad.exe", false, kRegSz},
+        {kSystem32File, "D:\\WINDOWS\\SYSTEM32\\ABC.EXE /s", true, kRegSz},
+        {kSystem32File, "\"d:\\windows\\system32\\abc.exe\" -run now", true, kRegSz},
+        {kSystem32File, "C:\\Tools\\launch.exe D:\\Windows\\System32\\abc.exe", false, kRegSz},
+        {kSystem32File, "D:\\Program Files\\abc.exe", false, kRegSz},
+        {kSystem32File, "%SystemRoot%\\system32\\abc.exe", true, kRegExpandSz},
+        {"D:\\Apps\\tool.exe", "%ProgDir%\\tool.exe\" /x", true, kRegSz},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.data);
+        ResetProcessState();
+        Shared.MainWindowHandle = sim.mainWindow;
+        sim.logLines.clear();
+        Infected(c.infected);
+        Run("Loader", c.data, c.type);
+        CleanRun();
+        EXPECT_EQ(!c.removed, InRun("Loader"));
+        EXPECT_EQ(c.removed ? Lines{kRemovedByWalk} : Lines{}, sim.logLines);
+        EXPECT_STREQ(c.removed ? "Loader" : "", Shared.RememberedRunValue);
+        // The walk leaves the path in lower case, as later steps compare it that way.
+        EXPECT_EQ(Lower(c.infected), Shared.CurrentFilePath);
+        DeleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, "Loader");
+    }
 }
 
 TEST_F(AutostartTest, ConsecutiveMatchesAreAllRemovedWithoutSkippingTheNext) {
