@@ -97,6 +97,11 @@ make_plain() {
 }
 # detection_name FILE: the name the program reports for FILE ("-" for none).
 detection_name() { "$MAKE_SAMPLES" --check "$1" | cut -f2; }
+# winpath RELPATH: the Windows path of the file at RELPATH on D:.
+winpath() { local p=${1//\//\\}; echo "D:\\$p"; }
+# removed_line RELPATH: the line the scan shows once it removed the sample at
+# RELPATH on D: (asked while the file is still there).
+removed_line() { echo "$(winpath "$1")     $(detection_name "$DRIVE_D/$1") removed"; }
 
 # count_files: the files the scan will count on C: and D: (no links exist).
 count_files() {

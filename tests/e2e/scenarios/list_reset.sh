@@ -10,12 +10,9 @@ setup() {
 }
 
 scenario() {
-    local expected='' i name total
+    local expected='' i total
     total=$(count_files)
-    for i in $(seq 151 300); do
-        name=$(detection_name "$(printf '%s/set/s%03d.exe' "$DRIVE_D" "$i")")
-        expected+=$(printf 'D:\\set\\s%03d.exe     %s removed' "$i" "$name")$'\n'
-    done
+    for i in $(seq 151 300); do expected+="$(removed_line "$(printf 'set/s%03d.exe' "$i")")"$'\n'; done
     expected+=$(statistics "$total" 300 300)
     scan_to_end "lines 151 to 300 and the whole statistics block" "$expected"
     check "156 lines" same "$(drv count)" "156"

@@ -19,13 +19,9 @@ sample_ended() {
 }
 
 scenario() {
-    local name later total
-    name=$(detection_name "$DRIVE_D/run/R0.EXE")
-    later=$(detection_name "$DRIVE_D/other/later.exe")
     if [ "$MODE" = win98 ]; then
-        total=$(count_files)
         scan_to_end "terminated by name during the walk, then removed" \
-            "D:\\other\\later.exe     $later removed"$'\n'"D:\\run\\R0.EXE     $name removed"$'\n'"$(statistics "$total" 2 2)"
+            "$(removed_line other/later.exe)"$'\n'"$(removed_line run/R0.EXE)"$'\n'"$(statistics "$(count_files)" 2 2)"
         check "sample ended" sample_ended
         check "program still running" drv wait-window 5
         return

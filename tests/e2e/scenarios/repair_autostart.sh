@@ -20,13 +20,11 @@ setup() {
 }
 
 scenario() {
-    local name total expected
-    name=$(detection_name "$DRIVE_D/Apps/evil.exe")
-    total=$(count_files)
+    local expected
     expected='System Registry     W32/Drovak.Trojan removed'$'\n'
     expected+='System Registry     W32/Drovak.Trojan removed'$'\n'
-    expected+="D:\\Apps\\evil.exe     $name removed"$'\n'
-    expected+=$(statistics "$total" 1 1)
+    expected+="$(removed_line Apps/evil.exe)"$'\n'
+    expected+=$(statistics "$(count_files)" 1 1)
     scan_to_end "registry lines before the file's line" "$expected"
     check "infected file deleted" test ! -e "$DRIVE_D/Apps/evil.exe"
     check "Run value with the path and arguments removed" no_value "$RUN" Evil

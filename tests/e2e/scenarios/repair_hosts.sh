@@ -22,12 +22,10 @@ setup() {
 }
 
 scenario() {
-    local name total expected
-    name=$(detection_name "$DRIVE_D/x_trigger.exe")
-    total=$(count_files)
+    local expected
     expected="$(hosts_path)     W32/Nyxem.Worm removed"$'\n'
-    expected+="D:\\x_trigger.exe     $name removed"$'\n'
-    expected+=$(statistics "$total" 2 2)
+    expected+="$(removed_line x_trigger.exe)"$'\n'
+    expected+=$(statistics "$(count_files)" 2 2)
     scan_to_end "hosts line before the file's line" "$expected"
     check "hosts file deleted" test ! -e "$(hosts_file)"
     screenshot

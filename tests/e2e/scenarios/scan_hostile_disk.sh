@@ -22,7 +22,6 @@ deep() {
     for ((i = 0; i < $1; i++)); do path+=/d; done
     echo "$path/$2"
 }
-winpath() { local p=${1//\//\\}; echo "D:\\$p"; }
 
 setup() {
     local name
@@ -40,7 +39,7 @@ scenario() {
     local expected='' name short listing f
     listing=$(in_prefix 'C:\tests\repair_probe.exe' names 'D:\odd\*.*')
     for f in "$(deep 50 s11.exe)" "$(deep 120 s256.exe)" loop/in_loop.exe; do
-        expected+="$(winpath "$f")     $(detection_name "$DRIVE_D/$f") removed"$'\n'
+        expected+="$(removed_line "$f")"$'\n'
     done
     # D:\odd in Wine's listing order; a"b.exe ... a|b.exe, then trail.exe. and trailsp.exe .
     while IFS= read -r f; do
@@ -48,7 +47,7 @@ scenario() {
         is_odd "$name" || continue
         expected+="D:\\odd\\$short     W32/Drovak.Trojan removed"$'\n'
     done < <(sed -n 's/^NAME //p' <<<"$listing")
-    expected+="D:\\real\\sub\\inf42.exe     $(detection_name "$DRIVE_D/real/sub/inf42.exe") removed"$'\n'
+    expected+="$(removed_line real/sub/inf42.exe)"$'\n'
     # The FIFO is a file to the scan too; the two samples past 260 characters
     # are out of its reach.
     expected+=$(statistics "$(( $(count_files) + 1 - 2 ))" 12 12)

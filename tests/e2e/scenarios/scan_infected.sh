@@ -15,13 +15,9 @@ setup() {
 
 scenario() {
     local samples='a_setup.exe games/c_launcher.exe games/level1/d_patch.exe z_last/e_copy.exe z_last/f_locked.exe'
-    local expected='' f name total
-    for f in $samples; do
-        name=$(detection_name "$DRIVE_D/$f")
-        expected+="D:\\${f//\//\\}     $name removed"$'\n'
-    done
-    total=$(count_files)
-    expected+=$(statistics "$total" 5 5)
+    local expected='' f
+    for f in $samples; do expected+="$(removed_line "$f")"$'\n'; done
+    expected+=$(statistics "$(count_files)" 5 5)
     scan_to_end "result lines and statistics" "$expected"
     for f in $samples; do
         check "$f deleted" test ! -e "$DRIVE_D/$f"

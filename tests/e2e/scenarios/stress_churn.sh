@@ -47,8 +47,6 @@ writer() {
     done >"$WORK/writer.log"
 }
 
-winpath() { local p=${1//\//\\}; echo "D:\\$p"; }
-
 # Plain files the writer made are intact where they are, absent only where it removed them.
 plain_files_sound() {
     local -A removed

@@ -27,9 +27,7 @@ setup() {
 
 scenario() {
     local expected f total
-    for f in many/p4/m_mid.exe zz/last.exe; do
-        expected+="D:\\${f//\//\\}     $(detection_name "$DRIVE_D/$f") removed"$'\n'
-    done
+    for f in many/p4/m_mid.exe zz/last.exe; do expected+="$(removed_line "$f")"$'\n'; done
     total=$(count_files)
     expected+=$(statistics "$total" 2 2)
     check "100,000 plain files on D:" same "$(find "$DRIVE_D" -type f -name 'f*.txt' | wc -l)" 100000

@@ -69,8 +69,7 @@ setup() {
 }
 
 scenario() {
-    local name run_before services_before total expected
-    name=$(detection_name "$DRIVE_D/Apps/evil.exe")
+    local run_before services_before total expected
     run_before=$(values_of "$RUN")
     services_before=$(values_of "$SERVICES")
     check "1,000 unrelated values in place" same "$(grep -c '^Other[0-9]\{4\} ' <<<"$run_before")" 1000
@@ -80,7 +79,7 @@ scenario() {
     total=$(count_files)
     expected=''
     for n in 1 2 3 4 5 6 7; do expected+='System Registry     W32/Drovak.Trojan removed'$'\n'; done
-    expected+="D:\\Apps\\evil.exe     $name removed"$'\n'
+    expected+="$(removed_line Apps/evil.exe)"$'\n'
     expected+=$(statistics "$total" 1 1)
     scan_to_end "one line per launching value, then the file's" "$expected"
     check "infected file deleted" test ! -e "$DRIVE_D/Apps/evil.exe"
