@@ -95,6 +95,15 @@ make_plain() {
     mkdir -p "$(dirname "$DRIVE_D/$1")"
     "$MAKE_SAMPLES" --plain "$2" --out "$DRIVE_D/$1" >/dev/null
 }
+# make_empty_files RELPATH FOLDERS: FOLDERS folders p0, p1 ... below RELPATH
+# on D:, each with 10,000 empty files f00001.txt ... f10000.txt.
+make_empty_files() {
+    local folder
+    for ((folder = 0; folder < $2; folder++)); do
+        mkdir -p "$DRIVE_D/$1/p$folder" &&
+            (cd "$DRIVE_D/$1/p$folder" && seq -f 'f%05g.txt' 1 10000 | xargs touch) || return 1
+    done
+}
 # detection_name FILE: the name the program reports for FILE ("-" for none).
 detection_name() { "$MAKE_SAMPLES" --check "$1" | cut -f2; }
 # winpath RELPATH: the Windows path of the file at RELPATH on D:.

@@ -6,9 +6,10 @@
 #   afterwards() a function that ends the program after the scan
 
 terminate_setup() {
-    # Enough files for the scan to be still running while the test talks to it.
-    mkdir -p "$DRIVE_D/many" "$DRIVE_D/zz"
-    (cd "$DRIVE_D/many" && seq -f 'f%05g.txt' 1 30000 | xargs touch)
+    # Enough files for the scan to be still running while the test talks to
+    # it: about 30 s of scanning on an idle machine. 30,000 files (9 s) ran out
+    # once on a loaded one, where each driver call took seconds.
+    make_empty_files many 10 || return 1
     make_sample 'zz/late.exe' 3
 }
 

@@ -17,11 +17,7 @@ completed_within() {
 }
 
 setup() {
-    local folder
-    for folder in 0 1 2 3 4 5 6 7 8 9; do
-        mkdir -p "$DRIVE_D/many/p$folder" &&
-            (cd "$DRIVE_D/many/p$folder" && seq -f 'f%05g.txt' 1 10000 | xargs touch) || return 1
-    done
+    make_empty_files many 10 || return 1
     make_sample 'many/p4/m_mid.exe' 0 && make_sample 'zz/last.exe' 5
 }
 
